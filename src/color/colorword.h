@@ -1,0 +1,20 @@
+// Conversions and distances between the colour words (internal).
+#pragma once
+
+#include <cstdint>
+
+#include "huevane/color.h"
+
+// RGB word to HSL word, exact integer arithmetic; hue 42 steps per sixth.
+uint32_t RGBtoHSL(uint32_t rgb);
+inline uint32_t RGBtoHSL(const tagRGBQUAD& q) { return RGBtoHSL(RgbWord(q)); }
+
+namespace hv {
+// Circular hue difference on a 256-step circle, 0..128.
+inline int HueDiff256(int h1, int h2) {
+    int d = h1 > h2 ? h1 - h2 : h2 - h1;
+    return d <= 128 ? d : 256 - d;
+}
+// 0.98 dh^2 + 0.01 ds^2 + 0.01 dl^2 of two HSL words, truncated toward zero.
+int HslDist2(uint32_t a, uint32_t b);
+}  // namespace hv

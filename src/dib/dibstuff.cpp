@@ -1,0 +1,97 @@
+#include <cstring>
+
+#include "dib/dib.h"
+#include "platform/memory.h"
+
+ipDibStuff::ipDibStuff(void* dib, bool /*flag*/) : dib_(dib) {
+    if (!dib) return;
+    const uint64_t size = GlobalSize(dib);
+    locked_ = GlobalLock(dib);
+    if (!locked_ || size < sizeof(BITMAPINFOHEADER)) return;
+    auto* bmih = static_cast<BITMAPINFOHEADER*>(locked_);
+    const int bits = bmih->biBitCount;
+    if (bmih->biSize < sizeof(BITMAPINFOHEADER) || bmih->biSize > size || bmih->biWidth <= 0 ||
+        bmih->biHeight <= 0 || bmih->biWidth > hv::kMaxSide || bmih->biHeight > hv::kMaxSide ||
+        bmih->biCompression != BI_RGB)
+        return;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return;
+    uint64_t entries = bmih->biClrUsed;
+    if (entries == 0 && bits <= 8) entries = uint64_t(1) << bits;
+    const uint64_t stride = hv::RowBytes(bmih->biWidth, bits);
+    const uint64_t tableEnd = bmih->biSize + 4 * entries;
+    if (entries > 65536 || tableEnd > size || stride * bmih->biHeight > size - tableEnd) return;
+
+    header = bmih;
+    colors = reinterpret_cast<tagRGBQUAD*>(static_cast<BYTE*>(locked_) + bmih->biSize);
+    numColors = static_cast<int>(entries);
+    BYTE* bits0 = static_cast<BYTE*>(locked_) + tableEnd;
+    rows.resize(static_cast<size_t>(bmih->biHeight));
+    for (size_t y = 0; y < rows.size(); ++y) rows[y] = bits0 + y * stride;
+}
+
+ipDibStuff::~ipDibStuff() {
+    if (locked_) GlobalUnlock(dib_);
+}
+
+int ipDibStuff::StatHisto(int* histo) {
+    if (!histo || !usable() || header->biBitCount != 8) return -1;
+    std::memset(histo, 0, 256 * sizeof(int));
+    const int w = width();
+    for (BYTE* row : rows)
+        for (int x = 0; x < w; ++x) ++histo[row[x]];
+    return 0;
+}
+
+int ipDibStuff::SetNeighbor(int table[][256]) {
+    if (!table || !usable() || header->biBitCount != 8) return -1;
+    std::memset(table, 0, sizeof(int) * 256 * 256);
+    const int w = width();
+    for (size_t y = 0; y < rows.size(); ++y) {
+        const BYTE* row = rows[y];
+        for (int x = 1; x < w; ++x) {
+            ++table[row[x - 1]][row[x]];
+            ++table[row[x]][row[x - 1]];
+        }
+        if (y == 0) continue;
+        const BYTE* below = rows[y - 1];
+        for (int x = 0; x < w; ++x) {
+            ++table[below[x]][row[x]];
+            ++table[row[x]][below[x]];
+        }
+    }
+    return 0;
+}
+
+int ipDibStuff::GetNearestColor(const unsigned char* bgr) {
+    if (!colors || numColors <= 0) return -1;
+    int best = -1, bestDist = 0x7FFFFFFF;
+    for (int i = 0; i < numColors; ++i) {
+        const int db = colors[i].rgbBlue - bgr[0], dg = colors[i].rgbGreen - bgr[1],
+                  dr = colors[i].rgbRed - bgr[2];
+        const int d = db * db + dg * dg + dr * dr;
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void* ipDibStuff::CopyToHandle() {
+    if (!usable()) return nullptr;
+    const size_t size = GlobalSize(dib_);
+    void* copy = hv::AllocHandle(size, false);
+    if (!copy) return nullptr;
+    hv::HandleLock dst(copy);
+    std::memcpy(dst.ptr(), locked_, size);
+    return copy;
+}
+
+int ipDibStuff::Restore(ipDibStuff& src) {
+    if (!usable() || !src.usable() || src.width() != width() || src.height() != height() ||
+        src.bitCount() != bitCount())
+        return -1;
+    const size_t n = hv::RowBytes(width(), bitCount());
+    for (size_t y = 0; y < rows.size(); ++y) std::memmove(rows[y], src.rows[y], n);
+    return 0;
+}
