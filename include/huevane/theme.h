@@ -146,6 +146,31 @@ public:
 
     // ---- persistence ----
 
+    // L, the byte count after the length field of the theme's buffer as
+    // SaveToBuf would write it now; -1 when it would not fit an int.
+    int GetDataBufLength();
+    // Writes the theme (version 21) into a new array of L + 4 bytes whose
+    // address goes to buf; returns L. The caller releases the array with
+    // FreeDataBuf or FreeStyleBuf. -1 with buf null when L does not fit an
+    // int or memory is short.
+    int SaveToBuf(char*& buf);
+    // Releases an array made by SaveToBuf (null is ignored); returns 0.
+    int FreeDataBuf(char* buf);
+    // Replaces name, palette and pockets with those of the buffer, which
+    // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
+    // beyond those bytes is read. A null or malformed buffer (truncated
+    // field, negative or oversized count, member index outside the palette,
+    // L above INT_MAX) returns -1 and leaves the theme without pockets, its
+    // name and palette unchanged. Fields the buffer does not carry stay.
+    int LoadFromBuf(char* buf);
+    // Writes the theme file (the buffer without its length field), sharing
+    // denied while open. 0, or -1 when the file cannot be opened or written.
+    int SaveToFile(const char* path);
+    // Reads a theme file into the theme. 0; -1 when the file cannot be
+    // opened (theme untouched); -2 when it opens but holds no well-formed
+    // theme (pockets deleted, name and palette unchanged, as LoadFromBuf).
+    int LoadFromFile(const char* path);
+
     // ---- matching and transfer ----
 
     // ---- editing ----
