@@ -219,8 +219,7 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
             return -1;
         for (int i = 0; i < k; ++i) {
             int at;
-            r.I32(at);
-            if (at < 0 || at >= n) return -1;
+            if (!r.I32(at) || at < 0 || at >= n) return -1;
             p->items.Add(&items[at]);
         }
         p->index = j;
