@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "color/colorword.h"
@@ -86,6 +87,35 @@ inline std::vector<BYTE> Pixels(void* dib) {
 inline std::vector<tagRGBQUAD> Colors(void* dib) {
     ipDibStuff v(dib, false);
     return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
+}
+
+// A 24-bit sample photo of the test data (256 x 160), or null.
+inline void* Photo(const char* name) {
+    const std::string path = std::string(HUEVANE_TEST_DATA) + "/transfer/" + name;
+    return reinterpret_cast<void*>(LoadDIB(path.c_str()));
+}
+
+// The style buffer of an 8- or 24-bit image, as the style functions make it:
+// the default extraction of its 8-bit form, serialised.
+inline std::vector<char> StyleOf(void* dib) {
+    ccColorPocketArray t(0);
+    ipDibStuff v(dib, false);
+    if (v.bitCount() == 24)
+        t.SetPalDib(DecreaseBpp24to8(dib), true);
+    else
+        t.SetPalDib(dib, false);
+    t.GetColorPockets();
+    char* buf = nullptr;
+    const int n = t.SaveToBuf(buf);
+    std::vector<char> out(buf, buf + (n < 0 ? 0 : n + 4));
+    t.FreeDataBuf(buf);
+    return out;
+}
+
+// A copy of a DIB as a new handle (released with hv::FreeHandle).
+inline void* Copy(void* dib) {
+    ipDibStuff v(dib, false);
+    return v.CopyToHandle();
 }
 
 inline bool Same(const tagRGBQUAD& a, const tagRGBQUAD& b) { return RgbWord(a) == RgbWord(b); }
