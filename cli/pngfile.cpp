@@ -26,6 +26,7 @@ struct PngJob {
 };
 
 struct PngReadJob : PngJob {
+    const unsigned char* begin;
     const unsigned char* pos;  // unread input
     const unsigned char* end;
     void* dib;             // the result; freed by the caller on failure
@@ -76,9 +77,16 @@ bool RunDecode(PngReadJob* job) {
     png_uint_32 width = 0, height = 0;
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+    char msg[128];
     if (uint64_t(width) * height > uint64_t(hv::kMaxPixels)) {
-        char msg[128];
         std::snprintf(msg, sizeof msg, "a PNG of %u x %u pixels is beyond the supported size", width, height);
+        png_error(png, msg);
+    }
+    // Deflate packs at most 1032 bytes into one, and a pixel takes at least
+    // 1/8 byte before packing: a header claiming more pixels than that is
+    // refused before its image is allocated.
+    if (uint64_t(width) * height > 8256 * uint64_t(job->end - job->begin)) {
+        std::snprintf(msg, sizeof msg, "the file is too short for the %u x %u pixels it claims", width, height);
         png_error(png, msg);
     }
     if (depth == 16) png_set_scale_16(png);
@@ -163,7 +171,7 @@ bool RunEncode(PngWriteJob* job) {
 
 void* DecodePng(const unsigned char* data, size_t size, std::string* error) {
     PngReadJob job{};
-    job.pos = data;
+    job.begin = job.pos = data;
     job.end = data + size;
     const bool ok = RunDecode(&job);
     std::free(job.rgba);
