@@ -60,6 +60,8 @@ write('header_only.jpg', b'\xff\xd8\xff')
 # Frame header claiming 65000 x 65000 pixels.
 sof = good_jpeg.index(b'\xff\xc0')
 write('huge_65000x65000.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 65000, 65000) + good_jpeg[sof + 9:])
+# A frame header claiming 4000 x 4000 pixels in a 1 KB file.
+write('claims_too_much.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 4000, 4000) + good_jpeg[sof + 9:])
 # A third of the entropy-coded data cut out: the scan runs into the end.
 sos = good_jpeg.index(b'\xff\xda')
 third = (len(good_jpeg) - sos) // 3
