@@ -75,7 +75,101 @@ public:
 
     // ---- extraction ----
 
+    // Attaches the host's 8-bit image (the theme does not own it) and runs
+    // GetColorPockets; 0 whatever the extraction gives, -11 with nothing done
+    // when dib is already the palette DIB.
+    int SetDib(void* dib);
+    // Default extraction: palette colours grouped by hue, reclustered by
+    // nearest colour, ordered by pixel count, index = position. Derives an
+    // owned palDib from trueDib when there is none; reuses an existing
+    // palette of 256 or more items. 0, or -1 with the pockets unchanged when
+    // there is no usable 8-bit image with a 256-entry colour table (a header
+    // width or height of 0 or less counts as unusable).
+    int GetColorPockets();
+    // Position among the first n pockets of the aveRGB nearest to p's (ties to
+    // the lowest position); -1 when n < 1 or p is null; std::out_of_range
+    // when n exceeds the pocket count.
+    int FindNearestPocket(ccColorPocket* p, int n);
+    // The same for an item's rgb.
+    int FindNearestPocket(ccColorItem* item, int n);
+    // Pours src's items into the pocket at position k (std::out_of_range for a
+    // bad k, nothing changed) and empties src, which stays until
+    // RemoveEmptyPockets; 0. Merging a pocket into itself changes nothing.
+    int MergePockets(int k, ccColorPocket* src);
+    // Merges every pocket at position n or later into its nearest among the
+    // first n, then removes empty pockets; 0, or -1 with nothing changed when
+    // n < 1.
+    int MergeAfter(int n);
+    // For pockets in descending share order: merges those from the first one
+    // whose share is below percent/100 (never the first pocket); the result
+    // of MergeAfter, or -1 with fewer than 2 pockets.
+    int MergePercentLess(int percent);
+    // Each pocket's share of all pockets' pixels; all shares 0 when the
+    // pockets hold no pixels. 0.
+    int GetPercentage();
+    // Reassigns every palette item with pixels to the pocket whose mean (as it
+    // was before the call) is nearest; means become pixel-weighted; empty
+    // pockets are removed. percentage and index stay. 0.
+    int Recluster();
+    // Does nothing; 0.
+    int ReclusterNG();
+    // Destroys and removes every pocket without items; the others keep order.
+    void RemoveEmptyPockets();
+
+    // Stable orders. Each returns 0, or -10 with nothing changed (sortMode
+    // included) when the theme has fewer than 2 pockets.
+    int SortOnPercentage();  // descending pixelNum; sortMode 2
+    int SortOnHue();         // descending aveHSL hue; sortMode 1
+    int SortOnLight();       // descending aveHSL lightness; sortMode 3
+    // The first selected pocket (or, with none selected, the largest) at
+    // position 0, the rest by ascending RGB distance to it; sortMode 0
+    // afterwards. 0, or -1 on an empty theme.
+    int SortMainOnClrDiff();
+    // 1 hue, 2 percentage, 3 lightness, 4 main colour: that sort's result;
+    // -1 for any other mode.
+    int Sort(int mode);
+    // Palette indices 0..255 in a stable order written to order[256]; the
+    // palette is not changed. 0, or -1 with order untouched when order is
+    // null or the palette has fewer than 256 items.
+    int SortPalOnLight(int* order);         // ascending lightness
+    int SortPalOnHue(int* order);           // ascending hue
+    int SortPalOnPixelNumDesc(int* order);  // descending pixelNum
+    // Ascending squared RGB distance to item center; -1 also when center is
+    // outside 0..255.
+    int SortPalOnCenterDist(int* order, int center);
+
+    // A new 8-bit DIB of palDib's size whose pixels hold the position of the
+    // pocket owning the input pixel's palette index (0 when none owns it).
+    // The caller releases it (GlobalFree). Null without a usable 8-bit
+    // palDib or when the DIB cannot be made. The theme is not changed.
+    void* FillPocketIndexInDib();
+
     // ---- persistence ----
+
+    // L, the byte count after the length field of the theme's buffer as
+    // SaveToBuf would write it now; -1 when it would not fit an int.
+    int GetDataBufLength();
+    // Writes the theme (version 21) into a new array of L + 4 bytes whose
+    // address goes to buf; returns L. The caller releases the array with
+    // FreeDataBuf or FreeStyleBuf. -1 with buf null when L does not fit an
+    // int or memory is short.
+    int SaveToBuf(char*& buf);
+    // Releases an array made by SaveToBuf (null is ignored); returns 0.
+    int FreeDataBuf(char* buf);
+    // Replaces name, palette and pockets with those of the buffer, which
+    // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
+    // beyond those bytes is read. A null or malformed buffer (truncated
+    // field, negative or oversized count, member index outside the palette,
+    // L above INT_MAX) returns -1 and leaves the theme without pockets, its
+    // name and palette unchanged. Fields the buffer does not carry stay.
+    int LoadFromBuf(char* buf);
+    // Writes the theme file (the buffer without its length field), sharing
+    // denied while open. 0, or -1 when the file cannot be opened or written.
+    int SaveToFile(const char* path);
+    // Reads a theme file into the theme. 0; -1 when the file cannot be
+    // opened (theme untouched); -2 when it opens but holds no well-formed
+    // theme (pockets deleted, name and palette unchanged, as LoadFromBuf).
+    int LoadFromFile(const char* path);
 
     // ---- matching and transfer ----
 
