@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SAN := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all release test demo bench clean
+.PHONY: all release test demo bench clean windows
 
 all: release
 
@@ -23,6 +23,18 @@ demo: release
 
 bench: release
 	./build/release/bench/huevane_bench
+
+# Windows: the 32-bit DLL (checked by its export table: it cannot run here) and
+# the 64-bit library with the test suite, run under Wine.
+WIN_FLAGS := -DHUEVANE_BENCH=OFF -DHUEVANE_CLI=OFF -DCMAKE_BUILD_TYPE=Release
+windows:
+	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake $(WIN_FLAGS) -DHUEVANE_TESTS=OFF
+	cmake --build build/win32 -j $(JOBS)
+	scripts/check_exports.sh i686-w64-mingw32-objdump build/win32/Huevane.dll include/huevane/huevane.h
+	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(WIN_FLAGS)
+	cmake --build build/win64 -j $(JOBS)
+	scripts/check_exports.sh x86_64-w64-mingw32-objdump build/win64/Huevane.dll include/huevane/huevane.h
+	cd build/win64 && ctest --output-on-failure
 
 clean:
 	rm -rf build out

@@ -11,7 +11,11 @@
 #include <stdint.h>
 
 /* HUEVANE_API marks what the library exports; HUEVANE_CALL is the calling
- * convention of the flat functions (caller cleans the stack). */
+ * convention of the flat functions (caller cleans the stack).
+ * On Windows: HUEVANE_BUILD (the library's sources, and test programs that
+ * link its object files directly) exports, HUEVANE_STATIC (a host linking
+ * the objects into itself) marks nothing, and a host of the DLL imports.
+ * <windows.h> comes in lean and without the min/max macros. */
 #if defined(_WIN32)
 #  if defined(HUEVANE_BUILD)
 #    define HUEVANE_API __declspec(dllexport)
