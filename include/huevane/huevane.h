@@ -13,6 +13,26 @@
 extern "C" {
 #endif
 
+/* ---- Style extraction ---- */
+
+/* Extracts the theme of an 8- or 24-bit image into the library's style
+ * buffer (any other depth gives an empty theme's 50-byte style); returns its
+ * length in bytes, or -1 when a 24-bit image cannot be reduced to 8 bits or
+ * memory is short (the previous style buffer is then kept). */
+HUEVANE_API int HUEVANE_CALL GenStyle(void* dib);
+
+/* Copies the style buffer of the last successful GenStyle into dest, which
+ * holds at least its length; returns that length, or -1 without a buffer. */
+HUEVANE_API int HUEVANE_CALL FetchStyle(void* dest);
+
+/* As GenStyle, but stores a new style buffer of the caller's in *out (its
+ * first four bytes plus 4 give its size; release it with FreeStyleBuf).
+ * Returns 0, or -1 with *out untouched when the image cannot be reduced. */
+HUEVANE_API int HUEVANE_CALL Preprocess(void* dib, char** out);
+
+/* Releases a buffer made by Preprocess or SaveToBuf; null is ignored. */
+HUEVANE_API void HUEVANE_CALL FreeStyleBuf(char* buffer);
+
 /* ---- Colour conversion ---- */
 
 /* RGB word (blue, green, red, 0) of an HSL word (hue, saturation, lightness;

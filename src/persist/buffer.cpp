@@ -218,9 +218,8 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
             !r.I32(k) || k < 0 || uint64_t(k) * 4 > r.left())
             return -1;
         for (int i = 0; i < k; ++i) {
-            int at;
-            r.I32(at);
-            if (at < 0 || at >= n) return -1;
+            int at = -1;
+            if (!r.I32(at) || at < 0 || at >= n) return -1;
             p->items.Add(&items[at]);
         }
         p->index = j;

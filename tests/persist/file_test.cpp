@@ -70,21 +70,12 @@ TEST(ThemeFile, IsTheBufferWithoutItsLengthAndLoadsBack) {
     dst.sortMode = 1;
     Prime(dst);
     ASSERT_EQ(dst.LoadFromFile(path.c_str()), 0);
-    EXPECT_EQ(dst.name, src.name);
     EXPECT_EQ(dst.sortMode, 1);
-    ASSERT_EQ(dst.paletteSize, 256);
-    EXPECT_EQ(RgbWord(dst.palette[77].rgb), RgbWord(src.palette[77].rgb));
-    EXPECT_EQ(dst.palette[77].pixelNum, 77);
-    ASSERT_EQ(dst.pockets.GetSize(), 3);
     EXPECT_TRUE(PocketsInsidePalette(dst));
-    for (int j = 0; j < 3; ++j) {
-        EXPECT_EQ(dst.pockets[j]->name, src.pockets[j]->name);
-        EXPECT_EQ(dst.pockets[j]->flags, src.pockets[j]->flags);
-        EXPECT_EQ(RgbWord(dst.pockets[j]->aveRGB), RgbWord(src.pockets[j]->aveRGB));
-        EXPECT_EQ(dst.pockets[j]->pixelNum, src.pockets[j]->pixelNum);
-        ASSERT_EQ(dst.pockets[j]->items.GetSize(), src.pockets[j]->items.GetSize());
-        EXPECT_EQ(dst.pockets[j]->items[4]->palIndex, src.pockets[j]->items[4]->palIndex);
-    }
+    char* again = nullptr;
+    ASSERT_EQ(dst.SaveToBuf(again), len);
+    EXPECT_EQ(std::vector<unsigned char>(again + 4, again + 4 + len), file);
+    dst.FreeDataBuf(again);
 
     // Saving again replaces the longer file completely.
     ccColorPocketArray small;
