@@ -51,6 +51,76 @@ HUEVANE_API intptr_t HUEVANE_CALL LoadDIB(const char* filename);
  * uncompressed DIB its biSizeImage is rewritten with the computed size. */
 HUEVANE_API int HUEVANE_CALL SaveDIB(void* dib, const char* filename);
 
+/* ---- Style application ---- */
+
+/* One pairing of GetMatchLinks / AdjustImageStyle3: the index of a target
+ * pocket (its position in the target buffer) and of the style pocket it
+ * takes its colour from, or -1 for none. */
+typedef struct MatchLink {
+    int32_t targetIndex;
+    int32_t styleIndex;
+} MatchLink;
+
+/* A list of pairings; the links array belongs to the host. */
+typedef struct MatchLinkTable {
+    int32_t count;
+    MatchLink* links;
+} MatchLinkTable;
+
+/* Re-colours the image in place in the style of a style buffer (made by
+ * GenStyle or Preprocess): the colour table of an 8-bit image, the pixels of
+ * a 24-bit one. target is the image's own style buffer or null (the image is
+ * then analysed). 0, or -1 for a depth other than 8 and 24 or a failed
+ * reduction to 8 bits (image unchanged). Every handle made inside is
+ * released before it returns. */
+HUEVANE_API int HUEVANE_CALL AdjustImageStyle(void* dib, char* style, char* target);
+
+/* As AdjustImageStyle (note the buffer order), for repeated calls on one
+ * 24-bit image: dib8 is its 8-bit form, backup a copy of its first pixels,
+ * both optional and both kept by the host; with them each call re-colours
+ * from the same first colours. A dib8 or backup of another size or depth
+ * leaves the image unchanged (result 0). */
+HUEVANE_API int HUEVANE_CALL AdjustImageStyle2(void* dib, char* target, char* style, void* dib8, void* backup);
+
+/* Re-colours the image with the pairings of table instead of computing
+ * them; entries naming pockets that do not exist leave their target pocket
+ * unpaired or are skipped. Always 0. */
+HUEVANE_API int HUEVANE_CALL AdjustImageStyle3(void* dib, char* style, char* target, MatchLinkTable* table);
+
+/* Pairs the target buffer's pockets with the style buffer's by method 1 to 5
+ * (1 by size, 2 by size refined by hue, 3 by lightness, 4 by colour
+ * differences, 5 by neighbour chains) and writes one entry per target pocket,
+ * largest first, into table->links, which must have room for as many
+ * entries as the target has pockets (with links null only count is
+ * written). count = the target's pocket count. Always 0. */
+HUEVANE_API int HUEVANE_CALL GetMatchLinks(char* style, char* target, int method, MatchLinkTable* table);
+
+/* ---- Region style application ---- */
+
+/* A closed polygon of count vertices (xs[i], ys[i]), in pixels from the
+ * left edge and rows from the top of the picture. */
+typedef struct RegionPolygon {
+    int32_t count;
+    int32_t* xs;
+    int32_t* ys;
+} RegionPolygon;
+
+/* As AdjustImageStyle without a target buffer, then the pixels inside the n
+ * regions (even-odd rule over all their edges; clipped to the image) are
+ * given back their colours from the start of the call. n = 0 is
+ * AdjustImageStyle(dib, style, null). 0; -1 for a depth other than 8 and 24,
+ * a failed reduction or copy, a negative n or vertex count, null arrays, or
+ * memory too short for the regions (image unchanged in each case). Regions
+ * of fewer than 3 vertices restore nothing. */
+HUEVANE_API int HUEVANE_CALL AdjustImageStyleWithRegions(void* dib, char* style, RegionPolygon* regions, int n);
+
+/* The same with the options of AdjustImageStyle2: a target buffer, the
+ * image's 8-bit form and a backup of its first pixels, each optional and
+ * kept by the host; with n = 0 they are not used. */
+HUEVANE_API int HUEVANE_CALL AdjustImageStyleWithRegions2(void* dib, char* target, char* style,
+                                                          RegionPolygon* regions, int n, void* dib8,
+                                                          void* backup);
+
 /* ---- Theme structures and colour tags ---- */
 
 /* One colour of a theme or one colour family of an image: 8 bytes, packed. */

@@ -173,5 +173,63 @@ public:
 
     // ---- matching and transfer ----
 
+    // Pairs this (target) theme's pockets with those of style: method 1
+    // greedy by size, 2 greedy by size refined by hue, 3 greedy by lightness,
+    // 4 best preservation of neighbouring colour differences, 5 neighbour
+    // chains. respectBackground (methods 1 to 3) pairs background pockets
+    // only with background pockets and leaves pockets flagged 4 unpaired.
+    // Linked pockets then get copies of their destination's colours, and the
+    // theme is sorted by percentage. Returns 0; method 4: -2 with no pairing
+    // when a theme has more than 16 pockets; method 5: -1 without palette
+    // DIBs, -2 above 16 pockets; -1 for an unknown method or a null style.
+    // Methods 4 and 5 raise std::out_of_range on an empty theme.
+    int GetDstPockets(ccColorPocketArray* style, bool respectBackground, int method);
+    // Sets every pocket's destLink to null; the colour copies stay.
+    void ClearDstPockets();
+    // Kept for compatibility: returns 0 and changes nothing.
+    int AdjustDstPocketOnHue();
+    // Chain order of the pocket positions into order[] (one entry per
+    // pocket): the largest pocket first, each next one the most adjacent in
+    // the palette DIB to the previous. 0; -1 with order untouched without a
+    // usable 8-bit palette DIB or with more than 16 pockets.
+    int SortOnMixNeighboring(int* order);
+    // m[i][j] = squared RGB distance of the pockets at i and j. 0, or -1 with
+    // m untouched when the theme has more than 16 pockets.
+    int GetClrDiffMatrix(int (*m)[16]);
+    // Method 4 (the bool is not used): 0, or -2 above 16 pockets.
+    int GetMapOnColorDiff(ccColorPocketArray* style, bool unused);
+    // Method 5 (the bool is not used): 0, -1 or -2 as GetDstPockets.
+    int GetMapOnMixNeighboring(ccColorPocketArray* style, bool unused);
+
+    // Pairs (method refineByHue ? 2 : 1), then runs the palette pass and,
+    // with a trueDib, the true-DIB pass. The pairing's result; -1 without a
+    // palette DIB; -2 when the pairing fails (no pass run).
+    int ApplyColorTrans(ccColorPocketArray* style, bool respectBackground, bool transferLightness,
+                        bool refineByHue);
+    // Pairs as ApplyColorTrans, then the true-DIB pass only; 0, or -1
+    // without a palette DIB or trueDib. transferCount stays.
+    int ApplyColorTransToTrueDib(ccColorPocketArray* style, bool respectBackground,
+                                 bool transferLightness, bool refineByHue);
+    // The palette pass and, with a trueDib, the true-DIB pass over the
+    // existing pairing; transferCount grows when the latter gives 0 or more.
+    // Returns the true-DIB pass's result (0 without a trueDib).
+    int ApplyFinalTrans(ccColorPocketArray* style, bool transferLightness);
+    // Re-colours trueDib from trueDibCopy (made on first use, owned by the
+    // theme) through the pockets of palDib's pixels; unpaired pockets' pixels
+    // stay. 0; -1 without palDib/trueDib or when palDib (8 bits), trueDib
+    // and trueDibCopy (24 bits) differ in size or depth; -2 when the copy
+    // cannot be made. Nothing is written on failure.
+    int ApplyFinalTransToTrueDib(ccColorPocketArray* style = nullptr, bool transferLightness = false);
+    // Writes the re-coloured items of one pocket (paired or not; its destHSL
+    // as it stands) into palDib's colour table from their stored HSL words.
+    // 0 (also when there is nothing to write).
+    int ApplyFinalTransToPocket(ccColorPocket* p, bool transferLightness);
+    // One true-colour pixel through pocket p: hue of p's destination,
+    // saturation scaled, lightness kept. 0, or -1 (dst untouched) when p is
+    // unpaired.
+    int ClrTransOnRGB(const tagRGBQUAD& src, tagRGBQUAD& dst, ccColorPocket* p);
+    // The palette pass over every paired pocket, in list order; 0.
+    int ApplyFinalTransToPalDib(bool transferLightness);
+
     // ---- editing ----
 };

@@ -116,8 +116,11 @@ private:
     const unsigned char* end_;
 };
 
+// Palette items written: none without a palette array.
+int WrittenItems(const ccColorPocketArray& t) { return t.palette && t.paletteSize > 0 ? t.paletteSize : 0; }
+
 int64_t BufLength(ccColorPocketArray& t) {
-    int64_t len = kHeaderBytes + int64_t(kItemBytes) * (t.paletteSize > 0 ? t.paletteSize : 0);
+    int64_t len = kHeaderBytes + int64_t(kItemBytes) * WrittenItems(t);
     for (ccColorPocket* p : t.pockets) len += kPocketBytes + 4 * int64_t(p->items.GetSize());
     return len;
 }
@@ -142,7 +145,7 @@ int ccColorPocketArray::SaveToBuf(char*& buf) {
     w.U8('C');
     w.I32(kVersion);
     w.Text(name, kNameBytes);
-    const int n = palette && paletteSize > 0 ? paletteSize : 0;
+    const int n = WrittenItems(*this);
     w.I32(n);
     for (int i = 0; i < n; ++i) {
         const ccColorItem& it = palette[i];

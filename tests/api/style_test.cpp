@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "huevane/huevane.h"
@@ -168,4 +169,25 @@ TEST(StyleFunctions, NewestStyleWinsAndFailedReductionKeepsIt) {
     GlobalFree(a);
     GlobalFree(b);
     GlobalFree(cut);
+}
+
+TEST(StyleFunctions, PhotoGivesTheSameStyleTwice) {
+    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
+    HGLOBAL photo = reinterpret_cast<HGLOBAL>(LoadDIB(path.c_str()));
+    ASSERT_NE(photo, nullptr);
+    const long live = hv::LiveHandles();
+    const int len = GenStyle(photo);
+    ASSERT_GT(len, 50 + 5120);
+    const std::vector<unsigned char> first = Fetched();
+    EXPECT_EQ(GenStyle(photo), len);
+    EXPECT_EQ(Fetched(), first);
+    EXPECT_EQ(Preprocessed(photo), first);
+    EXPECT_EQ(hv::LiveHandles(), live);
+
+    ccColorPocketArray t;
+    ASSERT_EQ(t.LoadFromBuf(reinterpret_cast<char*>(const_cast<unsigned char*>(first.data()))), len - 4);
+    long long pixels = 0;
+    for (ccColorPocket* p : t.pockets) pixels += p->pixelNum;
+    EXPECT_EQ(pixels, 120 * 80);
+    hv::FreeHandle(photo);  // made by the library
 }

@@ -1,4 +1,4 @@
-// End to end: extraction from a real photograph and from a synthetic scene.
+// End to end: extraction from a real photograph.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,16 +8,6 @@
 #include "huevane/huevane.h"
 
 namespace {
-// Sky, sun, meadow and a grey road with a little noise.
-tagRGBQUAD Scene(int x, int y) {
-    const int n = static_cast<int>(static_cast<unsigned>(x * 73856093u ^ y * 19349663u) % 23) - 11;
-    auto c = [](int v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
-    if (y < 14) return xt::Rgb(c(90 + y * 5 + n), c(90 + y * 5 + n), c(90 + y * 5 + n));
-    if ((x - 90) * (x - 90) + (y - 60) * (y - 60) < 150) return xt::Rgb(c(250 + n), c(200 + 2 * n), c(40 + n));
-    if (y < 40) return xt::Rgb(c(30 + x / 3 + n), c(120 + y + n), c(40 + n));
-    return xt::Rgb(c(60 + n), c(110 + x / 2 + n), c(200 + y / 2 + n));
-}
-
 // Everything the extraction decides, for comparing two runs.
 struct Snapshot {
     std::vector<std::vector<int>> members;
@@ -102,12 +92,4 @@ TEST(ExtractPhoto, RealPhotoPocketsCoverThePaletteOnceAndRepeatExactly) {
     EXPECT_TRUE(ExtractAndCheck(photo, 120, 80) == first);
     EXPECT_EQ(hv::LiveHandles(), live);
     hv::FreeHandle(photo);
-}
-
-TEST(ExtractPhoto, SyntheticScenePocketsCoverThePaletteOnceAndRepeatExactly) {
-    xt::HostDib scene(xt::Host24(128, 80, Scene));
-    const long live = hv::LiveHandles();
-    const Snapshot first = ExtractAndCheck(scene.h, 128, 80);
-    EXPECT_TRUE(ExtractAndCheck(scene.h, 128, 80) == first);
-    EXPECT_EQ(hv::LiveHandles(), live);
 }

@@ -140,6 +140,16 @@ TEST(ThemeBuffer, LengthAndNameFieldsAreCut) {
     ASSERT_EQ(back.LoadFromBuf(reinterpret_cast<char*>(const_cast<unsigned char*>(b.data()))), 5586);
     EXPECT_EQ(back.name, std::string(31, 'n'));
     EXPECT_EQ(back.pockets[2]->name, "abcdefghijklmno");
+
+    // A size without a palette array writes no items, and L says so.
+    ccColorPocketArray bare;
+    bare.paletteSize = 5;
+    EXPECT_EQ(bare.GetDataBufLength(), 46);
+    char* buf = nullptr;
+    EXPECT_EQ(bare.SaveToBuf(buf), 46);
+    EXPECT_EQ(buf[42], 0);
+    bare.FreeDataBuf(buf);
+    bare.paletteSize = 0;
 }
 
 TEST(ThemeBuffer, RoundTripRestoresCarriedFieldsAndKeepsTheOthers) {

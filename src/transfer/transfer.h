@@ -1,0 +1,37 @@
+// Look-up tables of the true-DIB pass.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "huevane/color.h"
+
+namespace hv {
+
+// Re-colours rows of 24-bit pixels through the pockets of their palette
+// indices, with the same result as transferring each pixel on its own
+// (ccColorPocketArray::ClrTransOnRGB). Built once per pass from the pocket of
+// each palette index (null or unpaired: the pixel is left alone).
+class PixelTransferTables {
+public:
+    explicit PixelTransferTables(const std::vector<ccColorPocket*>& byIndex);
+    // dst[x] = transfer of src[x] through the pocket of index[x], for the
+    // pixels whose pocket is paired; the others are not written.
+    void Row(const BYTE* index, const BYTE* src, BYTE* dst, int width);
+
+private:
+    struct Key {
+        int hue, destSat, divisor;
+        bool operator==(const Key& o) const {
+            return hue == o.hue && destSat == o.destSat && divisor == o.divisor;
+        }
+    };
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // results have a 0 top byte
+    uint32_t Fill(int t, int mx, int mn);
+
+    int table_[256];
+    std::vector<Key> keys_;
+    std::vector<uint32_t> luts_;
+};
+
+}  // namespace hv
