@@ -128,6 +128,8 @@ int ColorTags(void* dib, ColorThemeStruct* result) {
 
 csColorSystem& hv::TagCard() { return g_tagCard; }
 
+const char* hv::ColorTagName(int tag) { return tag >= 0 && tag < kFamilies ? kFamilyNames[tag] : "?"; }
+
 extern "C" HUEVANE_API int HUEVANE_CALL GetColorTags(void* dib, ColorThemeStruct* result) {
     if (!result) return -1;
     result->count = 0;
