@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the corpus of damaged image files used by tests/cli/imageio_test.cpp.
+"""Writes the image files used by tests/cli/imageio_test.cpp.
 
-Every file here must be refused by the image reader with a message. The
+Good files have the name good_*; every other file is damaged and must be
+refused by the image reader with a message. The
 JPEG source is drawn with ImageMagick's convert; everything else is built
 byte by byte."""
 import random
@@ -37,6 +38,7 @@ idat_end = good_png.index(b'IEND') - 8
 
 write('empty.png', b'')
 write('random.bin', bytes(rng.randrange(256) for _ in range(512)))
+write('gif_named.png', b'GIF89a' + bytes(20))
 write('text_named.png', b'This is a text file with an image name.\n')
 write('signature_then_noise.png', SIG + bytes(rng.randrange(256) for _ in range(200)))
 write('truncated_in_idat.png', good_png[:idat_end - 20])
@@ -50,7 +52,7 @@ write('bad_ihdr_crc.png', SIG + chunk(b'IHDR', good_png[16:29], crc=0x12345678) 
 # Image data that inflates to fewer rows than the header promises.
 write('short_image_data.png', png(16, 16, noise_rows[:4]))
 
-subprocess.run(['convert', '-size', '32x32', 'plasma:red-blue', '-quality', '90', 'source.jpg'], check=True)
+subprocess.run(['convert', '-size', '32x32', 'gradient:red-blue', '-quality', '90', 'source.jpg'], check=True)
 with open('source.jpg', 'rb') as f:
     good_jpeg = f.read()
 subprocess.run(['rm', 'source.jpg'], check=True)
@@ -59,10 +61,19 @@ write('header_only.jpg', b'\xff\xd8\xff')
 # Frame header claiming 65000 x 65000 pixels.
 sof = good_jpeg.index(b'\xff\xc0')
 write('huge_65000x65000.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 65000, 65000) + good_jpeg[sof + 9:])
-# Entropy-coded data overwritten with noise.
+# A frame header claiming 4000 x 4000 pixels in a 1 KB file.
+write('claims_too_much.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 4000, 4000) + good_jpeg[sof + 9:])
+# A third of the entropy-coded data cut out: the scan runs into the end.
 sos = good_jpeg.index(b'\xff\xda')
-body = bytearray(good_jpeg)
-for i in range(sos + 20, len(body) - 2):
-    body[i] = rng.randrange(256) & 0xFE  # never 0xFF, so no marker appears
-write('noise_in_scan.jpg', bytes(body))
+third = (len(good_jpeg) - sos) // 3
+write('scan_cut_short.jpg', good_jpeg[:sos + third] + good_jpeg[sos + 2 * third:])
 write('bmp_signature_only.bmp', b'BM' + bytes(10))
+# A small image claiming far more pixels than its data can hold.
+write('claims_too_much.png', png(8000, 8000, [bytes(3 * 8000)] * 2)[:-12] + chunk(b'IEND', b''))
+
+# Good files: grey and CMYK JPEGs, a left-to-right ramp (white to black,
+# yellow to blue).
+subprocess.run(['convert', '-size', '16x8', 'gradient:white-black', '-rotate', '-90', '-resize', '16x8!',
+                '-colorspace', 'Gray', '-quality', '95', 'good_grey.jpg'], check=True)
+subprocess.run(['convert', '-size', '8x16', 'gradient:yellow-blue', '-rotate', '-90',
+                '-colorspace', 'CMYK', '-quality', '95', 'good_cmyk.jpg'], check=True)
