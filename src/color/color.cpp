@@ -100,7 +100,7 @@ int ccColorPocket::AddColorItem(ccColorItem* item) {
     items.Add(item);
     GetAveRGB();
     aveHSL = RGBtoHSL(aveRGB);
-    pixelNum += item->pixelNum;
+    pixelNum = hv::AddCounts(pixelNum, item->pixelNum);
     return n;
 }
 
@@ -116,7 +116,7 @@ int ccColorPocket::AddColorItemAny(ccColorItem* item) {
     items.Add(item);
     GetAveRGBofAllPixels();
     aveHSL = RGBtoHSL(aveRGB);
-    pixelNum += item->pixelNum;
+    pixelNum = hv::AddCounts(pixelNum, item->pixelNum);
     return n;
 }
 

@@ -15,6 +15,14 @@ inline int HueDiff256(int h1, int h2) {
     int d = h1 > h2 ? h1 - h2 : h2 - h1;
     return d <= 128 ? d : 256 - d;
 }
+// Pixel counts added without signed overflow: the sum saturates at the int
+// range (counts loaded from outside data can be anything).
+inline int AddCounts(int a, int b) {
+    const long long s = static_cast<long long>(a) + b;
+    if (s > 0x7FFFFFFF) return 0x7FFFFFFF;
+    if (s < -0x7FFFFFFF - 1) return -0x7FFFFFFF - 1;
+    return static_cast<int>(s);
+}
 // 0.98 dh^2 + 0.01 ds^2 + 0.01 dl^2 of two HSL words, truncated toward zero.
 int HslDist2(uint32_t a, uint32_t b);
 }  // namespace hv

@@ -93,6 +93,15 @@ TEST(AddColorItemAny, WeighsThePixelsAndSurvivesLargeCounts) {
     ASSERT_EQ(p.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(p.aveRGB.rgbRed, 127);
     EXPECT_EQ(p.aveRGB.rgbBlue, 127);
+
+    // Counts read from outside data may add past the int range: they saturate.
+    ccColorItem c(tagRGBQUAD{1, 1, 1, 0});
+    c.pixelNum = 0x7FFFFFF0;
+    ccColorPocket big;
+    big.pixelNum = 0;
+    big.AddColorItemAny(&c);
+    big.AddColorItemAny(&c);
+    EXPECT_EQ(big.pixelNum, 0x7FFFFFFF);
 }
 
 TEST(PocketAverages, EmptyPocketsAndUnusableCountsChangeNothing) {
