@@ -319,18 +319,20 @@ int CmdRestyle(int argc, char** argv) {
     if (!hvio::WriteImage(image.get(), output, &error)) return hvcli::Failure(cmd, error);
 
     if (!compose.empty()) {
-        // Every panel in 24 bits; the result's own theme under it.
+        // Every panel in 24 bits.
         hvio::OwnedDib before(hvio::ToRgb24(first.dib, &error));
         hvio::OwnedDib after(hvio::ToRgb24(image.get(), &error));
         hvio::OwnedDib styleRgb(styleImage.get() ? hvio::ToRgb24(styleImage.get(), &error) : nullptr);
         if (!before.get() || !after.get() || (styleImage.get() && !styleRgb.get()))
             return hvcli::Failure(cmd, "cannot compose the picture: " + error);
-        ccColorPocketArray beforeTheme(0), resultTheme(0);
-        if (!ThemeOfImage(before.get(), beforeTheme) || !ThemeOfImage(after.get(), resultTheme))
+        // The target's pockets keep their first colours; the result's theme
+        // is extracted afresh.
+        ccColorPocketArray resultTheme(0);
+        if (!ThemeOfImage(after.get(), resultTheme))
             return hvcli::Failure(cmd, "cannot compose the picture: theme extraction failed");
         std::vector<Panel> panels(3);
         panels[0].image = before.get();
-        panels[0].theme = &beforeTheme;
+        panels[0].theme = &target;
         panels[1].image = styleRgb.get();
         panels[1].theme = &style;
         panels[2].image = after.get();
