@@ -15,6 +15,8 @@ int CmdRestyle(int argc, char** argv);
 int CmdTheme(int argc, char** argv);
 
 // tags:
+int CmdTags(int argc, char** argv);
 
 // card:
+int CmdCard(int argc, char** argv);
 

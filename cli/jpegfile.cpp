@@ -76,6 +76,15 @@ bool RunDecode(JpegReadJob* job, const unsigned char* data, size_t size) {
                       "a JPEG of %u x %u pixels is beyond the supported size", width, height);
         return false;
     }
+    // With Huffman coding every 8 x 8 block of every component costs at
+    // least a bit, so a file holds at most 1024 pixels per byte (with room
+    // for odd sampling factors): a header claiming more is refused before
+    // the decoder allocates for it.
+    if (!cinfo->arith_code && uint64_t(width) * height > 2048 * uint64_t(size)) {
+        std::snprintf(job->errors.message, sizeof job->errors.message,
+                      "the file is too short for the %u x %u pixels it claims", width, height);
+        return false;
+    }
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(cinfo);

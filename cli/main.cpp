@@ -26,8 +26,10 @@ const Command kCommands[] = {
     {"theme", CmdTheme, "print a photo's colour theme, save it as a theme file"},
 
     // tags:
+    {"tags", CmdTags, "name the colour families of an image with their shares"},
 
     // card:
+    {"card", CmdCard, "find the samples of a colour card nearest to a colour"},
 
 };
 

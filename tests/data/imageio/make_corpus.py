@@ -38,6 +38,7 @@ idat_end = good_png.index(b'IEND') - 8
 
 write('empty.png', b'')
 write('random.bin', bytes(rng.randrange(256) for _ in range(512)))
+write('gif_named.png', b'GIF89a' + bytes(20))
 write('text_named.png', b'This is a text file with an image name.\n')
 write('signature_then_noise.png', SIG + bytes(rng.randrange(256) for _ in range(200)))
 write('truncated_in_idat.png', good_png[:idat_end - 20])
@@ -60,6 +61,8 @@ write('header_only.jpg', b'\xff\xd8\xff')
 # Frame header claiming 65000 x 65000 pixels.
 sof = good_jpeg.index(b'\xff\xc0')
 write('huge_65000x65000.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 65000, 65000) + good_jpeg[sof + 9:])
+# A frame header claiming 4000 x 4000 pixels in a 1 KB file.
+write('claims_too_much.jpg', good_jpeg[:sof + 5] + struct.pack('>HH', 4000, 4000) + good_jpeg[sof + 9:])
 # A third of the entropy-coded data cut out: the scan runs into the end.
 sos = good_jpeg.index(b'\xff\xda')
 third = (len(good_jpeg) - sos) // 3
