@@ -1,12 +1,12 @@
 // Building blocks for the extraction tests: host DIBs and hand-made pockets.
 #pragma once
 
-#include <cstring>
-#include <functional>
+#include <string>
 #include <vector>
 
 #include "color/colorword.h"
 #include "dib/dib.h"
+#include "huevane/huevane.h"
 #include "huevane/theme.h"
 #include "platform/memory.h"
 
@@ -18,65 +18,36 @@ inline tagRGBQUAD Rgb(int r, int g, int b) {
 
 // A host handle (GlobalAlloc) released at the end of the scope.
 struct HostDib {
-    void* h = nullptr;
-    HostDib() = default;
+    void* h;
     explicit HostDib(void* handle) : h(handle) {}
-    ~HostDib() {
-        if (h) GlobalFree(h);
-    }
+    ~HostDib() { GlobalFree(h); }
     HostDib(const HostDib&) = delete;
     HostDib& operator=(const HostDib&) = delete;
+    BITMAPINFOHEADER* Lock() { return static_cast<BITMAPINFOHEADER*>(GlobalLock(h)); }
 };
 
-// A host 8-bit DIB of w x h; pixel(x, y) gives the palette index, y = 0 being
-// the bottom row. The table has `entries` colours (the rest of `table` is
-// ignored; missing ones are black).
-inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
+// A host 8-bit DIB of w x h whose pixel (x, y), y = 0 being the bottom row,
+// has palette index px[y * w + x] (px[0] where px is short). The colour table
+// has `entries` colours, black where `table` is short.
+inline void* Host8(int w, int h, std::vector<int> px, const std::vector<tagRGBQUAD>& table = {},
                    int entries = 256) {
-    const size_t stride = static_cast<size_t>((w * 8 + 31) / 32 * 4);
-    const size_t size = sizeof(BITMAPINFOHEADER) + 4 * static_cast<size_t>(entries) + stride * h;
-    void* dib = GlobalAlloc(GHND, size);
+    const int stride = (w + 3) / 4 * 4, head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
+    void* dib = GlobalAlloc(GHND, static_cast<size_t>(head + stride * h));
     auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
-    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(bytes);
-    hdr->biSize = sizeof(BITMAPINFOHEADER);
-    hdr->biWidth = w;
-    hdr->biHeight = h;
-    hdr->biPlanes = 1;
-    hdr->biBitCount = 8;
-    hdr->biCompression = BI_RGB;
-    hdr->biClrUsed = static_cast<DWORD>(entries);
-    auto* colors = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
-    for (int i = 0; i < entries; ++i) colors[i] = i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0);
-    BYTE* px = bytes + sizeof(BITMAPINFOHEADER) + 4 * entries;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) px[y * stride + x] = static_cast<BYTE>(pixel(x, y));
+    *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {sizeof(BITMAPINFOHEADER),    w, h, 1, 8, BI_RGB, 0, 0, 0,
+                                                   static_cast<DWORD>(entries), 0};
+    auto* colours = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
+    for (int i = 0; i < entries && i < static_cast<int>(table.size()); ++i) colours[i] = table[i];
+    px.resize(static_cast<size_t>(w) * h, px.empty() ? 0 : px[0]);
+    for (int i = 0; i < w * h; ++i) bytes[head + i / w * stride + i % w] = static_cast<BYTE>(px[i]);
     GlobalUnlock(dib);
     return dib;
 }
 
-// A host 24-bit DIB of w x h; colour(x, y) gives each pixel.
-inline void* Host24(int w, int h, std::function<tagRGBQUAD(int, int)> colour) {
-    const size_t stride = static_cast<size_t>((w * 24 + 31) / 32 * 4);
-    void* dib = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + stride * h);
-    auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
-    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(bytes);
-    hdr->biSize = sizeof(BITMAPINFOHEADER);
-    hdr->biWidth = w;
-    hdr->biHeight = h;
-    hdr->biPlanes = 1;
-    hdr->biBitCount = 24;
-    hdr->biCompression = BI_RGB;
-    BYTE* px = bytes + sizeof(BITMAPINFOHEADER);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const tagRGBQUAD q = colour(x, y);
-            BYTE* p = px + y * stride + 3 * x;
-            p[0] = q.rgbBlue;
-            p[1] = q.rgbGreen;
-            p[2] = q.rgbRed;
-        }
-    GlobalUnlock(dib);
-    return dib;
+// The 24-bit photograph of the extraction fixtures, as a library handle.
+inline void* Photo() {
+    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
+    return reinterpret_cast<void*>(LoadDIB(path.c_str()));
 }
 
 // A 256-item palette, item i black with no pixels unless set afterwards.
@@ -85,16 +56,14 @@ inline void BlankPalette(ccColorPocketArray& t) {
     for (int i = 0; i < 256; ++i) t.SetPalEntryBYTE(i, 0, 0, 0, 0, 1);
 }
 
-// Sets palette item i and returns it.
 inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
     return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }
 
-// Appends a pocket holding the given palette items, with the unweighted mean
-// and the summed count that AddColorItem would give.
+// Appends a pocket holding the given palette items with their unweighted
+// mean and summed count.
 inline ccColorPocket* AddPocket(ccColorPocketArray& t, std::vector<int> indices, float share = 0) {
     auto* p = new ccColorPocket;
-    p->pixelNum = 0;
     for (int i : indices) {
         p->items.Add(&t.palette[i]);
         p->pixelNum += t.palette[i].pixelNum;
@@ -105,10 +74,24 @@ inline ccColorPocket* AddPocket(ccColorPocketArray& t, std::vector<int> indices,
     return p;
 }
 
-// Palette indices of a pocket's items, in order.
-inline std::vector<int> Members(const ccColorPocket* p) {
-    std::vector<int> v;
-    for (ccColorItem* it : p->items) v.push_back(it->palIndex);
+// A blank palette whose items 0, 1, ... take the colours and counts (1 by
+// default), each alone in a pocket at its own position.
+inline void OnePocketEach(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours,
+                          std::vector<int> counts = {}, std::vector<float> shares = {}) {
+    BlankPalette(t);
+    for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
+        Item(t, i, colours[i], counts.empty() ? 1 : counts[i]);
+        AddPocket(t, {i}, shares.empty() ? 0.0f : shares[i]);
+    }
+}
+
+// The members of every pocket, in the theme's order.
+inline std::vector<std::vector<int>> Groups(const ccColorPocketArray& t) {
+    std::vector<std::vector<int>> v;
+    for (ccColorPocket* p : t.pockets) {
+        v.emplace_back();
+        for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
+    }
     return v;
 }
 
