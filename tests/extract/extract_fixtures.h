@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "color/colorword.h"
@@ -12,6 +13,9 @@
 
 namespace xt {
 
+using V = std::vector<int>;
+using G = std::vector<V>;  // the members of each pocket
+
 inline tagRGBQUAD Rgb(int r, int g, int b) {
     return {static_cast<BYTE>(b), static_cast<BYTE>(g), static_cast<BYTE>(r), 0};
 }
@@ -20,24 +24,23 @@ inline tagRGBQUAD Rgb(int r, int g, int b) {
 struct HostDib {
     void* h;
     explicit HostDib(void* handle) : h(handle) {}
-    ~HostDib() { GlobalFree(h); }
     HostDib(const HostDib&) = delete;
-    HostDib& operator=(const HostDib&) = delete;
-    BITMAPINFOHEADER* Lock() { return static_cast<BITMAPINFOHEADER*>(GlobalLock(h)); }
+    ~HostDib() { GlobalFree(h); }
 };
 
 // A host 8-bit DIB of w x h whose pixel (x, y), y = 0 being the bottom row,
-// has palette index px[y * w + x] (px[0] where px is short). The colour table
-// has `entries` colours, black where `table` is short.
-inline void* Host8(int w, int h, std::vector<int> px, const std::vector<tagRGBQUAD>& table = {},
-                   int entries = 256) {
+// has palette index px[y * w + x] (px[0] where px is short). Its colour table
+// has `entries` distinct colours, except those replaced by `set`.
+using Set = std::vector<std::pair<int, tagRGBQUAD>>;
+inline void* Host8(int w, int h, V px, const Set& set = {}, int entries = 256) {
     const int stride = (w + 3) / 4 * 4, head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
     void* dib = GlobalAlloc(GHND, static_cast<size_t>(head + stride * h));
     auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
     *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {sizeof(BITMAPINFOHEADER),    w, h, 1, 8, BI_RGB, 0, 0, 0,
                                                    static_cast<DWORD>(entries), 0};
     auto* colours = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
-    for (int i = 0; i < entries && i < static_cast<int>(table.size()); ++i) colours[i] = table[i];
+    for (int i = 0; i < entries; ++i) colours[i] = Rgb(i, 255 - i, (i * 7) & 0xFF);
+    for (auto& e : set) colours[e.first] = e.second;
     px.resize(static_cast<size_t>(w) * h, px.empty() ? 0 : px[0]);
     for (int i = 0; i < w * h; ++i) bytes[head + i / w * stride + i % w] = static_cast<BYTE>(px[i]);
     GlobalUnlock(dib);
@@ -60,34 +63,28 @@ inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels)
     return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }
 
-// Appends a pocket holding the given palette items with their unweighted
-// mean and summed count.
-inline ccColorPocket* AddPocket(ccColorPocketArray& t, std::vector<int> indices, float share = 0) {
+// Appends a pocket holding the given palette items.
+inline ccColorPocket* AddPocket(ccColorPocketArray& t, V indices) {
     auto* p = new ccColorPocket;
-    for (int i : indices) {
-        p->items.Add(&t.palette[i]);
-        p->pixelNum += t.palette[i].pixelNum;
-    }
-    if (p->GetAveRGB() == 0) p->GetAveHSL();
-    p->percentage = share;
+    for (int i : indices) p->AddColorItemAny(&t.palette[i]);
     t.pockets.Add(p);
     return p;
 }
 
 // A blank palette whose items 0, 1, ... take the colours and counts (1 by
 // default), each alone in a pocket at its own position.
-inline void OnePocketEach(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours,
-                          std::vector<int> counts = {}, std::vector<float> shares = {}) {
+inline void OnePocketEach(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours, V counts = {},
+                          std::vector<float> shares = {}) {
     BlankPalette(t);
     for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
         Item(t, i, colours[i], counts.empty() ? 1 : counts[i]);
-        AddPocket(t, {i}, shares.empty() ? 0.0f : shares[i]);
+        AddPocket(t, {i})->percentage = shares.empty() ? 0.0f : shares[i];
     }
 }
 
 // The members of every pocket, in the theme's order.
-inline std::vector<std::vector<int>> Groups(const ccColorPocketArray& t) {
-    std::vector<std::vector<int>> v;
+inline G Groups(const ccColorPocketArray& t) {
+    G v;
     for (ccColorPocket* p : t.pockets) {
         v.emplace_back();
         for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);

@@ -2,13 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <numeric>
 #include <random>
-#include <vector>
 
 #include "extract/extract_fixtures.h"
 
-using xt::Rgb;
-using V = std::vector<int>;
+using namespace xt;
 
 namespace {
 // The reference: passes from the end, exchanging neighbours at positions
@@ -32,26 +31,27 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
     for (int round = 0; round < 40; ++round) {
         // Few distinct keys, so that ties are common; index = creation order.
         ccColorPocketArray t;
-        xt::BlankPalette(t);
+        BlankPalette(t);
         for (int i = 0; i < 256; ++i)
-            xt::Item(t, i, Rgb(few(rng) * 60, byte(rng) & 0xC0, few(rng) * 60), few(rng) - 2);
+            Item(t, i, Rgb(few(rng) * 60, byte(rng) & 0xC0, few(rng) * 60), few(rng) - 2);
         const int n = 2 + round % 23, sel = round % 3 ? -1 : byte(rng) % n, centre = byte(rng);
-        V pockets(n), palette(256);
+        std::vector<ccColorPocket*> made;
         for (int i = 0; i < n; ++i) {
-            auto* p = new ccColorPocket;
-            p->pixelNum = few(rng) * 10 - 5;
-            p->aveRGB = Rgb(few(rng) * 60, few(rng) * 60, byte(rng) < 128 ? 0 : 255);
-            p->aveHSL = MakeHsl(few(rng) * 60 + 10, byte(rng), few(rng) * 60 + 3, byte(rng) & 1);
-            p->index = pockets[i] = i;
-            p->selState = i == sel                   ? 256 + round
-                          : i == sel + 1 && sel >= 0 ? 300
-                                                     : -1;  // the first selection counts
-            t.pockets.Add(p);
+            made.push_back(new ccColorPocket);
+            made[i]->pixelNum = few(rng) * 10 - 5;
+            made[i]->aveRGB = Rgb(few(rng) * 60, few(rng) * 60, byte(rng) < 128 ? 0 : 255);
+            made[i]->aveHSL = MakeHsl(few(rng) * 60 + 10, byte(rng), few(rng) * 60 + 3, byte(rng) & 1);
+            made[i]->index = i;
+            made[i]->selState = i == sel              ? 256 + round
+                                : sel >= 0 && i > sel ? 300
+                                                      : -1;  // the first one counts
+            t.pockets.Add(made[i]);
         }
-        for (int i = 0; i < 256; ++i) palette[i] = i;
-        const std::vector<ccColorPocket*> made(t.pockets.begin(), t.pockets.end());
         const ccColorItem* pal = t.palette;
         const std::vector<ccColorItem> before(pal, pal + 256);
+        V pockets(n), palette(256);
+        std::iota(pockets.begin(), pockets.end(), 0);
+        std::iota(palette.begin(), palette.end(), 0);
         // Pockets by a descending key, palette indices by an ascending one.
         auto desc = [&](auto key, V v, size_t from = 0) {
             return ExchangeSort(
@@ -61,15 +61,14 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
             return ExchangeSort(palette, [&](int a, int b) { return key(a) > key(b); });
         };
         auto size = [](ccColorPocket* p) { return p->pixelNum; };
+        // Main colour: the selected pocket or the largest first, the rest nearest to it first.
         V main = sel < 0 ? desc(size, pockets) : pockets;
-        if (sel >= 0) std::swap(main[0], main[sel]);
+        std::swap(main[0], main[sel < 0 ? 0 : sel]);
         const tagRGBQUAD c = made[main[0]]->aveRGB;
-        main =
-            desc([&](ccColorPocket* p) { return -Dist(p->aveRGB, c); }, main, 1);  // the rest nearest first
         const V want[] = {desc([](ccColorPocket* p) { return HslHue(p->aveHSL); }, pockets),
                           desc(size, pockets),
                           desc([](ccColorPocket* p) { return HslLight(p->aveHSL); }, pockets),
-                          main,
+                          desc([&](ccColorPocket* p) { return -Dist(p->aveRGB, c); }, main, 1),
                           asc([&](int i) { return HslLight(pal[i].hsl); }),
                           asc([&](int i) { return HslHue(pal[i].hsl); }),
                           asc([&](int i) { return -pal[i].pixelNum; }),
@@ -80,12 +79,12 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
             t.sortMode = 9;
             V got(256, -1);
             int* o = got.data();
-            const int r = k < 4    ? t.Sort(k + 1)
-                          : k == 4 ? t.SortPalOnLight(o)
-                          : k == 5 ? t.SortPalOnHue(o)
-                          : k == 6 ? t.SortPalOnPixelNumDesc(o)
-                                   : t.SortPalOnCenterDist(o, centre);
-            ASSERT_EQ(r, 0);
+            ASSERT_EQ(k < 4    ? t.Sort(k + 1)
+                      : k == 4 ? t.SortPalOnLight(o)
+                      : k == 5 ? t.SortPalOnHue(o)
+                      : k == 6 ? t.SortPalOnPixelNumDesc(o)
+                               : t.SortPalOnCenterDist(o, centre),
+                      0);
             if (k < 4) {
                 got.resize(n);
                 for (int i = 0; i < n; ++i) got[i] = t.pockets[i]->index;
