@@ -22,32 +22,31 @@ int Extract(ccColorPocketArray& t, int w, int h, V indices, V counts, const Set&
 
 TEST(ExtractDefault, HueGreyAndCreationOrderShapeThePockets) {
     const tagRGBQUAD hue10 = Rgb(200, 50, 0), hue25 = Rgb(200, 120, 0), hue35 = Rgb(200, 167, 0);
+    const tagRGBQUAD red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
     ASSERT_EQ((V{HslHue(RGBtoHSL(hue10)), HslHue(RGBtoHSL(hue25)), HslHue(RGBtoHSL(hue35))}),
               (V{10, 25, 35}));
-    ccColorPocketArray near, far, grey, greys;
+    ccColorPocketArray oneHue, twoHues, grey, greys;
     // 15 hue steps apart: one pocket; the palette describes the image.
-    ASSERT_EQ(Extract(near, 4, 4, {4, 9}, {10, 6}, {{4, hue10}, {9, hue25}}), 0);
-    EXPECT_EQ(Groups(near), (G{{4, 9}}));
-    EXPECT_FLOAT_EQ(near.pockets[0]->percentage, 1.0f);
-    EXPECT_FLOAT_EQ(near.palette[9].percentage, 6.0f / 16);
-    EXPECT_EQ(near.palette[200].hsl, RGBtoHSL(Rgb(200, 55, 120)));
+    ASSERT_EQ(Extract(oneHue, 4, 4, {4, 9}, {10, 6}, {{4, hue10}, {9, hue25}}), 0);
+    EXPECT_EQ(Groups(oneHue), (G{{4, 9}}));
+    EXPECT_FLOAT_EQ(oneHue.pockets[0]->percentage, 1.0f);
+    EXPECT_FLOAT_EQ(oneHue.palette[9].percentage, 6.0f / 16);
+    EXPECT_EQ(oneHue.palette[200].hsl, RGBtoHSL(Rgb(200, 55, 120)));
     // 25 apart: two, the larger first, index = position.
-    ASSERT_EQ(Extract(far, 4, 4, {4, 9}, {6, 10}, {{4, hue10}, {9, hue35}}), 0);
-    EXPECT_EQ(Groups(far), (G{{9}, {4}}));
-    EXPECT_FLOAT_EQ(far.pockets[0]->percentage, 10.0f / 16);
-    EXPECT_EQ((V{far.pockets[0]->index, far.pockets[1]->index, far.sortMode}), (V{0, 1, 2}));
+    ASSERT_EQ(Extract(twoHues, 4, 4, {4, 9}, {6, 10}, {{4, hue10}, {9, hue35}}), 0);
+    EXPECT_EQ(Groups(twoHues), (G{{9}, {4}}));
+    EXPECT_FLOAT_EQ(twoHues.pockets[0]->percentage, 10.0f / 16);
+    EXPECT_EQ((V{twoHues.pockets[0]->index, twoHues.pockets[1]->index, twoHues.sortMode}), (V{0, 1, 2}));
     // Grey and faint red of the same lightness stay apart.
     ASSERT_EQ(Extract(grey, 3, 3, {1, 2}, {5, 4}, {{1, Rgb(128, 128, 128)}, {2, Rgb(129, 127, 127)}}), 0);
     EXPECT_EQ(Groups(grey), (G{{1}, {2}}));
-    // Greys far apart in lightness: a single pocket.
+    // Greys twoHues apart in lightness: a single pocket.
     Set set;
     for (int k : {0, 40, 128, 200, 255}) set.push_back({k / 2 + 1, Rgb(k, k, k)});
     ASSERT_EQ(Extract(greys, 5, 4, {1, 21, 65, 101, 128}, {1, 2, 3, 4, 10}, set), 0);
     EXPECT_EQ(Groups(greys), (G{{1, 21, 65, 101, 128}}));
     EXPECT_EQ(greys.pockets[0]->pixelNum, 20);
-    // Equal counts: the pocket made first (lower palette index) comes first.
-    for (int flip = 0; flip < 2; ++flip) {
-        const tagRGBQUAD red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
+    for (int flip = 0; flip < 2; ++flip) {  // equal counts: the pocket made first (lower index) first
         ccColorPocketArray t;
         ASSERT_EQ(Extract(t, 6, 2, {200, 5}, {6, 6}, {{5, flip ? blue : red}, {200, flip ? red : blue}}), 0);
         EXPECT_EQ(Groups(t), (G{{5}, {200}})) << flip;
@@ -70,7 +69,7 @@ TEST(ExtractDefault, ReclusteringMovesCountsWhileSharesKeepTheFirstGrouping) {
 
 TEST(ExtractDefault, ALaterCallGroupsByTheFreshHistogramButCountsByTheStoredPalette) {
     const Set set = {{1, Rgb(255, 0, 0)}, {2, Rgb(0, 0, 255)}, {3, Rgb(0, 255, 0)}};
-    ccColorPocketArray t, small;
+    ccColorPocketArray t, shortPalette;
     ASSERT_EQ(Extract(t, 5, 2, {1, 2}, {6, 4}, set), 0);
     // Only index 3 has pixels now, so one pocket starts from it, but the
     // stored counts (6, 4, 0) put items 1 and 2 into it when reclustering.
@@ -79,10 +78,10 @@ TEST(ExtractDefault, ALaterCallGroupsByTheFreshHistogramButCountsByTheStoredPale
     EXPECT_EQ(t.pockets[0]->pixelNum, 10);
     EXPECT_EQ(t.pockets[0]->percentage, 0.0f);  // item 3's stored count over the image
     // A palette too small for every index is rebuilt, not overrun.
-    small.InitPalette(16);
-    ASSERT_EQ(Extract(small, 5, 2, {1, 2}, {6, 4}, set), 0);
-    EXPECT_EQ(small.paletteSize, 256);
-    EXPECT_EQ(Groups(small), (G{{1}, {2}}));
+    shortPalette.InitPalette(16);
+    ASSERT_EQ(Extract(shortPalette, 5, 2, {1, 2}, {6, 4}, set), 0);
+    EXPECT_EQ(shortPalette.paletteSize, 256);
+    EXPECT_EQ(Groups(shortPalette), (G{{1}, {2}}));
 }
 
 TEST(ExtractDefault, TheThemeOwnsOnlyThePaletteDibItDerives) {
@@ -155,9 +154,9 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
     HostDib sixteen(Host8(4, 4, {3}, {}, 16));
     EXPECT_EQ(t.SetDib(sixteen.h), 0);  // 0 whatever the extraction gives
     EXPECT_TRUE(refused(sixteen.h) && refused(photo) && !t.FillPocketIndexInDib() && refused(nullptr));
-    ccColorPocketArray not24;  // an 8-bit image as the true DIB cannot be reduced
-    not24.SetTrueDib(good.h);
-    EXPECT_TRUE(not24.GetColorPockets() == -1 && !not24.palDib);
+    ccColorPocketArray wrongDepth;  // an 8-bit image as the true DIB cannot be reduced
+    wrongDepth.SetTrueDib(good.h);
+    EXPECT_TRUE(wrongDepth.GetColorPockets() == -1 && !wrongDepth.palDib);
 
     // Merging, nearest pocket and orders outside their ranges change nothing.
     ccColorPocketArray one, none;

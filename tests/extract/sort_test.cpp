@@ -62,13 +62,13 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
         };
         auto size = [](ccColorPocket* p) { return p->pixelNum; };
         // Main colour: the selected pocket or the largest first, the rest nearest to it first.
-        V main = sel < 0 ? desc(size, pockets) : pockets;
-        std::swap(main[0], main[sel < 0 ? 0 : sel]);
-        const tagRGBQUAD c = made[main[0]]->aveRGB;
+        V byMain = sel < 0 ? desc(size, pockets) : pockets;
+        std::swap(byMain[0], byMain[sel < 0 ? 0 : sel]);
+        const tagRGBQUAD c = made[byMain[0]]->aveRGB;
         const V want[] = {desc([](ccColorPocket* p) { return HslHue(p->aveHSL); }, pockets),
                           desc(size, pockets),
                           desc([](ccColorPocket* p) { return HslLight(p->aveHSL); }, pockets),
-                          desc([&](ccColorPocket* p) { return -Dist(p->aveRGB, c); }, main, 1),
+                          desc([&](ccColorPocket* p) { return -Dist(p->aveRGB, c); }, byMain, 1),
                           asc([&](int i) { return HslLight(pal[i].hsl); }),
                           asc([&](int i) { return HslHue(pal[i].hsl); }),
                           asc([&](int i) { return -pal[i].pixelNum; }),
