@@ -1,0 +1,103 @@
+#include "args.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace hvcli {
+
+bool Args::Parse(int argc, char** argv, const std::vector<Option>& options, std::string* error) {
+    values_.clear();
+    positional_.clear();
+    std::vector<Option> all = options;
+    all.push_back({"help", 'h', false});
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            positional_.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const Option* found = nullptr;
+        std::string inlineValue;
+        bool hasInline = false;
+        if (arg[1] == '-') {
+            std::string name = arg.substr(2);
+            const size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                inlineValue = name.substr(eq + 1);
+                hasInline = true;
+                name.resize(eq);
+            }
+            for (const Option& o : all)
+                if (name == o.name) found = &o;
+        } else if (arg.size() == 2) {
+            for (const Option& o : all)
+                if (o.letter && arg[1] == o.letter) found = &o;
+        }
+        if (!found) {
+            *error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!found->hasValue) {
+            if (hasInline) {
+                *error = "option '--" + std::string(found->name) + "' takes no value";
+                return false;
+            }
+            values_[found->name] = "";
+            continue;
+        }
+        if (!hasInline) {
+            if (i + 1 >= argc) {
+                *error = "option '" + arg + "' needs a value";
+                return false;
+            }
+            inlineValue = argv[++i];
+        }
+        values_[found->name] = inlineValue;
+    }
+    return true;
+}
+
+std::string Args::Value(const std::string& name, const std::string& fallback) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? fallback : it->second;
+}
+
+bool Args::IntValue(const std::string& name, int lo, int hi, int fallback, int* out, std::string* error) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) {
+        *out = fallback;
+        return true;
+    }
+    const std::string& text = it->second;
+    char* end = nullptr;
+    errno = 0;
+    const bool numeric = !text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-');
+    const long v = numeric ? std::strtol(text.c_str(), &end, 10) : 0;
+    if (!numeric || *end != '\0' || errno == ERANGE || v < lo || v > hi) {
+        *error = "option '--" + name + "' needs a whole number from " + std::to_string(lo) + " to " +
+                 std::to_string(hi) + ", not '" + text + "'";
+        return false;
+    }
+    *out = static_cast<int>(v);
+    return true;
+}
+
+int UsageError(const std::string& command, const std::string& message) {
+    std::fprintf(stderr, "huevane %s: %s\nTry 'huevane %s --help'.\n", command.c_str(), message.c_str(),
+                 command.c_str());
+    return kExitUsage;
+}
+
+int Failure(const std::string& command, const std::string& message) {
+    std::fprintf(stderr, "huevane %s: %s\n", command.c_str(), message.c_str());
+    return kExitFailure;
+}
+
+}  // namespace hvcli

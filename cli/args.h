@@ -1,0 +1,51 @@
+// Option parsing and messages shared by the commands of the huevane tool.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace hvcli {
+
+// Exit codes of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the work could not be done (unreadable file, ...)
+constexpr int kExitUsage = 2;    // the command line is wrong
+
+// One option of a command: "--name", optionally "-l", with or without a value.
+struct Option {
+    const char* name;  // long name without the dashes
+    char letter;       // short form, or 0 for none
+    bool hasValue;
+};
+
+// The parsed arguments of one command. Options may stand anywhere among the
+// positional arguments, as "--name value", "--name=value" or "-l value";
+// "--" ends the options and a lone "-" is positional. "--help" and "-h" are
+// always accepted. A repeated option keeps its last value.
+class Args {
+public:
+    // Parses argv[1..argc-1] (argv[0] is the command's name); false with a
+    // message for an unknown option, a missing value or a value given to a
+    // flag.
+    bool Parse(int argc, char** argv, const std::vector<Option>& options, std::string* error);
+
+    bool Has(const std::string& name) const { return values_.count(name) != 0; }
+    std::string Value(const std::string& name, const std::string& fallback = "") const;
+    // The option's value as a whole decimal number within [lo, hi], or the
+    // fallback when the option is absent; false with a message otherwise.
+    bool IntValue(const std::string& name, int lo, int hi, int fallback, int* out, std::string* error) const;
+    const std::vector<std::string>& positional() const { return positional_; }
+
+private:
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
+// Prints "huevane COMMAND: message" and a pointer to the command's help to
+// stderr; returns kExitUsage.
+int UsageError(const std::string& command, const std::string& message);
+// Prints "huevane COMMAND: message" to stderr; returns kExitFailure.
+int Failure(const std::string& command, const std::string& message);
+
+}  // namespace hvcli
