@@ -31,7 +31,7 @@ void SetError(std::string* error, const std::string& path, const std::string& re
 bool ReadFile(const std::string& path, std::vector<unsigned char>* data, std::string* reason) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        *reason = std::strerror(errno);
+        *reason = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
     bool ok = true;
@@ -64,6 +64,17 @@ Format Sniff(const std::vector<unsigned char>& d) {
     if (d.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return Format::Jpeg;
     if (d.size() >= 2 && d[0] == 'B' && d[1] == 'M') return Format::Bmp;
     return Format::Unknown;
+}
+
+// Other common image formats, recognised only to name them in the message.
+const char* OtherFormat(const std::vector<unsigned char>& d) {
+    auto starts = [&d](const char* magic, size_t n, size_t at = 0) {
+        return d.size() >= at + n && std::memcmp(d.data() + at, magic, n) == 0;
+    };
+    if (starts("GIF8", 4)) return "GIF";
+    if (starts("II*\0", 4) || starts("MM\0*", 4)) return "TIFF";
+    if (starts("RIFF", 4) && starts("WEBP", 4, 8)) return "WebP";
+    return nullptr;
 }
 
 // Loads a bitmap through the library and moves it into a handle of the
@@ -121,7 +132,12 @@ void* ReadImage(const std::string& path, std::string* error) {
         dib = ReadBmp(path, &reason);
         break;
     case Format::Unknown:
-        reason = data.empty() ? "the file is empty" : "not a BMP, PNG or JPEG file";
+        if (data.empty())
+            reason = "the file is empty";
+        else if (const char* other = OtherFormat(data))
+            reason = std::string("a ") + other + " image; only BMP, PNG and JPEG files are read";
+        else
+            reason = "not a BMP, PNG or JPEG file";
         break;
     }
     if (!dib) SetError(error, path, reason);

@@ -121,6 +121,54 @@ HUEVANE_API int HUEVANE_CALL AdjustImageStyleWithRegions2(void* dib, char* targe
                                                           RegionPolygon* regions, int n, void* dib8,
                                                           void* backup);
 
+/* ---- Theme structures and colour tags ---- */
+
+/* One colour of a theme or one colour family of an image: 8 bytes, packed. */
+#pragma pack(push, 1)
+typedef struct ColorThemeEntry {
+    RGBQUAD color; /* blue, green, red; the fourth byte is 0 for a theme
+                      colour, the tag index (0..10) for a colour family */
+    float share;   /* share of the image's pixels, 0..1 */
+} ColorThemeEntry;
+#pragma pack(pop)
+
+/* A plain colour list. The host owns the structure; the library allocates
+ * `entries` and releases it with FreeThemeStruct. */
+typedef struct ColorThemeStruct {
+    int32_t count;
+    ColorThemeEntry* entries;
+} ColorThemeStruct;
+
+/* Lists the pockets of the theme in a style buffer, in theme order: mean
+ * colour (fourth byte 0) and share. A buffer that holds no well-formed theme
+ * gives count 0 with an empty array. 0; -1 (count 0, entries null) for a null
+ * result or when memory is short. Release entries with FreeThemeStruct. */
+HUEVANE_API int HUEVANE_CALL GetColorThemeStruct(ColorThemeStruct* result, char* styleBuffer);
+
+/* Releases the array of a ColorThemeStruct (made by GetColorThemeStruct or
+ * GetColorTags) and sets count 0, entries null. Harmless when called again
+ * or with null. */
+HUEVANE_API void HUEVANE_CALL FreeThemeStruct(ColorThemeStruct* s);
+
+/* Fills table[i][j] with the number of horizontally or vertically adjacent
+ * pixel pairs whose pockets are i and j (both ways; the table is cleared
+ * first). The theme comes from styleBuffer when it is not null, else it is
+ * extracted from the image. The host's dib is neither changed nor released.
+ * 0 (table untouched when no pocket-number image can be made); -1, table
+ * untouched, for a null table, an image that is neither 8 nor 24 bits, or a
+ * 24-bit image that cannot be reduced to 8 bits. */
+HUEVANE_API int HUEVANE_CALL GetColorThemeNeighbor(void* dib, int table[256][256], char* styleBuffer);
+
+/* Names the colour families of an 8- or 24-bit image: one entry per family
+ * present, in ascending tag index (0 Red, 1 Orange, 2 Yellow, 3 Green,
+ * 4 Cyan, 5 Blue, 6 Purple, 7 Beige, 8 Black, 9 Gray, 10 White), with the
+ * family's pixel-weighted mean colour (fourth byte = tag index) and share.
+ * Palette colours of 10 pixels or fewer are ignored. 0; -1 for a null
+ * result, an unsupported image or a failed 24-to-8-bit reduction; -2 when no
+ * family covers the image. After a failure count is 0 and entries null.
+ * Release entries with FreeThemeStruct. */
+HUEVANE_API int HUEVANE_CALL GetColorTags(void* dib, ColorThemeStruct* result);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,18 +1,392 @@
-// 24-to-8-bit reduction. (Placeholder: uniform 3-3-2 palette until the real
-// quantizer lands.)
+// 24-to-8-bit reduction without dithering.
+//
+// One pass over the pixels fills a histogram of 6-bit-per-channel cells, each
+// holding its pixel count and the sums of its pixels' channels, and notes
+// whether the image has at most 256 distinct colours. An image with that few
+// colours keeps them exactly. Otherwise a variance-minimising box split over
+// the cells gives a first palette, a few weighted k-means passes over the
+// cell centroids refine it, and every pixel is mapped to the palette entry
+// nearest its own colour (squared RGB distance, lowest index on ties).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
 #include "dib/dib.h"
+#include "dib/quantize_map.h"
 #include "platform/memory.h"
+
+namespace {
+
+constexpr int kBits = 6;                         // histogram bits per channel
+constexpr int kSide = 1 << kBits;                // cells per channel
+constexpr int kShift = 8 - kBits;                // channel value to cell coordinate
+constexpr int kCells = kSide * kSide * kSide;    // cells in the histogram
+constexpr int kPalette = 256;
+constexpr int kKMeansPasses = 6;
+
+inline int CellOf(int r, int g, int b) {
+    return ((r >> kShift) << (2 * kBits)) | ((g >> kShift) << kBits) | (b >> kShift);
+}
+
+// Pixel count and channel sums of one histogram cell.
+struct Cell {
+    uint64_t n, r, g, b;
+};
+
+// Up to 256 distinct colours, kept in a small open-addressed table; gives up
+// (full() true) at the 257th.
+class SmallColorSet {
+public:
+    SmallColorSet() { std::memset(slot_, 0, sizeof slot_); }
+    bool full() const { return count_ > kPalette; }
+    int count() const { return count_; }
+    void Add(uint32_t rgb) {
+        const uint32_t key = rgb + 1;  // 0 marks an empty slot
+        uint32_t i = (rgb * 2654435761u) >> (32 - kLog);
+        while (slot_[i] != 0) {
+            if (slot_[i] == key) return;
+            i = (i + 1) & (kSlots - 1);
+        }
+        slot_[i] = key;
+        ++count_;
+    }
+    // The colours held, ascending (0xRRGGBB).
+    std::vector<uint32_t> Sorted() const {
+        std::vector<uint32_t> out;
+        for (uint32_t s : slot_)
+            if (s) out.push_back(s - 1);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    static constexpr int kLog = 10;
+    static constexpr uint32_t kSlots = 1u << kLog;  // load stays under 26 %
+    uint32_t slot_[kSlots];
+    int count_ = 0;
+};
+
+// Fills the cell histogram from every pixel; tracks distinct colours until
+// there are more than 256.
+void BuildHistogram(ipDibStuff& src, std::vector<Cell>& cells, SmallColorSet& colors) {
+    const int w = src.width();
+    for (BYTE* row : src.rows) {
+        const BYTE* p = row;
+        const BYTE* end = row + 3 * static_cast<size_t>(w);
+        // While the colours are few, note each one that differs from the last.
+        uint32_t last = 0xFFFFFFFFu;
+        for (; p != end && !colors.full(); p += 3) {
+            const uint32_t rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+            if (rgb != last) {
+                colors.Add(rgb);
+                last = rgb;
+            }
+            Cell& c = cells[CellOf(p[2], p[1], p[0])];
+            ++c.n;
+            c.r += p[2];
+            c.g += p[1];
+            c.b += p[0];
+        }
+        for (; p != end; p += 3) {
+            Cell& c = cells[CellOf(p[2], p[1], p[0])];
+            ++c.n;
+            c.r += p[2];
+            c.g += p[1];
+            c.b += p[0];
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Box split. Cumulative moments over the cell grid let the count, channel
+// sums and squared norm of any axis-aligned box be read in eight look-ups.
+// Each box is cut where the two halves lose the most squared error, and the
+// box whose best cut gains the most is cut next.
+
+constexpr int kM = kSide + 1;  // moment grid side, with a zero border
+
+inline int MomentIndex(int r, int g, int b) { return (r * kM + g) * kM + b; }
+
+struct Moments {
+    std::vector<double> n, r, g, b, q;  // count, sums, sum of |centroid|^2 x count
+
+    explicit Moments(const std::vector<Cell>& cells)
+        : n(kM * kM * kM), r(n.size()), g(n.size()), b(n.size()), q(n.size()) {
+        for (int ri = 0; ri < kSide; ++ri)
+            for (int gi = 0; gi < kSide; ++gi)
+                for (int bi = 0; bi < kSide; ++bi) {
+                    const Cell& c = cells[(ri << (2 * kBits)) | (gi << kBits) | bi];
+                    if (!c.n) continue;
+                    const int m = MomentIndex(ri + 1, gi + 1, bi + 1);
+                    n[m] = double(c.n);
+                    r[m] = double(c.r);
+                    g[m] = double(c.g);
+                    b[m] = double(c.b);
+                    q[m] = (r[m] * r[m] + g[m] * g[m] + b[m] * b[m]) / n[m];
+                }
+        for (std::vector<double>* v : {&n, &r, &g, &b, &q}) Accumulate(*v);
+    }
+
+    // Turns cell values into sums over the box from the origin.
+    static void Accumulate(std::vector<double>& v) {
+        for (int ri = 1; ri < kM; ++ri)
+            for (int gi = 1; gi < kM; ++gi)
+                for (int bi = 1; bi < kM; ++bi) v[MomentIndex(ri, gi, bi)] += v[MomentIndex(ri, gi, bi - 1)];
+        for (int ri = 1; ri < kM; ++ri)
+            for (int gi = 1; gi < kM; ++gi)
+                for (int bi = 1; bi < kM; ++bi) v[MomentIndex(ri, gi, bi)] += v[MomentIndex(ri, gi - 1, bi)];
+        for (int ri = 1; ri < kM; ++ri)
+            for (int gi = 1; gi < kM; ++gi)
+                for (int bi = 1; bi < kM; ++bi) v[MomentIndex(ri, gi, bi)] += v[MomentIndex(ri - 1, gi, bi)];
+    }
+};
+
+// Cells (lo, hi] on each axis: r, g, b.
+struct Box {
+    int lo[3], hi[3];
+    double gain = 0;  // error removed by the best cut; 0 when it cannot be cut
+    int cutAxis = -1, cutAt = 0;
+};
+
+struct Sums {
+    double n, r, g, b, q;
+};
+
+double Volume(const std::vector<double>& v, const int lo[3], const int hi[3]) {
+    return v[MomentIndex(hi[0], hi[1], hi[2])] - v[MomentIndex(hi[0], hi[1], lo[2])] -
+           v[MomentIndex(hi[0], lo[1], hi[2])] + v[MomentIndex(hi[0], lo[1], lo[2])] -
+           v[MomentIndex(lo[0], hi[1], hi[2])] + v[MomentIndex(lo[0], hi[1], lo[2])] +
+           v[MomentIndex(lo[0], lo[1], hi[2])] - v[MomentIndex(lo[0], lo[1], lo[2])];
+}
+
+Sums BoxSums(const Moments& m, const int lo[3], const int hi[3]) {
+    return {Volume(m.n, lo, hi), Volume(m.r, lo, hi), Volume(m.g, lo, hi), Volume(m.b, lo, hi),
+            Volume(m.q, lo, hi)};
+}
+
+inline double Spread(const Sums& s) { return (s.r * s.r + s.g * s.g + s.b * s.b) / s.n; }
+
+// Finds the cut of the box that leaves the least squared error.
+void FindCut(const Moments& m, Box& box) {
+    box.gain = 0;
+    box.cutAxis = -1;
+    const Sums whole = BoxSums(m, box.lo, box.hi);
+    if (whole.n <= 0) return;
+    const double base = Spread(whole);
+    double best = base;
+    for (int axis = 0; axis < 3; ++axis) {
+        int hi[3] = {box.hi[0], box.hi[1], box.hi[2]};
+        for (int at = box.lo[axis] + 1; at < box.hi[axis]; ++at) {
+            hi[axis] = at;
+            const Sums low = BoxSums(m, box.lo, hi);
+            const double highN = whole.n - low.n;
+            if (low.n <= 0) continue;
+            if (highN <= 0) break;
+            const Sums high = {highN, whole.r - low.r, whole.g - low.g, whole.b - low.b, 0};
+            const double score = Spread(low) + Spread(high);
+            if (score > best) {
+                best = score;
+                box.cutAxis = axis;
+                box.cutAt = at;
+            }
+        }
+    }
+    box.gain = best - base;
+}
+
+// Splits the cell grid into at most `count` boxes.
+std::vector<Box> SplitBoxes(const Moments& m, int count) {
+    std::vector<Box> boxes(1);
+    for (int a = 0; a < 3; ++a) {
+        boxes[0].lo[a] = 0;
+        boxes[0].hi[a] = kSide;
+    }
+    FindCut(m, boxes[0]);
+    while (static_cast<int>(boxes.size()) < count) {
+        int pick = -1;
+        for (size_t i = 0; i < boxes.size(); ++i)
+            if (boxes[i].cutAxis >= 0 && (pick < 0 || boxes[i].gain > boxes[pick].gain)) pick = int(i);
+        if (pick < 0) break;
+        Box upper = boxes[pick];
+        Box& lower = boxes[pick];
+        lower.hi[lower.cutAxis] = lower.cutAt;
+        upper.lo[upper.cutAxis] = upper.cutAt;
+        FindCut(m, lower);
+        FindCut(m, upper);
+        boxes.push_back(upper);
+    }
+    return boxes;
+}
+
+// ---------------------------------------------------------------------------
+// K-means over the occupied cells, each standing at its centroid with its
+// pixel count as weight. The nearest-centre search starts at the current
+// centre and visits the others by their distance from it, stopping once the
+// triangle inequality rules the rest out.
+
+struct Point {
+    float r, g, b, w;
+};
+
+struct Center {
+    double r, g, b;
+};
+
+void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::vector<Center>& centers,
+            int passes) {
+    const int k = static_cast<int>(centers.size());
+    std::vector<float> dist(size_t(k) * k);
+    std::vector<uint8_t> order(size_t(k) * k);  // per centre: the others, nearest first
+    std::vector<double> acc(size_t(k) * 4);
+    std::vector<std::pair<float, int>> tmp(k);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int i = 0; i < k; ++i)
+            for (int j = 0; j < k; ++j) {
+                const double dr = centers[i].r - centers[j].r, dg = centers[i].g - centers[j].g,
+                             db = centers[i].b - centers[j].b;
+                dist[size_t(i) * k + j] = float(std::sqrt(dr * dr + dg * dg + db * db));
+            }
+        for (int i = 0; i < k; ++i) {
+            for (int j = 0; j < k; ++j) tmp[j] = {dist[size_t(i) * k + j], j};
+            std::sort(tmp.begin(), tmp.end());
+            for (int j = 0; j < k; ++j) order[size_t(i) * k + j] = uint8_t(tmp[j].second);
+        }
+        std::vector<float> cr(k), cg(k), cb(k);
+        for (int i = 0; i < k; ++i) {
+            cr[i] = float(centers[i].r);
+            cg[i] = float(centers[i].g);
+            cb[i] = float(centers[i].b);
+        }
+        std::fill(acc.begin(), acc.end(), 0.0);
+        for (size_t p = 0; p < points.size(); ++p) {
+            const Point& pt = points[p];
+            const int c = label[p];
+            float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
+            float best2 = dr * dr + dg * dg + db * db;
+            const float toC = std::sqrt(best2);
+            float best = toC;
+            int bestIdx = c;
+            const uint8_t* ord = &order[size_t(c) * k];
+            const float* dc = &dist[size_t(c) * k];
+            for (int t = 1; t < k; ++t) {
+                const int j = ord[t];
+                if (dc[j] - toC >= best) break;
+                dr = pt.r - cr[j];
+                dg = pt.g - cg[j];
+                db = pt.b - cb[j];
+                const float d2 = dr * dr + dg * dg + db * db;
+                if (d2 < best2) {
+                    best2 = d2;
+                    best = std::sqrt(d2);
+                    bestIdx = j;
+                }
+            }
+            label[p] = uint8_t(bestIdx);
+            double* a = &acc[size_t(bestIdx) * 4];
+            a[0] += double(pt.r) * pt.w;
+            a[1] += double(pt.g) * pt.w;
+            a[2] += double(pt.b) * pt.w;
+            a[3] += pt.w;
+        }
+        for (int i = 0; i < k; ++i) {
+            const double* a = &acc[size_t(i) * 4];
+            if (a[3] > 0) centers[i] = {a[0] / a[3], a[1] / a[3], a[2] / a[3]};
+        }
+    }
+}
+
+inline BYTE ToByte(double v) { return static_cast<BYTE>(std::lround(std::clamp(v, 0.0, 255.0))); }
+
+// The palette for an image with more than 256 colours; returns the number of
+// entries used.
+int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
+    std::vector<Box> boxes;
+    {
+        const Moments moments(cells);
+        boxes = SplitBoxes(moments, kPalette);
+    }
+    // Label each occupied cell with its box, and collect the k-means points.
+    std::vector<uint8_t> boxOf(kCells);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const Box& bx = boxes[i];
+        for (int r = bx.lo[0]; r < bx.hi[0]; ++r)
+            for (int g = bx.lo[1]; g < bx.hi[1]; ++g)
+                for (int b = bx.lo[2]; b < bx.hi[2]; ++b)
+                    boxOf[(r << (2 * kBits)) | (g << kBits) | b] = uint8_t(i);
+    }
+    std::vector<Point> points;
+    std::vector<uint8_t> label;
+    std::vector<Center> centers(boxes.size(), Center{0, 0, 0});
+    std::vector<double> weight(boxes.size(), 0.0);
+    for (int i = 0; i < kCells; ++i) {
+        const Cell& c = cells[i];
+        if (!c.n) continue;
+        const double n = double(c.n);
+        points.push_back({float(c.r / n), float(c.g / n), float(c.b / n), float(n)});
+        label.push_back(boxOf[i]);
+        Center& ctr = centers[boxOf[i]];
+        ctr.r += double(c.r);
+        ctr.g += double(c.g);
+        ctr.b += double(c.b);
+        weight[boxOf[i]] += n;
+    }
+    for (size_t i = 0; i < centers.size(); ++i) {
+        centers[i].r /= weight[i];
+        centers[i].g /= weight[i];
+        centers[i].b /= weight[i];
+    }
+    KMeans(points, label, centers, kKMeansPasses);
+    for (size_t i = 0; i < centers.size(); ++i)
+        palette[i] = {ToByte(centers[i].b), ToByte(centers[i].g), ToByte(centers[i].r), 0};
+    return static_cast<int>(centers.size());
+}
+
+// Writes the palette into the 8-bit DIB and every pixel's nearest entry.
+bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used) {
+    ipDibStuff dst(out, false);
+    if (!dst.isPalette8() || dst.height() != src.height() || dst.width() != src.width()) return false;
+    std::memcpy(dst.colors, palette, sizeof(tagRGBQUAD) * kPalette);
+    hv::NearestMap map(palette, used);
+    const int w = src.width();
+    for (size_t y = 0; y < src.rows.size(); ++y) map.MapRow(src.rows[y], dst.rows[y], w);
+    return true;
+}
+
+}  // namespace
 
 void* DecreaseBpp24to8(void* dib24) {
     ipDibStuff src(dib24, false);
-    if (!src.is24()) return nullptr;
-    void* out = MakeEmptyDib(src.width(), src.height(), 8, true);
-    if (!out) return nullptr;
-    ipDibStuff dst(out, false);
-    for (int i = 0; i < 256; ++i)
-        dst.colors[i] = {BYTE((i & 3) * 85), BYTE(((i >> 2) & 7) * 255 / 7), BYTE((i >> 5) * 255 / 7), 0};
-    const int w = src.width();
-    for (int y = 0; y < src.height(); ++y)
-        for (int x = 0; x < w; ++x) dst.rows[y][x] = BYTE(dst.GetNearestColor(src.rows[y] + 3 * x));
-    return out;
+    if (!src.is24() || int64_t(src.width()) * src.height() > hv::kMaxPixels) return nullptr;
+    void* out = nullptr;
+    try {
+        tagRGBQUAD palette[kPalette];
+        int used = 0;
+        {
+            std::vector<Cell> cells(kCells, Cell{0, 0, 0, 0});
+            SmallColorSet colors;
+            BuildHistogram(src, cells, colors);
+            if (!colors.full()) {
+                for (uint32_t rgb : colors.Sorted())
+                    palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
+            } else {
+                used = BuildPalette(cells, palette);
+            }
+        }
+        // Entries left over repeat the first: a copy at a higher index never
+        // wins a nearest-colour search against it.
+        for (int i = used; i < kPalette; ++i) palette[i] = palette[0];
+
+        out = MakeEmptyDib(src.width(), src.height(), 8, true);
+        if (!out) return nullptr;
+        if (!MapPixels(src, out, palette, used)) {
+            hv::FreeHandle(out);
+            return nullptr;
+        }
+        return out;
+    } catch (const std::bad_alloc&) {
+        if (out) hv::FreeHandle(out);
+        return nullptr;
+    }
 }

@@ -442,6 +442,7 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
     EXPECT_NE(reason(Corpus("claims_too_much.jpg")).find("too short for the 4000 x 4000"), std::string::npos);
     EXPECT_NE(reason(Corpus("empty.png")).find("empty"), std::string::npos);
     EXPECT_NE(reason(Corpus("text_named.png")).find("not a BMP, PNG or JPEG"), std::string::npos);
+    EXPECT_NE(reason(Corpus("gif_named.png")).find("a GIF image"), std::string::npos);
     EXPECT_NE(reason(Corpus("truncated_in_idat.png")).find("truncated"), std::string::npos);
     EXPECT_NE(reason(Corpus("truncated_half.jpg")).find("Premature end"), std::string::npos);
     EXPECT_NE(reason(Corpus("no_such_file.png")).find("No such file"), std::string::npos);

@@ -38,6 +38,7 @@ idat_end = good_png.index(b'IEND') - 8
 
 write('empty.png', b'')
 write('random.bin', bytes(rng.randrange(256) for _ in range(512)))
+write('gif_named.png', b'GIF89a' + bytes(20))
 write('text_named.png', b'This is a text file with an image name.\n')
 write('signature_then_noise.png', SIG + bytes(rng.randrange(256) for _ in range(200)))
 write('truncated_in_idat.png', good_png[:idat_end - 20])

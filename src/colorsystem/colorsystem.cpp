@@ -1,0 +1,161 @@
+// Samples of a colour card and the nearest-sample searches.
+#include "huevane/colorsystem.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+#include "color/colorword.h"
+
+csColorSample::csColorSample(const char* n, BYTE red, BYTE green, BYTE blue) : name(n ? n : "") {
+    rgb.rgbRed = red;
+    rgb.rgbGreen = green;
+    rgb.rgbBlue = blue;
+    rgb.rgbReserved = 0;
+    hsl = RGBtoHSL(rgb);
+}
+
+namespace {
+
+// Squared RGB distance; at most 3 x 255^2.
+int PlainDist(const tagRGBQUAD& a, const tagRGBQUAD& b) {
+    int dr = a.rgbRed - b.rgbRed, dg = a.rgbGreen - b.rgbGreen, db = a.rgbBlue - b.rgbBlue;
+    return dr * dr + dg * dg + db * db;
+}
+
+// Red-mean weighted distance of sample colour s and query q.
+double WeightedDist(const tagRGBQUAD& s, const tagRGBQUAD& q) {
+    int rmean = (s.rgbRed + q.rgbRed) >> 1;
+    int dr = s.rgbRed - q.rgbRed, dg = s.rgbGreen - q.rgbGreen, db = s.rgbBlue - q.rgbBlue;
+    int sum = (((512 + rmean) * dr * dr) >> 8) + 4 * dg * dg + (((767 - rmean) * db * db) >> 8);
+    return std::sqrt(static_cast<double>(sum));
+}
+
+}  // namespace
+
+csColorSystem::~csColorSystem() {
+    groups.clear();
+    ClearAll();
+}
+
+void csColorSystem::CopySamplesFrom(const csColorSystem& o) {
+    for (csColorSample* s : o.samples) {
+        auto* copy = new csColorSample(*s);
+        try {
+            samples.Add(copy);
+        } catch (...) {
+            delete copy;
+            throw;
+        }
+    }
+}
+
+csColorSystem::csColorSystem(const csColorSystem& o) : groups(o.groups), path(o.path) {
+    try {
+        CopySamplesFrom(o);
+    } catch (...) {
+        ClearAll();
+        throw;
+    }
+}
+
+csColorSystem& csColorSystem::operator=(const csColorSystem& o) {
+    if (this != &o) {
+        csColorSystem copy(o);  // everything that can fail happens here
+        std::swap(samples, copy.samples);
+        std::swap(groups, copy.groups);
+        std::swap(path, copy.path);
+    }
+    return *this;
+}
+
+void csColorSystem::ClearAll() {
+    samples.FreeMem();
+    samples.RemoveAll();
+}
+
+int csColorSystem::AddSample(const char* name, BYTE red, BYTE green, BYTE blue) {
+    auto* s = new csColorSample(name, red, green, blue);
+    try {
+        return samples.Add(s);
+    } catch (...) {
+        delete s;
+        throw;
+    }
+}
+
+csColorSample* csColorSystem::GetNearestSample(tagRGBQUAD c) {
+    csColorSample* best = nullptr;
+    int bestDist = 0x7FFFFFFF;
+    for (csColorSample* s : samples) {
+        int d = PlainDist(s->rgb, c);
+        if (d < bestDist) {
+            bestDist = d;
+            best = s;
+        }
+    }
+    return best;
+}
+
+int csColorSystem::GetNearestSampleIndex(tagRGBQUAD c) {
+    int best = -1;
+    double bestDist = 10000.0;
+    for (int i = 0; i < samples.GetSize(); ++i) {
+        double d = WeightedDist(samples.begin()[i]->rgb, c);
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int csColorSystem::GetNearestSampleIndexByHue(tagRGBQUAD c) {
+    const uint32_t hsl = RGBtoHSL(c);
+    const bool grey = HslGrey(hsl) == 1;
+    const int hue = HslHue(hsl);
+    int best = -1;
+    double bestDist = 10000.0;
+    for (int i = 0; i < samples.GetSize(); ++i) {
+        const csColorSample* s = samples.begin()[i];
+        if ((HslGrey(s->hsl) == 1) != grey) continue;
+        double d = grey ? PlainDist(s->rgb, c) : hv::HueDiff256(HslHue(s->hsl), hue);
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int csColorSystem::GetCardPal(tagRGBQUAD* colors, int n, csColorSample** out) {
+    if (n < 1) return 0;
+    if (!colors || !out) return -1;
+    for (int i = 0; i < n; ++i) out[i] = GetNearestSample(colors[i]);
+    return 0;
+}
+
+int csColorSystem::GetCardPalIndices(tagRGBQUAD* colors, int n, int* out) {
+    if (n < 1) return 0;
+    if (!colors || !out) return -1;
+    for (int i = 0; i < n; ++i) out[i] = GetNearestSampleIndex(colors[i]);
+    return 0;
+}
+
+int csColorSystem::GetCardDistOrder(int index, int* out, int count) {
+    const int n = samples.GetSize();
+    const tagRGBQUAD ref = samples.GetAt(index)->rgb;  // out_of_range before any work
+    std::vector<int> dist(n), order(n);
+    for (int i = 0; i < n; ++i) {
+        dist[i] = PlainDist(ref, samples.begin()[i]->rgb);
+        order[i] = i;
+    }
+    // Stable exchange sort: the nearer sample bubbles towards the front.
+    for (int k = 0; k + 1 < n; ++k)
+        for (int j = n - 1; j > k; --j)
+            if (dist[order[j]] < dist[order[j - 1]]) std::swap(order[j], order[j - 1]);
+    const int written = count < 0 ? 0 : (count < n ? count : n);
+    if (written > 0 && !out) return 0;
+    for (int i = 0; i < written; ++i) out[i] = order[i];
+    return written;
+}

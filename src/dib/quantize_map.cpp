@@ -1,0 +1,131 @@
+// Exact nearest-palette-entry lookup through per-cell candidate lists.
+#include "dib/quantize_map.h"
+
+#include <algorithm>
+
+namespace hv {
+namespace {
+
+constexpr int kFineBits = 6;    // fine cells: 4 values per channel
+constexpr int kCoarseBits = 4;  // coarse cells: 16 values per channel
+constexpr uint32_t kSingle = 0x80000000u;
+
+inline int FineOf(int r, int g, int b) {
+    constexpr int s = 8 - kFineBits;
+    return ((r >> s) << (2 * kFineBits)) | ((g >> s) << kFineBits) | (b >> s);
+}
+
+// Squared distances from a colour to the nearest and to the farthest point
+// of the box [lo, lo + side) on every channel.
+struct BoxDistance {
+    int lo[3], hi[3];
+    int Min(int r, int g, int b) const { return Near(r, 0) + Near(g, 1) + Near(b, 2); }
+    int Max(int r, int g, int b) const { return Far(r, 0) + Far(g, 1) + Far(b, 2); }
+    int Near(int v, int c) const {
+        const int d = v < lo[c] ? lo[c] - v : (v > hi[c] ? v - hi[c] : 0);
+        return d * d;
+    }
+    int Far(int v, int c) const {
+        const int d = std::max(v - lo[c], hi[c] - v);
+        return d * d;
+    }
+};
+
+BoxDistance CellBox(int cell, int bits) {
+    const int side = 1 << (8 - bits), mask = (1 << bits) - 1;
+    BoxDistance box;
+    const int coord[3] = {(cell >> (2 * bits)) & mask, (cell >> bits) & mask, cell & mask};
+    for (int c = 0; c < 3; ++c) {
+        box.lo[c] = coord[c] * side;
+        box.hi[c] = box.lo[c] + side - 1;
+    }
+    return box;
+}
+
+}  // namespace
+
+NearestMap::NearestMap(const tagRGBQUAD* palette, int used)
+    : used_(std::clamp(used, 1, 256)),
+      fine_(size_t(1) << (3 * kFineBits), 0),
+      coarse_(size_t(1) << (3 * kCoarseBits)) {
+    for (int i = 0; i < used_; ++i) {
+        pr_[i] = palette[i].rgbRed;
+        pg_[i] = palette[i].rgbGreen;
+        pb_[i] = palette[i].rgbBlue;
+    }
+}
+
+// An entry can be nearest to some colour of a box only if its nearest
+// distance to the box does not exceed the smallest farthest distance of any
+// entry; every other entry is strictly farther for every colour inside.
+const std::vector<uint8_t>& NearestMap::Coarse(int cell) {
+    std::vector<uint8_t>& list = coarse_[cell];
+    if (!list.empty()) return list;
+    const BoxDistance box = CellBox(cell, kCoarseBits);
+    int bound = 0x7FFFFFFF;
+    for (int i = 0; i < used_; ++i) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
+    for (int i = 0; i < used_; ++i)
+        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) list.push_back(uint8_t(i));
+    return list;
+}
+
+uint32_t NearestMap::Build(int cell) {
+    // The coarse cell holding this fine cell: drop the low bits of each axis.
+    constexpr int drop = kFineBits - kCoarseBits, fm = (1 << kFineBits) - 1;
+    const int r = (cell >> (2 * kFineBits)) & fm, g = (cell >> kFineBits) & fm, b = cell & fm;
+    const std::vector<uint8_t>& parent =
+        Coarse(((r >> drop) << (2 * kCoarseBits)) | ((g >> drop) << kCoarseBits) | (b >> drop));
+    const BoxDistance box = CellBox(cell, kFineBits);
+    int bound = 0x7FFFFFFF;
+    for (uint8_t i : parent) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
+    const size_t start = lists_.size();
+    lists_.push_back(0);
+    for (uint8_t i : parent)
+        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) lists_.push_back(i);
+    const size_t count = lists_.size() - start - 1;
+    uint32_t entry;
+    if (count == 1) {
+        entry = kSingle | lists_[start + 1];
+        lists_.resize(start);
+    } else {
+        lists_[start] = uint8_t(count - 1);
+        entry = uint32_t(start + 1);
+    }
+    fine_[cell] = entry;
+    return entry;
+}
+
+int NearestMap::Nearest(int r, int g, int b) {
+    const int cell = FineOf(r, g, b);
+    uint32_t entry = fine_[cell];
+    if (!entry) entry = Build(cell);
+    if (entry & kSingle) return int(entry & 0xFF);
+    const uint8_t* list = &lists_[entry - 1];
+    const int count = list[0] + 1;
+    int best = list[1], bestDist = 0x7FFFFFFF;
+    for (int t = 1; t <= count; ++t) {
+        const int i = list[t];
+        const int dr = pr_[i] - r, dg = pg_[i] - g, db = pb_[i] - b;
+        const int d = dr * dr + dg * dg + db * db;
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void NearestMap::MapRow(const BYTE* bgr, BYTE* out, int width) {
+    uint32_t last = 0xFFFFFFFFu;
+    BYTE lastIndex = 0;
+    for (int x = 0; x < width; ++x, bgr += 3) {
+        const uint32_t rgb = (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
+        if (rgb != last) {
+            last = rgb;
+            lastIndex = BYTE(Nearest(bgr[2], bgr[1], bgr[0]));
+        }
+        out[x] = lastIndex;
+    }
+}
+
+}  // namespace hv
