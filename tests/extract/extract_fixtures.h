@@ -1,6 +1,7 @@
 // Building blocks for the extraction tests: host DIBs and hand-made pockets.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,26 +26,54 @@ struct HostDib {
     void* h;
     explicit HostDib(void* handle) : h(handle) {}
     HostDib(const HostDib&) = delete;
-    ~HostDib() { GlobalFree(h); }
+    ~HostDib() {
+        if (h) GlobalFree(h);
+    }
 };
 
-// A host 8-bit DIB of w x h whose pixel (x, y), y = 0 being the bottom row,
-// has palette index px[y * w + x] (px[0] where px is short). Its colour table
-// has `entries` distinct colours, except those replaced by `set`.
+// A host DIB of w x h at 8 or 24 bits whose pixel (x, y), y = 0 being the
+// bottom row, is px[y * w + x] (px[0] where px is short): a palette index, or
+// an RGB word at 24 bits. An 8-bit image has `entries` distinct colours in its
+// table, except those replaced by `set`.
 using Set = std::vector<std::pair<int, tagRGBQUAD>>;
-inline void* Host8(int w, int h, V px, const Set& set = {}, int entries = 256) {
-    const int stride = (w + 3) / 4 * 4, head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
+inline void* Image(int bits, int w, int h, V px, const Set& set = {}, int entries = 256) {
+    if (bits != 8) entries = 0;
+    const int bpp = bits / 8, stride = (w * bpp + 3) / 4 * 4;
+    const int head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
     void* dib = GlobalAlloc(GHND, static_cast<size_t>(head + stride * h));
     auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
-    *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {sizeof(BITMAPINFOHEADER),    w, h, 1, 8, BI_RGB, 0, 0, 0,
-                                                   static_cast<DWORD>(entries), 0};
+    *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {
+        sizeof(BITMAPINFOHEADER),    w, h, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0,
+        static_cast<DWORD>(entries), 0};
     auto* colours = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
     for (int i = 0; i < entries; ++i) colours[i] = Rgb(i, 255 - i, (i * 7) & 0xFF);
     for (auto& e : set) colours[e.first] = e.second;
     px.resize(static_cast<size_t>(w) * h, px.empty() ? 0 : px[0]);
-    for (int i = 0; i < w * h; ++i) bytes[head + i / w * stride + i % w] = static_cast<BYTE>(px[i]);
+    for (int i = 0; i < w * h; ++i)
+        for (int b = 0; b < bpp; ++b)
+            bytes[head + i / w * stride + i % w * bpp + b] = static_cast<BYTE>(px[i] >> 8 * b);
     GlobalUnlock(dib);
     return dib;
+}
+inline void* Image8(int w, int h, V px, const Set& set = {}, int entries = 256) {
+    return Image(8, w, h, px, set, entries);
+}
+
+// The same from a colour table (black where short) and a function giving
+// each pixel's index, or each pixel's colour at 24 bits.
+inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
+                   int entries = 256) {
+    V px;
+    Set set;
+    for (int i = 0; i < w * h; ++i) px.push_back(pixel(i % w, i / w));
+    for (int i = 0; i < entries; ++i)
+        set.push_back({i, i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0)});
+    return Image(8, w, h, px, set, entries);
+}
+inline void* Host24(int w, int h, std::function<tagRGBQUAD(int, int)> colour) {
+    V px;
+    for (int i = 0; i < w * h; ++i) px.push_back(static_cast<int>(RgbWord(colour(i % w, i / w))));
+    return Image(24, w, h, px);
 }
 
 // The 24-bit photograph of the extraction fixtures, as a library handle.

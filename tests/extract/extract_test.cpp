@@ -13,7 +13,7 @@ namespace {
 int Extract(ccColorPocketArray& t, int w, int h, V indices, V counts, const Set& set) {
     V px;
     for (size_t k = 0; k < indices.size(); ++k) px.insert(px.end(), counts[k], indices[k]);
-    HostDib d(Host8(w, h, px, set));
+    HostDib d(Image8(w, h, px, set));
     const int r = t.SetDib(d.h);
     t.SetPalDib(nullptr, false);
     return r;
@@ -86,7 +86,7 @@ TEST(ExtractDefault, ALaterCallGroupsByTheFreshHistogramButCountsByTheStoredPale
 
 TEST(ExtractDefault, TheThemeOwnsOnlyThePaletteDibItDerives) {
     void* photo = Photo();
-    HostDib host(Host8(2, 2, {7}));
+    HostDib host(Image8(2, 2, {7}));
     const long live = hv::LiveHandles();
     ccColorPocketArray t;
     t.SetTrueDib(photo);
@@ -108,7 +108,7 @@ TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
     const int w = 5, h = 3;  // 3 bytes of row padding
     V px;
     for (int i = 0; i < w * h; ++i) px.push_back((i % w * 7 + i / w * 3) % 6 + 10);  // indices 10..15
-    HostDib d(Host8(w, h, px));
+    HostDib d(Image8(w, h, px));
     ccColorPocketArray t;
     BlankPalette(t);
     t.SetPalDib(d.h, false);
@@ -135,7 +135,7 @@ TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
 TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
     void* photo = Photo();
     const long live = hv::LiveHandles();
-    HostDib good(Host8(4, 4, {1, 2}, {{1, Rgb(255, 0, 0)}}));
+    HostDib good(Image8(4, 4, {1, 2}, {{1, Rgb(255, 0, 0)}}));
     ccColorPocketArray t;
     ASSERT_EQ(t.SetDib(good.h), 0);
     ccColorPocket* p0 = t.pockets[0];
@@ -145,13 +145,13 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
     };
     // Headers without pixels: width or height 0 or negative.
     for (int bad = 0; bad < 4; ++bad) {
-        HostDib d(Host8(4, 4, {3}));
+        HostDib d(Image8(4, 4, {3}));
         auto* hdr = static_cast<BITMAPINFOHEADER*>(GlobalLock(d.h));
         (bad < 2 ? hdr->biWidth : hdr->biHeight) = bad % 2 ? -4 : 0;
         GlobalUnlock(d.h);
         EXPECT_TRUE(refused(d.h) && !t.FillPocketIndexInDib()) << bad;
     }
-    HostDib sixteen(Host8(4, 4, {3}, {}, 16));
+    HostDib sixteen(Image8(4, 4, {3}, {}, 16));
     EXPECT_EQ(t.SetDib(sixteen.h), 0);  // 0 whatever the extraction gives
     EXPECT_TRUE(refused(sixteen.h) && refused(photo) && !t.FillPocketIndexInDib() && refused(nullptr));
     ccColorPocketArray wrongDepth;  // an 8-bit image as the true DIB cannot be reduced
