@@ -13,6 +13,8 @@ int CmdReduce(int argc, char** argv);
 // theme:
 
 // tags:
+int CmdTags(int argc, char** argv);
 
 // card:
+int CmdCard(int argc, char** argv);
 

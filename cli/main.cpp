@@ -24,8 +24,10 @@ const Command kCommands[] = {
     // theme:
 
     // tags:
+    {"tags", CmdTags, "name the colour families of an image with their shares"},
 
     // card:
+    {"card", CmdCard, "find the samples of a colour card nearest to a colour"},
 
 };
 

@@ -50,6 +50,11 @@ public:
     // Index of the nearest sample by the red-mean weighted distance, lowest
     // index on ties; -1 on an empty card.
     int GetNearestSampleIndex(tagRGBQUAD c);
+    // The indices of the (at most) count samples nearest to c by the weighted
+    // distance, nearest first, ties in index order, with their distances in
+    // dist when it is not null; returns how many were written (0 for a null
+    // out or count < 1). The first is GetNearestSampleIndex(c).
+    int GetNearestSamplesByWeight(tagRGBQUAD c, int* out, double* dist, int count);
     // A chromatic colour: the chromatic sample of nearest hue. A grey colour:
     // the grey sample nearest in RGB if its squared distance is below 10000.
     // Lowest index on ties; -1 when no sample qualifies.

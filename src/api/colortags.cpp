@@ -72,8 +72,14 @@ private:
 
 int ColorTags(void* dib, ColorThemeStruct* result) {
     csColorSystem& card = g_tagCard;
-    if (card.samples.GetSize() == 0)
-        for (const CardSample& s : kCard) card.AddSample(s.name, s.red, s.green, s.blue);
+    if (card.samples.GetSize() == 0) {
+        try {
+            for (const CardSample& s : kCard) card.AddSample(s.name, s.red, s.green, s.blue);
+        } catch (...) {
+            card.ClearAll();  // never leave a partial card for later calls
+            throw;
+        }
+    }
     std::vector<int> familyOfSample;
     for (const csColorSample* s : card.samples) familyOfSample.push_back(FamilyOf(s->name));
 
@@ -127,6 +133,8 @@ int ColorTags(void* dib, ColorThemeStruct* result) {
 }  // namespace
 
 csColorSystem& hv::TagCard() { return g_tagCard; }
+
+const char* hv::ColorTagName(int tag) { return tag >= 0 && tag < kFamilies ? kFamilyNames[tag] : "?"; }
 
 extern "C" HUEVANE_API int HUEVANE_CALL GetColorTags(void* dib, ColorThemeStruct* result) {
     if (!result) return -1;

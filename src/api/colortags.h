@@ -7,4 +7,6 @@ namespace hv {
 // The module's card: empty at load, filled by the first GetColorTags call,
 // released at unload.
 csColorSystem& TagCard();
+// The name of colour family `tag` (0..10), or "?" for any other value.
+const char* ColorTagName(int tag);
 }  // namespace hv

@@ -1,8 +1,10 @@
 // Samples of a colour card and the nearest-sample searches.
 #include "huevane/colorsystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "color/colorword.h"
@@ -108,6 +110,21 @@ int csColorSystem::GetNearestSampleIndex(tagRGBQUAD c) {
         }
     }
     return best;
+}
+
+int csColorSystem::GetNearestSamplesByWeight(tagRGBQUAD c, int* out, double* dist, int count) {
+    const int n = samples.GetSize();
+    if (!out || count < 1 || n == 0) return 0;
+    std::vector<std::pair<double, int>> all(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) all[i] = {WeightedDist(samples.begin()[i]->rgb, c), i};
+    std::stable_sort(all.begin(), all.end(),
+                     [](const std::pair<double, int>& a, const std::pair<double, int>& b) { return a.first < b.first; });
+    const int written = count < n ? count : n;
+    for (int i = 0; i < written; ++i) {
+        out[i] = all[i].second;
+        if (dist) dist[i] = all[i].first;
+    }
+    return written;
 }
 
 int csColorSystem::GetNearestSampleIndexByHue(tagRGBQUAD c) {

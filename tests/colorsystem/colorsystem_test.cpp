@@ -2,6 +2,7 @@
 // ordering by distance, and copies of a card.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 
 #include "color/colorword.h"
@@ -110,6 +111,21 @@ TEST(ColorSystem, PlainAndWeightedMetricsDisagreeWhereTheyShould) {
     tie2.AddSample("x", 34, 108, 164);
     EXPECT_EQ(tie2.GetNearestSampleIndex(t), 0);
     EXPECT_EQ(tie2.GetNearestSample(t), tie2.samples[0]);
+
+    // The ranked form agrees, keeps ties in index order and reports the
+    // distances: sqrt(453) for both tied samples.
+    int order[3] = {-5, -5, -5};
+    double dist[3] = {-1, -1, -1};
+    EXPECT_EQ(tie2.GetNearestSamplesByWeight(t, order, dist, 3), 2);
+    EXPECT_EQ(order[0], 0);
+    EXPECT_EQ(order[1], 1);
+    EXPECT_EQ(order[2], -5);
+    EXPECT_DOUBLE_EQ(dist[0], std::sqrt(453.0));
+    EXPECT_DOUBLE_EQ(dist[1], std::sqrt(453.0));
+    EXPECT_EQ(card.GetNearestSamplesByWeight(q, order, nullptr, 1), 1);
+    EXPECT_EQ(order[0], 1);
+    EXPECT_EQ(card.GetNearestSamplesByWeight(q, order, dist, 0), 0);
+    EXPECT_EQ(csColorSystem().GetNearestSamplesByWeight(q, order, dist, 3), 0);
 
     // Plain ties (100 both ways) go to the lower index as well.
     csColorSystem plainTie;
