@@ -150,6 +150,8 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
         (bad < 2 ? hdr->biWidth : hdr->biHeight) = bad % 2 ? -4 : 0;
         GlobalUnlock(d.h);
         EXPECT_TRUE(refused(d.h) && !t.FillPocketIndexInDib()) << bad;
+        // d is freed next; a stale handle would match the next one made (Windows reuses them).
+        t.SetPalDib(nullptr, false);
     }
     HostDib sixteen(Image8(4, 4, {3}, {}, 16));
     EXPECT_EQ(t.SetDib(sixteen.h), 0);  // 0 whatever the extraction gives
