@@ -1,7 +1,6 @@
 // Hand-built themes and images for the matching and transfer tests.
 #pragma once
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,44 +12,20 @@
 
 namespace tfix {
 
-// A pocket of the given colour, size and flags holding no items.
-inline ccColorPocket* Pocket(int r, int g, int b, int pixels, int flags = 0) {
-    auto* p = new ccColorPocket;
-    p->aveRGB = {BYTE(b), BYTE(g), BYTE(r), 0};
-    p->aveHSL = RGBtoHSL(p->aveRGB);
-    p->pixelNum = pixels;
-    p->flags = flags;
-    return p;
-}
-
-// A pocket with an explicit HSL word (aveRGB derived from it).
-inline ccColorPocket* HslPocket(int h, int s, int l, int pixels, float share = 0, int flags = 0) {
+// A pocket with an explicit HSL word (aveRGB derived from it), added to a
+// theme with its position as index.
+inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels, float share = 0, int flags = 0) {
     auto* p = new ccColorPocket;
     p->aveHSL = MakeHsl(h, s, l, 0);
     p->aveRGB = RgbQuad(HSLtoRGB(p->aveHSL));
     p->pixelNum = pixels;
     p->percentage = share;
     p->flags = flags;
-    return p;
-}
-
-// Adds a pocket and gives it its position as index.
-inline ccColorPocket* Add(ccColorPocketArray& t, ccColorPocket* p) {
     p->index = t.pockets.Add(p);
     return p;
 }
 
-// A 256-entry palette of the colours given (the rest black) and items for it.
-inline void InitPalette(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colors, int total) {
-    t.InitPalette(256);
-    for (int i = 0; i < 256; ++i) {
-        const tagRGBQUAD c = i < static_cast<int>(colors.size()) ? colors[i] : tagRGBQUAD{0, 0, 0, 0};
-        t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, total);
-    }
-}
-
-// A new 8-bit DIB (256-entry table) with the given colours and pixels,
-// pixels[y * w + x] with y counted in memory rows.
+// A new 8-bit DIB with the given colours and pixels[y * w + x] (memory rows).
 inline void* Dib8(int w, int h, const std::vector<tagRGBQUAD>& colors, const std::vector<BYTE>& pixels) {
     void* dib = MakeEmptyDib(w, h, 8, true);
     ipDibStuff v(dib, false);
@@ -60,19 +35,21 @@ inline void* Dib8(int w, int h, const std::vector<tagRGBQUAD>& colors, const std
     return dib;
 }
 
-// A new 24-bit DIB whose pixel (x, y) is f(x, y) as blue, green, red.
-template <typename F>
-void* Dib24(int w, int h, F f) {
-    void* dib = MakeEmptyDib(w, h, 24, true);
-    ipDibStuff v(dib, false);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const tagRGBQUAD c = f(x, y);
-            v.rows[y][3 * x] = c.rgbBlue;
-            v.rows[y][3 * x + 1] = c.rgbGreen;
-            v.rows[y][3 * x + 2] = c.rgbRed;
-        }
-    return dib;
+// A theme over a palette image of the given colours laid out as `pixels` in
+// a w-wide image, with one pocket per palette index for each size given.
+inline void PaletteTheme(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colours, const std::vector<int>& sizes,
+                         int w, const std::vector<BYTE>& pixels) {
+    t.InitPalette(256);
+    for (int i = 0; i < 256; ++i) {
+        const tagRGBQUAD c = i < static_cast<int>(colours.size()) ? colours[i] : tagRGBQUAD{0, 0, 0, 0};
+        t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, 100);
+    }
+    t.SetPalDib(Dib8(w, static_cast<int>(pixels.size()) / w, colours, pixels), true);
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const uint32_t hsl = RGBtoHSL(colours[i]);
+        Add(t, HslHue(hsl), HslSat(hsl), HslLight(hsl), sizes[i])->items.Add(&t.palette[i]);
+        t.pockets[static_cast<int>(i)]->aveRGB = colours[i];
+    }
 }
 
 // All pixel bytes of a DIB, row after row (padding excluded).
@@ -89,14 +66,13 @@ inline std::vector<tagRGBQUAD> Colors(void* dib) {
     return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
 }
 
-// A 24-bit sample photo of the test data (256 x 160), or null.
+// A 24-bit photo of the test data (256 x 160), or null.
 inline void* Photo(const char* name) {
     const std::string path = std::string(HUEVANE_TEST_DATA) + "/transfer/" + name;
     return reinterpret_cast<void*>(LoadDIB(path.c_str()));
 }
 
-// The style buffer of an 8- or 24-bit image, as the style functions make it:
-// the default extraction of its 8-bit form, serialised.
+// The style buffer of an 8- or 24-bit image as the style functions make it.
 inline std::vector<char> StyleOf(void* dib) {
     ccColorPocketArray t(0);
     ipDibStuff v(dib, false);
@@ -113,10 +89,7 @@ inline std::vector<char> StyleOf(void* dib) {
 }
 
 // A copy of a DIB as a new handle (released with hv::FreeHandle).
-inline void* Copy(void* dib) {
-    ipDibStuff v(dib, false);
-    return v.CopyToHandle();
-}
+inline void* Copy(void* dib) { return ipDibStuff(dib, false).CopyToHandle(); }
 
 inline bool Same(const tagRGBQUAD& a, const tagRGBQUAD& b) { return RgbWord(a) == RgbWord(b); }
 
