@@ -68,7 +68,6 @@ TEST(RestyleCommand, RecoloursLikeTheLibraryAndKeepsRegions) {
     const std::string out = Temp("cat.bmp"), regions = Temp("regions.txt"), kept = Temp("kept.bmp");
     ToolRun r = Huevane({"restyle", kTarget, kStyle, "-o", out});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "451 x 300")) << r.out;
     const std::vector<BYTE> whole = FilePixels(out);
     EXPECT_EQ(whole.size(), 451u * 300 * 3);
     EXPECT_EQ(whole, FilePixels(kTarget, true));
@@ -100,12 +99,8 @@ TEST(RestyleCommand, RecoloursLikeTheLibraryAndKeepsRegions) {
 
 TEST(RestyleCommand, ThemeFilesAndBadCommandLines) {
     const std::string ccs = Temp("coffee.ccs"), a = Temp("a.bmp"), b = Temp("b.bmp"), text = Temp("notes.png");
-    ToolRun r = Huevane({"theme", kStyle, "-o", ccs});
-    ASSERT_EQ(r.code, 0) << r.err;
-    ccColorPocketArray theme(0);
-    ASSERT_EQ(theme.LoadFromFile(ccs.c_str()), 0);
-    EXPECT_TRUE(Contains(r.out, std::to_string(theme.pockets.GetSize()) + " pockets")) << r.out;
-    // Restyling with the theme file equals restyling with the image.
+    // Restyling with a saved theme file equals restyling with the image.
+    ASSERT_EQ(Huevane({"theme", kStyle, "-o", ccs}).code, 0);
     EXPECT_EQ(Huevane({"restyle", kTarget, ccs, "-o", a}).code, 0);
     EXPECT_EQ(Huevane({"restyle", kTarget, kStyle, "-o", b}).code, 0);
     EXPECT_EQ(FilePixels(a), FilePixels(b));

@@ -63,7 +63,7 @@ inline std::vector<BYTE> Pixels(void* dib) {
 
 inline std::vector<tagRGBQUAD> Colors(void* dib) {
     ipDibStuff v(dib, false);
-    return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
+    return {v.colors, v.colors + v.numColors};
 }
 
 // A 24-bit photo of the test data (256 x 160), or null.

@@ -33,8 +33,7 @@ TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     EXPECT_TRUE(tfix::Same(c[1], Hsl(100, 60, 80)));    // 3 x 200 / 10
     EXPECT_TRUE(tfix::Same(c[2], Hsl(100, 255, 200)));  // 400, limited
     EXPECT_EQ(RgbWord(c[3]), RgbWord(tagRGBQUAD{180, 180, 180, 0}));  // grey loses a tenth
-    EXPECT_TRUE(tfix::Same(c[5], before[5]));
-    EXPECT_TRUE(tfix::Same(c[0], before[0]));
+    EXPECT_TRUE(tfix::Same(c[5], before[5]) && tfix::Same(c[0], before[0]));  // unpaired, in no pocket
     // With lightness: scaled by 150 / max(4, 10), limited, greys darkened.
     EXPECT_EQ(t.ApplyFinalTransToPalDib(true), 0);
     c = tfix::Colors(t.palDib);
@@ -143,7 +142,6 @@ TEST(Transfer, RepeatedTransfersStartFromTheFirstColours) {
             EXPECT_EQ(x->t.ApplyFinalTrans(&x->s, false), 0);
         }
         EXPECT_EQ(tfix::Pixels(sc.image), tfix::Pixels(fresh.image));
-        EXPECT_EQ(tfix::Colors(sc.t.palDib)[2].rgbRed, tfix::Colors(fresh.t.palDib)[2].rgbRed);
         EXPECT_EQ(tfix::Pixels(sc.t.trueDibCopy), original);
     }
     EXPECT_EQ(hv::LiveHandles(), handles);
