@@ -26,10 +26,9 @@ TEST(ThemeStruct, ListsThePocketsOfABufferAndFreesThem) {
     ColorThemeStruct s;
     ASSERT_EQ(GetColorThemeStruct(&s, buf), 0);
     ASSERT_EQ(s.count, 4);
-    const float share[4] = {0.4f, 0.3f, 0.2f, 0.1f};  // largest first
+    const float share[4] = {0.4f, 0.3f, 0.2f, 0.1f};  // largest first; reserved bytes 0
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(RgbWord(s.entries[i].color), RgbWord(theme.pockets[i]->aveRGB) & 0xFFFFFF)
-            << i;  // reserved 0
+        EXPECT_EQ(RgbWord(s.entries[i].color), RgbWord(theme.pockets[i]->aveRGB) & 0xFFFFFF) << i;
         EXPECT_FLOAT_EQ(s.entries[i].share, share[i]) << i;
     }
     EXPECT_EQ(RgbWord(s.entries[0].color), RgbWord(Rgb(250, 250, 0)));

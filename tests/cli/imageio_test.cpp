@@ -1,5 +1,5 @@
 // Image files: round trips through PNG, JPEG and BMP, expansion of the PNG
-// colour types, conversions to 24 bits, and damaged files.
+// colour types, and damaged files.
 #include "imageio.h"
 
 #include <dirent.h>
@@ -8,7 +8,6 @@
 #include <zlib.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -27,9 +26,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 std::string Corpus(const std::string& name) { return std::string(HUEVANE_TEST_DATA) + "/imageio/" + name; }
-void Spill(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct Bgr {
     int b, g, r;
@@ -61,35 +57,34 @@ void ExpectPixel(void* dib, int x, int y, Bgr want, int tolerance = 0) {
     EXPECT_NEAR(p[2], want.r, tolerance) << "red at " << x << "," << y;
 }
 
-// A host DIB of any depth with a table of `entries` entries (entry i is
-// 10i, 20i, 30i) and zero pixels.
-void* MakeIndexed(int bits, int w, int h, int entries) {
-    const uint64_t image = hv::RowBytes(w, bits) * h;
-    void* dib = GlobalAlloc(GHND, 40 + 4 * entries + image);
+// A host 8-bit DIB with a table of `entries` entries, entry i being blue
+// 10i, green 20i, red 30i, and zero pixels.
+void* MakePalette8(int w, int h, int entries) {
+    void* dib = GlobalAlloc(GHND, 40 + 4 * entries + hv::RowBytes(w, 8) * h);
     auto* hd = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
-    *hd = {40, w, h, 1, WORD(bits), BI_RGB, DWORD(image), 0, 0, DWORD(entries), 0};
-    auto* table = reinterpret_cast<tagRGBQUAD*>(hd + 1);
-    for (int i = 0; i < entries; ++i) table[i] = {BYTE(i * 10), BYTE(i * 20), BYTE(i * 30), 0};
+    *hd = {40, w, h, 1, 8, BI_RGB, 0, 0, 0, DWORD(entries), 0};
+    for (int i = 0; i < entries; ++i)
+        reinterpret_cast<tagRGBQUAD*>(hd + 1)[i] = {BYTE(10 * i), BYTE(20 * i), BYTE(30 * i), 0};
     GlobalUnlock(dib);
     return dib;
 }
 
-void PutBE32(Bytes& out, uint32_t v) {
+void Put(Bytes& out, uint32_t v) {
     for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
 }
 void Chunk(Bytes& png, const char* type, const Bytes& data) {
-    PutBE32(png, static_cast<uint32_t>(data.size()));
+    Put(png, static_cast<uint32_t>(data.size()));
     const size_t start = png.size();
     png.insert(png.end(), type, type + 4);
     png.insert(png.end(), data.begin(), data.end());
-    PutBE32(png, static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+    Put(png, static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
 }
 // A PNG built byte by byte; rows are scanlines without their filter byte.
 Bytes Png(uint32_t w, uint32_t h, int depth, int type, const std::vector<Bytes>& rows, const Bytes& plte = {},
           const Bytes& trns = {}, bool interlaced = false) {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, ihdr, raw;
-    PutBE32(ihdr, w);
-    PutBE32(ihdr, h);
+    Put(ihdr, w);
+    Put(ihdr, h);
     ihdr.insert(ihdr.end(), {BYTE(depth), BYTE(type), 0, 0, BYTE(interlaced)});
     Chunk(png, "IHDR", ihdr);
     if (!plte.empty()) Chunk(png, "PLTE", plte);
@@ -110,11 +105,11 @@ Bytes Png(uint32_t w, uint32_t h, int depth, int type, const std::vector<Bytes>&
 }  // namespace
 
 TEST(ImageIo, PngRoundTripsRgbAndPalette) {
-    const std::string path = Temp("rgb.png");
+    const std::string path = Temp("img.png");
     hvio::OwnedDib dib(MakeDib24(37, 23));  // odd width: padded rows
     std::string error;
     ASSERT_TRUE(hvio::WriteImage(dib.get(), path, &error)) << error;
-    // libpng's own simple reader checks the file independently.
+    // libpng's own simple reader checks row and channel order independently.
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
@@ -126,44 +121,35 @@ TEST(ImageIo, PngRoundTripsRgbAndPalette) {
     EXPECT_EQ((Bytes{rgb[108], rgb[109], rgb[110]}), (Bytes{BYTE(c.r), BYTE(c.g), BYTE(c.b)}));
     hvio::OwnedDib back(hvio::ReadImage(path, &error));
     ASSERT_NE(back.get(), nullptr) << error;
-    EXPECT_EQ(GlobalSize(back.get()), 40u + 112 * 23);  // 37 x 3 bytes padded to 112
-    for (int y = 0; y < 23; ++y)
-        for (int x = 0; x < 37; ++x) ExpectPixel(back.get(), x, y, Pattern(x, y));
+    EXPECT_EQ(GlobalSize(back.get()),
+              40u + 112 * 23);  // 37 x 3 bytes padded to 112
+    EXPECT_TRUE(std::isinf(hvio::Psnr(dib.get(), back.get())));
 
-    // An 8-bit image: a palette PNG whose PLTE follows the IHDR.
-    hvio::OwnedDib pal(MakeIndexed(8, 10, 3, 256));
-    ipDibStuff v(pal.get(), false);
-    for (int i = 0; i < 256; ++i) v.colors[i] = {BYTE(i), BYTE(255 - i), BYTE(i / 2), 0};
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 10; ++x) v.rows[y][x] = BYTE(y * 100 + x);  // row 0 at the bottom
+    // An 8-bit image: a palette PNG (PLTE right after the IHDR) that covers
+    // every index in use: index 9 of a 4-entry table grows it to 10 (black).
+    hvio::OwnedDib pal(MakePalette8(3, 2, 4));
+    {
+        ipDibStuff v(pal.get(), false);
+        v.rows[1][0] = 9, v.rows[1][1] = 3,
+        v.rows[0][2] = 1;  // rows[0] is the bottom
+    }
     ASSERT_TRUE(hvio::WriteImage(pal.get(), path, &error)) << error;
-    std::string file = tool::Slurp(path);
-    EXPECT_EQ(file.substr(33, 8), std::string("\0\0\x03\0PLTE", 8));  // 3 x 256 bytes
+    const std::string file = tool::Slurp(path);
     EXPECT_EQ(file[25], 3);
+    EXPECT_EQ(file.substr(33, 8), std::string("\0\0\0\x1EPLTE", 8));  // 3 x 10 bytes
     back.reset(hvio::ReadImage(path, &error));
     ASSERT_NE(back.get(), nullptr) << error;
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0, i = (2 - y) * 100; x < 10; ++x)
-            ExpectPixel(back.get(), x, y, {i + x, 255 - i - x, (i + x) / 2});
-
-    // A table of 4 entries with index 9 in use: the palette grows to 10
-    // entries, the extra ones black.
-    hvio::OwnedDib small(MakeIndexed(8, 3, 1, 4));
-    ipDibStuff(small.get(), false).rows[0][0] = 9;
-    ipDibStuff(small.get(), false).rows[0][1] = 3;
-    ASSERT_TRUE(hvio::WriteImage(small.get(), path, &error)) << error;
-    EXPECT_EQ(tool::Slurp(path).substr(33, 8), std::string("\0\0\0\x1EPLTE", 8));
-    back.reset(hvio::ReadImage(path, &error));
-    ASSERT_NE(back.get(), nullptr) << error;
-    ExpectPixel(back.get(), 0, 0, {0, 0, 0});
-    ExpectPixel(back.get(), 1, 0, {30, 60, 90});
+    const Bgr want[2][3] = {{{0, 0, 0}, {30, 60, 90}, {0, 0, 0}}, {{0, 0, 0}, {0, 0, 0}, {10, 20, 30}}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) ExpectPixel(back.get(), x, y, want[y][x]);
     std::remove(path.c_str());
 }
 
 TEST(ImageIo, JpegAndBmpRoundTrips) {
-    const std::string jpg = Temp("photo.JPG"), bmp = Temp("img.bmp");  // the extension's case does not matter
+    const std::string jpg = Temp("photo.JPG"),
+                      bmp = Temp("img.bmp");  // any case of the extension
     // Four flat quadrants: red, green / blue, grey.
-    hvio::OwnedDib quad(MakeDib24(64, 48, [](int x, int y) -> Bgr {
+    hvio::OwnedDib quad(MakeDib24(64, 48, [](int x, int y) {
         return y < 24 ? (x < 32 ? Bgr{0, 0, 230} : Bgr{0, 200, 0})
                       : (x < 32 ? Bgr{220, 0, 0} : Bgr{128, 128, 128});
     }));
@@ -172,90 +158,79 @@ TEST(ImageIo, JpegAndBmpRoundTrips) {
     EXPECT_EQ(tool::Slurp(jpg).substr(0, 2), "\xFF\xD8");
     hvio::OwnedDib back(hvio::ReadImage(jpg, &error));
     ASSERT_NE(back.get(), nullptr) << error;
-    ExpectPixel(back.get(), 8, 8, {0, 0, 230}, 12);
-    ExpectPixel(back.get(), 56, 8, {0, 200, 0}, 12);
-    ExpectPixel(back.get(), 8, 40, {220, 0, 0}, 12);
-    ExpectPixel(back.get(), 56, 40, {128, 128, 128}, 12);
-    const double psnr = hvio::Psnr(quad.get(), back.get());
-    EXPECT_TRUE(psnr > 25.0 && !std::isinf(psnr)) << psnr;
-
+    for (int q = 0; q < 4; ++q) {
+        const int x = q % 2 * 48 + 8, y = q / 2 * 32 + 8;
+        const BYTE* p = ipDibStuff(quad.get(), false).rows[47 - y] + 3 * x;
+        ExpectPixel(back.get(), x, y, {p[0], p[1], p[2]}, 12);
+    }
+    EXPECT_GT(hvio::Psnr(quad.get(), back.get()), 25.0);
     // Grey and CMYK JPEGs: left-to-right ramps, white to black, yellow to blue.
     back.reset(hvio::ReadImage(Corpus("good_grey.jpg"), &error));
-    ASSERT_NE(back.get(), nullptr) << error;
     ExpectPixel(back.get(), 0, 4, {255, 255, 255}, 6);
     ExpectPixel(back.get(), 15, 4, {0, 0, 0}, 6);
     back.reset(hvio::ReadImage(Corpus("good_cmyk.jpg"), &error));
-    ASSERT_NE(back.get(), nullptr) << error;
     ExpectPixel(back.get(), 0, 4, {0, 255, 255}, 12);
     ExpectPixel(back.get(), 15, 4, {255, 0, 0}, 12);
 
     // BMP keeps the depth; the library's own handle is freed.
     const long live = hv::LiveHandles();
-    hvio::OwnedDib dib(MakeDib24(5, 3));
-    ASSERT_TRUE(hvio::WriteImage(dib.get(), bmp, &error)) << error;
+    ASSERT_TRUE(hvio::WriteImage(quad.get(), bmp, &error)) << error;
     back.reset(hvio::ReadImage(bmp, &error));
-    ASSERT_NE(back.get(), nullptr) << error;
-    EXPECT_EQ(hv::LiveHandles(), live);
-    EXPECT_TRUE(std::isinf(hvio::Psnr(dib.get(), back.get())));
-    hvio::OwnedDib pal(MakeIndexed(8, 3, 2, 256));
+    EXPECT_TRUE(std::isinf(hvio::Psnr(quad.get(), back.get())));
+    hvio::OwnedDib pal(MakePalette8(3, 2, 256));
     ipDibStuff(pal.get(), false).rows[1][2] = 2;
     ASSERT_TRUE(hvio::WriteImage(pal.get(), bmp, &error)) << error;
     back.reset(hvio::ReadImage(bmp, &error));
     ASSERT_NE(back.get(), nullptr) << error;
     ipDibStuff v(back.get(), false);
-    ASSERT_TRUE(v.isPalette8());
-    EXPECT_EQ(v.rows[1][2], 2);
-    EXPECT_EQ(v.colors[2].rgbRed, 60);
+    EXPECT_TRUE(v.isPalette8() && v.rows[1][2] == 2 && v.colors[2].rgbRed == 60);
+    EXPECT_EQ(hv::LiveHandles(), live);
     std::remove(jpg.c_str());
     std::remove(bmp.c_str());
 }
 
 TEST(ImageIo, PngColourTypesAreExpandedToRgb) {
     const Bytes plte = {255, 0, 0, 0, 255, 0, 0, 0, 255};
-    struct Case {
+    const struct {
         const char* what;
         Bytes png;
         std::vector<Bgr> top;  // the top row, left to right
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"grey 8", Png(3, 1, 8, 0, {{0, 128, 255}}), {{0, 0, 0}, {128, 128, 128}, {255, 255, 255}}},
         {"grey 1", Png(4, 1, 1, 0, {{0xB0}}), {{255, 255, 255}, {0, 0, 0}, {255, 255, 255}, {255, 255, 255}}},
         {"palette 4", Png(3, 1, 4, 3, {{0x12, 0x00}}, plte), {{0, 255, 0}, {255, 0, 0}, {0, 0, 255}}},
         {"palette 8", Png(3, 1, 8, 3, {{2, 0, 1}}, plte), {{255, 0, 0}, {0, 0, 255}, {0, 255, 0}}},
-        // tRNS: entry 0 clear, entry 1 half over white: (200 x 128 + 255 x 127 + 127) / 255.
-        {"palette alpha",
-         Png(3, 1, 8, 3, {{0, 1, 2}}, {0, 0, 0, 200, 0, 0, 0, 0, 100}, {0, 128}),
-         {{255, 255, 255}, {127, 127, 227}, {100, 0, 0}}},
+        // Alpha over white, rounded: (1 x 128 + 255 x 127 + 127) / 255 = 128.
+        {"palette tRNS",
+         Png(3, 1, 8, 3, {{0, 1, 2}}, {0, 0, 0, 1, 0, 0, 0, 0, 100}, {0, 128}),
+         {{255, 255, 255}, {127, 127, 128}, {100, 0, 0}}},
         // 16 bits to 8 with rounding: 0x1234 / 257 = 18.1, 0x0081 / 257 = 0.5.
         {"rgb 16",
          Png(2, 1, 16, 2, {{0xFF, 0xFF, 0, 0, 0x80, 0x80, 0x12, 0x34, 0, 0x81, 0xFE, 0xFF}}),
          {{0x80, 0, 255}, {254, 1, 18}}},
+        // (3 x 51 + 255 x 204 + 127) / 255 = 205.1
         {"rgba 8",
-         Png(3, 1, 8, 6, {{10, 20, 30, 0, 10, 20, 30, 255, 0, 100, 200, 51}}),
-         {{255, 255, 255}, {30, 20, 10}, {244, 224, 204}}},
+         Png(3, 1, 8, 6, {{10, 20, 30, 0, 10, 20, 30, 255, 3, 100, 200, 51}}),
+         {{255, 255, 255}, {30, 20, 10}, {244, 224, 205}}},
         {"grey alpha 16",
          Png(2, 1, 16, 4, {{0x40, 0, 0xFF, 0xFF, 0x40, 0, 0, 0}}),
          {{64, 64, 64}, {255, 255, 255}}},
         {"grey tRNS", Png(2, 1, 8, 0, {{7, 9}}, {}, {0, 7}), {{255, 255, 255}, {9, 9, 9}}},
         // Adam7 passes of a 2 x 2 image: (0,0); (1,0); the bottom row.
-        {"interlaced", Png(2, 2, 8, 0, {{10}, {20}, {30, 40}}, {}, {}, true), {{10, 10, 10}, {20, 20, 20}}}};
-    for (const Case& c : cases) {
+        {"interlaced", Png(2, 2, 8, 0, {{10}, {20}, {30, 40}}, {}, {}, true), {{10, 10, 10}, {20, 20, 20}}},
+        {"row order", Png(2, 2, 8, 3, {{0, 1}, {2, 2}}, plte), {{0, 0, 255}, {0, 255, 0}}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string error;
         hvio::OwnedDib d(hvio::detail::DecodePng(c.png.data(), c.png.size(), &error));
         ASSERT_NE(d.get(), nullptr) << error;
         for (size_t x = 0; x < c.top.size(); ++x) ExpectPixel(d.get(), static_cast<int>(x), 0, c.top[x]);
     }
-    // Row order: the second row is the bottom one.
-    const Bytes two = Png(1, 2, 8, 3, {{0}, {2}}, plte);
-    hvio::OwnedDib d(hvio::detail::DecodePng(two.data(), two.size(), nullptr));
-    ASSERT_NE(d.get(), nullptr);
-    ExpectPixel(d.get(), 0, 1, {255, 0, 0});
 }
 
 TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
-    // Each file with a word from its reason ("" when any reason will do);
-    // the last two are a missing file and a folder.
+    // Each file with a word of its reason ("" when any reason will do); the
+    // last two are a missing file and a folder.
     std::vector<std::pair<std::string, std::string>> corpus = {
         {"claims_too_much.jpg", "too short for the 4000 x 4000"},
         {"claims_too_much.png", "too short for the 8000 x 8000"},
@@ -270,9 +245,8 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
                              "scan_cut_short.jpg", "short_image_data.png", "signature_then_noise.png",
                              "truncated_in_ihdr.png", "zero_width.png", "no_such_file.png", ""})
         corpus.emplace_back(name, "");
-    corpus.back().second = "read error";
     corpus.end()[-2].second = "No such file";
-    const long live = hv::LiveHandles();
+    corpus.back().second = "read error";
     size_t damaged = 0;
     DIR* dir = opendir(Corpus("").c_str());
     ASSERT_NE(dir, nullptr);
@@ -281,6 +255,7 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
                    std::strcmp(e->d_name, "make_corpus.py");
     closedir(dir);
     EXPECT_EQ(damaged + 2, corpus.size());  // every damaged file is listed
+    const long live = hv::LiveHandles();
     for (const auto& [name, reason] : corpus) {
         std::string error;
         hvio::OwnedDib dib(hvio::ReadImage(Corpus(name), &error));
@@ -288,7 +263,8 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
         EXPECT_TRUE(tool::Contains(error, name) && tool::Contains(error, reason)) << error;
         EXPECT_GT(error.size(), name.size() + 10) << error;  // names the file and says why
     }
-    EXPECT_EQ(hvio::ReadImage(Corpus("random.bin"), nullptr), nullptr);  // no message wanted
+    EXPECT_EQ(hvio::ReadImage(Corpus("random.bin"), nullptr),
+              nullptr);  // no message wanted
     EXPECT_EQ(hv::LiveHandles(), live);
 }
 
@@ -305,7 +281,7 @@ TEST(ImageIo, CutAndFlippedBytesNeverBreakTheReader) {
         ASSERT_TRUE(hvio::WriteImage(dib.get(), good, &error)) << error;
         const std::string bytes = tool::Slurp(good);
         for (size_t n = 0; n < bytes.size(); n += 7) {
-            Spill(bad, bytes.substr(0, n));
+            std::ofstream(bad, std::ios::binary) << bytes.substr(0, n);
             hvio::OwnedDib part(hvio::ReadImage(bad, &error));
             EXPECT_TRUE(!part.get() || (ext[1] == 'p' && n >= bytes.size() - 12)) << ext << " cut at " << n;
         }
@@ -313,7 +289,7 @@ TEST(ImageIo, CutAndFlippedBytesNeverBreakTheReader) {
             std::string damaged = bytes;
             for (int k = 0; k < 3; ++k)
                 damaged[next() % damaged.size()] ^= static_cast<char>(1 + next() % 255);
-            Spill(bad, damaged);
+            std::ofstream(bad, std::ios::binary) << damaged;
             error.clear();
             hvio::OwnedDib got(hvio::ReadImage(bad, &error));
             EXPECT_TRUE(got.get() ? ipDibStuff(got.get(), false).is24() : !error.empty()) << ext << round;
@@ -323,45 +299,18 @@ TEST(ImageIo, CutAndFlippedBytesNeverBreakTheReader) {
     }
 }
 
-TEST(ImageIo, ConversionsPsnrAndRefusedWrites) {
-    std::string error;
-    hvio::OwnedDib one(MakeIndexed(1, 10, 1, 2));  // 10 pixels, high bit first
-    ipDibStuff(one.get(), false).rows[0][0] = 0x81;
-    ipDibStuff(one.get(), false).rows[0][1] = 0x40;
-    hvio::OwnedDib four(MakeIndexed(4, 3, 1, 3));  // index 5 has no entry: black
-    ipDibStuff(four.get(), false).rows[0][0] = 0x25;
-    hvio::OwnedDib sixteen(MakeIndexed(16, 1, 1, 0));  // 5-5-5
-    const unsigned v = 31u << 10 | 16u << 5 | 1u;
-    std::memcpy(ipDibStuff(sixteen.get(), false).rows[0], &v, 2);
-    // Expected: the table entry of each pixel (index 5 has none: black).
-    const std::pair<void*, std::vector<int>> cases[] = {{one.get(), {1, 0, 0, 0, 0, 0, 0, 1, 0, 1}},
-                                                        {four.get(), {2, 0, 0}}};
-    for (const auto& [dib, entries] : cases) {
-        hvio::OwnedDib rgb(hvio::ToRgb24(dib, &error));
-        ASSERT_NE(rgb.get(), nullptr) << error;
-        for (int x = 0; x < static_cast<int>(entries.size()); ++x)
-            ExpectPixel(rgb.get(), x, 0, {10 * entries[x], 20 * entries[x], 30 * entries[x]});
-    }
-    hvio::OwnedDib rgb(hvio::ToRgb24(sixteen.get(), &error));
-    ASSERT_NE(rgb.get(), nullptr) << error;
-    ExpectPixel(rgb.get(), 0, 0, {8, 132, 255});
-    EXPECT_EQ(hvio::ToRgb24(nullptr, nullptr), nullptr);
-
-    // One sample in three off by 1 gives an MSE of 1/3.
+TEST(ImageIo, RefusedWritesAndPsnr) {
     hvio::OwnedDib a(MakeDib24(6, 4, [](int, int) { return Bgr{100, 100, 100}; }));
     hvio::OwnedDib b(MakeDib24(6, 4, [](int, int) { return Bgr{101, 100, 100}; }));
-    EXPECT_NEAR(hvio::Psnr(a.get(), b.get()), 10 * std::log10(255.0 * 255.0 * 3), 1e-9);
-    EXPECT_EQ(hvio::Psnr(a.get(), one.get()), -1);
-
+    EXPECT_NEAR(hvio::Psnr(a.get(), b.get()), 10 * std::log10(255.0 * 255.0 * 3),
+                1e-9);  // MSE 1/3
+    std::string error;
     for (const std::string& path : {Temp("x.gif"), std::string("/no/such/folder/x.png")}) {
         error.clear();
-        EXPECT_FALSE(hvio::WriteImage(a.get(), path, &error)) << path;
-        EXPECT_FALSE(error.empty()) << path;
+        EXPECT_FALSE(hvio::WriteImage(a.get(), path, &error) || error.empty()) << path;
     }
     EXPECT_FALSE(hvio::WriteImage(nullptr, Temp("null.bmp"), &error));
     ipDibStuff(a.get(), false).header->biHeight = 400;  // more rows than the handle holds
     EXPECT_FALSE(hvio::WriteImage(a.get(), Temp("liar.png"), &error));
     EXPECT_TRUE(tool::Slurp(Temp("liar.png")).empty());
-    EXPECT_TRUE(hvio::IsWritableFormat("A.JPEG"));
-    EXPECT_FALSE(hvio::IsWritableFormat("dir.png/file"));
 }

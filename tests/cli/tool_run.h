@@ -1,4 +1,4 @@
-// Runs the huevane tool as a user does and collects its exit code and output.
+// Runs the huevane tool as a user does; temporary files and file contents.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +9,7 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#if !defined(_WIN32)
+#ifdef HUEVANE_CLI_BINARY
 #include <sys/wait.h>
 #endif
 
@@ -42,14 +41,8 @@ inline Run Huevane(const std::vector<std::string>& args) {
     std::string cmd = "\"" HUEVANE_CLI_BINARY "\"";
     for (const std::string& a : args) cmd += " '" + a + "'";
     const std::string out = Temp("stdout.txt"), err = Temp("stderr.txt");
-    cmd += " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(cmd.c_str());
-#if defined(_WIN32)
-    const int code = status;
-#else
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    Run r{code, Slurp(out), Slurp(err)};
+    const int status = std::system((cmd + " >'" + out + "' 2>'" + err + "'").c_str());
+    Run r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
     std::remove(out.c_str());
     std::remove(err.c_str());
     return r;

@@ -33,15 +33,9 @@ std::vector<std::string> Names(const tool::Run& r) {
     EXPECT_EQ(r.code, 0) << r.err;
     std::vector<std::string> names;
     std::istringstream lines(r.out);
-    std::string line;
-    std::getline(lines, line);  // heading
-    while (std::getline(lines, line)) {
-        const size_t hash = line.find('#');
-        if (hash == std::string::npos) continue;
-        std::string name = line.substr(2, hash - 2);
-        name.erase(name.find_last_not_of(' ') + 1);
-        names.push_back(name);
-    }
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("  ", 0) == 0)
+            names.push_back(line.substr(2, line.find_last_not_of(' ', line.find('#') - 1) - 1));
     return names;
 }
 
