@@ -9,8 +9,10 @@ int CmdReduce(int argc, char** argv);
 // Each further command takes the empty line under its name, so that
 // commands added side by side do not touch the same lines.
 // restyle:
+int CmdRestyle(int argc, char** argv);
 
 // theme:
+int CmdTheme(int argc, char** argv);
 
 // tags:
 int CmdTags(int argc, char** argv);

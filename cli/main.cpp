@@ -20,8 +20,10 @@ struct Command {
 const Command kCommands[] = {
     {"reduce", CmdReduce, "reduce a photo to 256 colours and report its PSNR"},
     // restyle:
+    {"restyle", CmdRestyle, "re-colour an image in the style of another image or theme"},
 
     // theme:
+    {"theme", CmdTheme, "print a photo's colour theme, save it as a theme file"},
 
     // tags:
     {"tags", CmdTags, "name the colour families of an image with their shares"},

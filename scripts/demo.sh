@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Reduces every sample photo to 256 colours with the huevane tool, writing
-# out/<name>-reduced.png and out/<name>-before-after.png (original on the
-# left, reduced on the right), then prints one summary line per photo.
+# Re-colours each bundled sample photo in the style of another with the
+# huevane tool. For every pair it writes
+#   out/<target>-like-<style>.jpg          the re-coloured photo
+#   out/<target>-like-<style>-compare.png  target, style and result side by
+#                                          side, each with its colour theme
+#                                          as a bar under it
+# and prints one line per pair.
 set -euo pipefail
 
 tool=${1:-build/release/huevane}
@@ -14,32 +18,44 @@ if [[ ! -x $tool ]]; then
 fi
 mkdir -p "$out"
 
-summary=()
+# target:style, each photo once as a target.
+pairs=(chelsea:autumn coffee:water astronaut:chelsea rocket:cups autumn:coffee cups:astronaut water:rocket)
+
+find_sample() {
+    local f
+    for f in "$samples/$1.png" "$samples/$1.jpg"; do
+        [[ -e $f ]] && { echo "$f"; return 0; }
+    done
+    return 1
+}
+
+done_pairs=0
 failed=0
-for photo in "$samples"/*.png "$samples"/*.jpg; do
-    [[ -e $photo ]] || continue
-    name=$(basename "${photo%.*}")
-    if line=$("$tool" reduce "$photo" -o "$out/$name-reduced.png" --side-by-side "$out/$name-before-after.png"); then
-        echo "$line"
-        summary+=("$line")
+start=$SECONDS
+for pair in "${pairs[@]}"; do
+    target=${pair%%:*}
+    style=${pair##*:}
+    if ! t=$(find_sample "$target") || ! s=$(find_sample "$style"); then
+        echo "demo: skipping $target in the style of $style (sample missing)" >&2
+        continue
+    fi
+    result="$out/$target-like-$style.jpg"
+    compare="$out/$target-like-$style-compare.png"
+    t0=$SECONDS
+    if "$tool" restyle "$t" "$s" -o "$result" --compose "$compare" >/dev/null; then
+        printf '  %-10s in the style of %-10s -> %s  (%ds)\n' "$target" "$style" "$compare" $((SECONDS - t0))
+        done_pairs=$((done_pairs + 1))
     else
-        echo "demo: reducing $photo failed" >&2
+        echo "demo: re-colouring $t in the style of $s failed" >&2
         failed=$((failed + 1))
     fi
 done
 
-if (( ${#summary[@]} + failed == 0 )); then
-    echo "demo: no .png or .jpg photos in $samples/" >&2
+if (( done_pairs + failed == 0 )); then
+    echo "demo: no sample photos in $samples/" >&2
     exit 1
 fi
 echo
-echo "Reduced ${#summary[@]} photos to 256 colours into $out/ ($failed failed):"
-pattern='([^/]+): ([0-9]+ x [0-9]+).*, ([0-9]+) colours, PSNR ([^ ]+) dB, ([0-9.]+) ms'
-printf '  %-16s %-13s %8s %10s %11s\n' photo size colours PSNR time
-for line in "${summary[@]}"; do
-    [[ $line =~ $pattern ]] || continue
-    r=("${BASH_REMATCH[@]}")
-    printf '  %-16s %-13s %8s %7s dB %8s ms\n' "${r[1]}" "${r[2]}" "${r[3]}" "${r[4]}" "${r[5]}"
-done
-echo "Before and after: $out/*-before-after.png"
+echo "Re-coloured $done_pairs photos in $((SECONDS - start))s ($failed failed)."
+echo "Each $out/*-compare.png shows target, style and result with their colour themes."
 [[ $failed -eq 0 ]]

@@ -36,6 +36,16 @@
 #    define NOMINMAX
 #  endif
 #  include <windows.h>
+#  if defined(HUEVANE_BUILD)
+/* The library's own code may name things near, far, ERROR and the like:
+ * drop the <windows.h> macros that would rewrite such names. */
+#    undef near
+#    undef far
+#    undef ERROR
+#    undef DELETE
+#    undef TRANSPARENT
+#    undef OPAQUE
+#  endif
 #else
 #  define HUEVANE_API __attribute__((visibility("default")))
 #  define HUEVANE_CALL

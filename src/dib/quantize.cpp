@@ -4,9 +4,10 @@
 // holding its pixel count and the sums of its pixels' channels, and notes
 // whether the image has at most 256 distinct colours. An image with that few
 // colours keeps them exactly. Otherwise a variance-minimising box split over
-// the cells gives a first palette, a few weighted k-means passes over the
-// cell centroids refine it, and every pixel is mapped to the palette entry
-// nearest its own colour (squared RGB distance, lowest index on ties).
+// a 5-bit grid of those cells gives a first palette, a few k-means passes
+// over the cell centroids (weighted by their counts) refine it, and every
+// pixel is mapped to the palette entry nearest its own colour (squared RGB
+// distance, lowest index on ties).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,15 +24,18 @@ constexpr int kBits = 6;                         // histogram bits per channel
 constexpr int kSide = 1 << kBits;                // cells per channel
 constexpr int kShift = 8 - kBits;                // channel value to cell coordinate
 constexpr int kCells = kSide * kSide * kSide;    // cells in the histogram
+constexpr int kWuBits = 5;                       // box-split grid bits per channel
+constexpr int kWuSide = 1 << kWuBits;
 constexpr int kPalette = 256;
-constexpr int kKMeansPasses = 6;
+constexpr int kKMeansPasses = 8;
 
 inline int CellOf(int r, int g, int b) {
     return ((r >> kShift) << (2 * kBits)) | ((g >> kShift) << kBits) | (b >> kShift);
 }
 
-// Pixel count and channel sums of one histogram cell.
+// An occupied histogram cell: its number, pixel count and channel sums.
 struct Cell {
+    int index;
     uint64_t n, r, g, b;
 };
 
@@ -68,11 +72,45 @@ private:
     int count_ = 0;
 };
 
-// Fills the cell histogram from every pixel; tracks distinct colours until
-// there are more than 256.
-void BuildHistogram(ipDibStuff& src, std::vector<Cell>& cells, SmallColorSet& colors) {
+// Counts and sums per cell in 32 bits, which hold up to kFlushPixels pixels;
+// larger images move them into 64-bit totals that often.
+struct CellSums {
+    uint32_t n, r, g, b;
+};
+constexpr int64_t kFlushPixels = 0xFFFFFFFFu / 255;
+
+inline void Count(CellSums* grid, const BYTE* p) {
+    CellSums& c = grid[CellOf(p[2], p[1], p[0])];
+    ++c.n;
+    c.r += p[2];
+    c.g += p[1];
+    c.b += p[0];
+}
+
+void Flush(std::vector<CellSums>& grid, std::vector<Cell>& totals) {
+    if (totals.empty()) totals.assign(kCells, Cell{0, 0, 0, 0, 0});
+    for (int i = 0; i < kCells; ++i) {
+        totals[i].n += grid[i].n;
+        totals[i].r += grid[i].r;
+        totals[i].g += grid[i].g;
+        totals[i].b += grid[i].b;
+        grid[i] = {0, 0, 0, 0};
+    }
+}
+
+// Returns the occupied cells, by ascending number, from every pixel; tracks
+// distinct colours until there are more than 256.
+std::vector<Cell> BuildHistogram(ipDibStuff& src, SmallColorSet& colors) {
+    std::vector<CellSums> grid(kCells, CellSums{0, 0, 0, 0});
+    std::vector<Cell> totals;  // only for images past kFlushPixels
     const int w = src.width();
+    int64_t pending = 0;
     for (BYTE* row : src.rows) {
+        if (pending + w > kFlushPixels) {
+            Flush(grid, totals);
+            pending = 0;
+        }
+        pending += w;
         const BYTE* p = row;
         const BYTE* end = row + 3 * static_cast<size_t>(w);
         // While the colours are few, note each one that differs from the last.
@@ -83,20 +121,22 @@ void BuildHistogram(ipDibStuff& src, std::vector<Cell>& cells, SmallColorSet& co
                 colors.Add(rgb);
                 last = rgb;
             }
-            Cell& c = cells[CellOf(p[2], p[1], p[0])];
-            ++c.n;
-            c.r += p[2];
-            c.g += p[1];
-            c.b += p[0];
+            Count(grid.data(), p);
         }
-        for (; p != end; p += 3) {
-            Cell& c = cells[CellOf(p[2], p[1], p[0])];
-            ++c.n;
-            c.r += p[2];
-            c.g += p[1];
-            c.b += p[0];
-        }
+        for (; p != end; p += 3) Count(grid.data(), p);
     }
+    std::vector<Cell> cells;
+    for (int i = 0; i < kCells; ++i) {
+        Cell c{i, grid[i].n, grid[i].r, grid[i].g, grid[i].b};
+        if (!totals.empty()) {
+            c.n += totals[i].n;
+            c.r += totals[i].r;
+            c.g += totals[i].g;
+            c.b += totals[i].b;
+        }
+        if (c.n) cells.push_back(c);
+    }
+    return cells;
 }
 
 // ---------------------------------------------------------------------------
@@ -105,7 +145,7 @@ void BuildHistogram(ipDibStuff& src, std::vector<Cell>& cells, SmallColorSet& co
 // Each box is cut where the two halves lose the most squared error, and the
 // box whose best cut gains the most is cut next.
 
-constexpr int kM = kSide + 1;  // moment grid side, with a zero border
+constexpr int kM = kWuSide + 1;  // moment grid side, with a zero border
 
 inline int MomentIndex(int r, int g, int b) { return (r * kM + g) * kM + b; }
 
@@ -114,18 +154,19 @@ struct Moments {
 
     explicit Moments(const std::vector<Cell>& cells)
         : n(kM * kM * kM), r(n.size()), g(n.size()), b(n.size()), q(n.size()) {
-        for (int ri = 0; ri < kSide; ++ri)
-            for (int gi = 0; gi < kSide; ++gi)
-                for (int bi = 0; bi < kSide; ++bi) {
-                    const Cell& c = cells[(ri << (2 * kBits)) | (gi << kBits) | bi];
-                    if (!c.n) continue;
-                    const int m = MomentIndex(ri + 1, gi + 1, bi + 1);
-                    n[m] = double(c.n);
-                    r[m] = double(c.r);
-                    g[m] = double(c.g);
-                    b[m] = double(c.b);
-                    q[m] = (r[m] * r[m] + g[m] * g[m] + b[m] * b[m]) / n[m];
-                }
+        // Each grid cell gathers 8 histogram cells; the squared term is
+        // summed per histogram cell, whose inner spread never changes.
+        constexpr int drop = kBits - kWuBits, mask = kSide - 1;
+        for (const Cell& c : cells) {
+            const int ri = c.index >> (2 * kBits), gi = (c.index >> kBits) & mask, bi = c.index & mask;
+            const int m = MomentIndex((ri >> drop) + 1, (gi >> drop) + 1, (bi >> drop) + 1);
+            const double cr = double(c.r), cg = double(c.g), cb = double(c.b), cn = double(c.n);
+            n[m] += cn;
+            r[m] += cr;
+            g[m] += cg;
+            b[m] += cb;
+            q[m] += (cr * cr + cg * cg + cb * cb) / cn;
+        }
         for (std::vector<double>* v : {&n, &r, &g, &b, &q}) Accumulate(*v);
     }
 
@@ -201,7 +242,7 @@ std::vector<Box> SplitBoxes(const Moments& m, int count) {
     std::vector<Box> boxes(1);
     for (int a = 0; a < 3; ++a) {
         boxes[0].lo[a] = 0;
-        boxes[0].hi[a] = kSide;
+        boxes[0].hi[a] = kWuSide;
     }
     FindCut(m, boxes[0]);
     while (static_cast<int>(boxes.size()) < count) {
@@ -238,44 +279,62 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             int passes) {
     const int k = static_cast<int>(centers.size());
     std::vector<float> dist(size_t(k) * k);
-    std::vector<uint8_t> order(size_t(k) * k);  // per centre: the others, nearest first
+    std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
+    std::vector<int> nearCount(k);
+    std::vector<float> toLabel(points.size());
+    std::vector<float> reach(k);
+    std::vector<uint64_t> keys(k);
     std::vector<double> acc(size_t(k) * 4);
-    std::vector<std::pair<float, int>> tmp(k);
+    std::vector<float> cr(k), cg(k), cb(k);
     for (int pass = 0; pass < passes; ++pass) {
-        for (int i = 0; i < k; ++i)
-            for (int j = 0; j < k; ++j) {
-                const double dr = centers[i].r - centers[j].r, dg = centers[i].g - centers[j].g,
-                             db = centers[i].b - centers[j].b;
-                dist[size_t(i) * k + j] = float(std::sqrt(dr * dr + dg * dg + db * db));
-            }
-        for (int i = 0; i < k; ++i) {
-            for (int j = 0; j < k; ++j) tmp[j] = {dist[size_t(i) * k + j], j};
-            std::sort(tmp.begin(), tmp.end());
-            for (int j = 0; j < k; ++j) order[size_t(i) * k + j] = uint8_t(tmp[j].second);
-        }
-        std::vector<float> cr(k), cg(k), cb(k);
         for (int i = 0; i < k; ++i) {
             cr[i] = float(centers[i].r);
             cg[i] = float(centers[i].g);
             cb[i] = float(centers[i].b);
         }
+        // Distance of each point to its centre, and each centre's reach.
+        std::fill(reach.begin(), reach.end(), 0.0f);
+        for (size_t p = 0; p < points.size(); ++p) {
+            const Point& pt = points[p];
+            const int c = label[p];
+            const float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
+            toLabel[p] = std::sqrt(dr * dr + dg * dg + db * db);
+            reach[c] = std::max(reach[c], toLabel[p]);
+        }
+        for (int i = 0; i < k; ++i)
+            for (int j = 0; j < k; ++j) {
+                const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
+                dist[size_t(i) * k + j] = std::sqrt(dr * dr + dg * dg + db * db);
+            }
+        // A centre j can be nearer than a point's own centre c only when
+        // |c - j| < 2 |point - c|: only those within twice c's reach count.
+        // Sort keys: a non-negative float's bits order like its value.
+        for (int i = 0; i < k; ++i) {
+            int n = 0;
+            const float* di = &dist[size_t(i) * k];
+            for (int j = 0; j < k; ++j) {
+                if (j == i || di[j] >= 2 * reach[i]) continue;
+                uint32_t bits;
+                std::memcpy(&bits, &di[j], sizeof bits);
+                keys[n++] = (uint64_t(bits) << 32) | uint32_t(j);
+            }
+            std::sort(keys.begin(), keys.begin() + n);
+            for (int t = 0; t < n; ++t) near[size_t(i) * k + t] = uint8_t(keys[t]);
+            nearCount[i] = n;
+        }
         std::fill(acc.begin(), acc.end(), 0.0);
         for (size_t p = 0; p < points.size(); ++p) {
             const Point& pt = points[p];
             const int c = label[p];
-            float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
-            float best2 = dr * dr + dg * dg + db * db;
-            const float toC = std::sqrt(best2);
-            float best = toC;
+            const float toC = toLabel[p];
+            float best = toC, best2 = toC * toC;
             int bestIdx = c;
-            const uint8_t* ord = &order[size_t(c) * k];
+            const uint8_t* ord = &near[size_t(c) * k];
             const float* dc = &dist[size_t(c) * k];
-            for (int t = 1; t < k; ++t) {
+            for (int t = 0, n = nearCount[c]; t < n; ++t) {
                 const int j = ord[t];
                 if (dc[j] - toC >= best) break;
-                dr = pt.r - cr[j];
-                dg = pt.g - cg[j];
-                db = pt.b - cb[j];
+                const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];
                 const float d2 = dr * dr + dg * dg + db * db;
                 if (d2 < best2) {
                     best2 = d2;
@@ -308,29 +367,35 @@ int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
         boxes = SplitBoxes(moments, kPalette);
     }
     // Label each occupied cell with its box, and collect the k-means points.
-    std::vector<uint8_t> boxOf(kCells);
+    std::vector<uint8_t> boxOf(kWuSide * kWuSide * kWuSide);
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Box& bx = boxes[i];
         for (int r = bx.lo[0]; r < bx.hi[0]; ++r)
             for (int g = bx.lo[1]; g < bx.hi[1]; ++g)
                 for (int b = bx.lo[2]; b < bx.hi[2]; ++b)
-                    boxOf[(r << (2 * kBits)) | (g << kBits) | b] = uint8_t(i);
+                    boxOf[(r << (2 * kWuBits)) | (g << kWuBits) | b] = uint8_t(i);
     }
+    constexpr int drop = kBits - kWuBits, mask = kSide - 1;
+    auto boxOfCell = [&](int i) {
+        const int r = (i >> (2 * kBits)) >> drop, g = ((i >> kBits) & mask) >> drop, b = (i & mask) >> drop;
+        return boxOf[(r << (2 * kWuBits)) | (g << kWuBits) | b];
+    };
     std::vector<Point> points;
     std::vector<uint8_t> label;
     std::vector<Center> centers(boxes.size(), Center{0, 0, 0});
     std::vector<double> weight(boxes.size(), 0.0);
-    for (int i = 0; i < kCells; ++i) {
-        const Cell& c = cells[i];
-        if (!c.n) continue;
+    points.reserve(cells.size());
+    label.reserve(cells.size());
+    for (const Cell& c : cells) {
         const double n = double(c.n);
         points.push_back({float(c.r / n), float(c.g / n), float(c.b / n), float(n)});
-        label.push_back(boxOf[i]);
-        Center& ctr = centers[boxOf[i]];
+        const int box = boxOfCell(c.index);
+        label.push_back(uint8_t(box));
+        Center& ctr = centers[box];
         ctr.r += double(c.r);
         ctr.g += double(c.g);
         ctr.b += double(c.b);
-        weight[boxOf[i]] += n;
+        weight[box] += n;
     }
     for (size_t i = 0; i < centers.size(); ++i) {
         centers[i].r /= weight[i];
@@ -344,11 +409,11 @@ int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
 }
 
 // Writes the palette into the 8-bit DIB and every pixel's nearest entry.
-bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used) {
+bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used, size_t cells) {
     ipDibStuff dst(out, false);
     if (!dst.isPalette8() || dst.height() != src.height() || dst.width() != src.width()) return false;
     std::memcpy(dst.colors, palette, sizeof(tagRGBQUAD) * kPalette);
-    hv::NearestMap map(palette, used);
+    hv::NearestMap map(palette, used, cells);
     const int w = src.width();
     for (size_t y = 0; y < src.rows.size(); ++y) map.MapRow(src.rows[y], dst.rows[y], w);
     return true;
@@ -363,10 +428,11 @@ void* DecreaseBpp24to8(void* dib24) {
     try {
         tagRGBQUAD palette[kPalette];
         int used = 0;
+        size_t occupied = 0;
         {
-            std::vector<Cell> cells(kCells, Cell{0, 0, 0, 0});
             SmallColorSet colors;
-            BuildHistogram(src, cells, colors);
+            const std::vector<Cell> cells = BuildHistogram(src, colors);
+            occupied = cells.size();
             if (!colors.full()) {
                 for (uint32_t rgb : colors.Sorted())
                     palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
@@ -380,7 +446,7 @@ void* DecreaseBpp24to8(void* dib24) {
 
         out = MakeEmptyDib(src.width(), src.height(), 8, true);
         if (!out) return nullptr;
-        if (!MapPixels(src, out, palette, used)) {
+        if (!MapPixels(src, out, palette, used, occupied)) {
             hv::FreeHandle(out);
             return nullptr;
         }

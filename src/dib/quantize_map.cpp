@@ -8,7 +8,7 @@ namespace {
 
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
 constexpr int kCoarseBits = 4;  // coarse cells: 16 values per channel
-constexpr uint32_t kSingle = 0x80000000u;
+constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
 
 inline int FineOf(int r, int g, int b) {
     constexpr int s = 8 - kFineBits;
@@ -44,7 +44,7 @@ BoxDistance CellBox(int cell, int bits) {
 
 }  // namespace
 
-NearestMap::NearestMap(const tagRGBQUAD* palette, int used)
+NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
     : used_(std::clamp(used, 1, 256)),
       fine_(size_t(1) << (3 * kFineBits), 0),
       coarse_(size_t(1) << (3 * kCoarseBits)) {
@@ -53,6 +53,10 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used)
         pg_[i] = palette[i].rgbGreen;
         pb_[i] = palette[i].rgbBlue;
     }
+    cells = std::min(cells, fine_.size());
+    answers_.reserve(cells * kFineColors);
+    listOf_.reserve(cells);
+    lists_.reserve(cells * 4);
 }
 
 // An entry can be nearest to some colour of a box only if its nearest
@@ -80,31 +84,31 @@ uint32_t NearestMap::Build(int cell) {
     for (uint8_t i : parent) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
     const size_t start = lists_.size();
     lists_.push_back(0);
+    bool listed[256] = {};
     for (uint8_t i : parent)
-        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) lists_.push_back(i);
+        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) {
+            lists_.push_back(i);
+            listed[i] = true;
+        }
     const size_t count = lists_.size() - start - 1;
-    uint32_t entry;
-    if (count == 1) {
-        entry = kSingle | lists_[start + 1];
-        lists_.resize(start);
-    } else {
-        lists_[start] = uint8_t(count - 1);
-        entry = uint32_t(start + 1);
-    }
+    lists_[start] = uint8_t(count - 1);
+    int unknown = 0;
+    while (unknown < 255 && listed[unknown]) ++unknown;
+    const size_t block = listOf_.size();
+    listOf_.push_back(uint32_t(start));
+    // A cell served by one entry has every answer at once.
+    answers_.resize(answers_.size() + kFineColors, count == 1 ? lists_[start + 1] : uint8_t(unknown));
+    const uint32_t entry = uint32_t((block + 1) << 8) | uint32_t(unknown);
     fine_[cell] = entry;
     return entry;
 }
 
-int NearestMap::Nearest(int r, int g, int b) {
-    const int cell = FineOf(r, g, b);
-    uint32_t entry = fine_[cell];
-    if (!entry) entry = Build(cell);
-    if (entry & kSingle) return int(entry & 0xFF);
-    const uint8_t* list = &lists_[entry - 1];
-    const int count = list[0] + 1;
-    int best = list[1], bestDist = 0x7FFFFFFF;
+int NearestMap::Search(uint32_t list, int r, int g, int b) const {
+    const uint8_t* p = &lists_[list];
+    const int count = p[0] + 1;
+    int best = p[1], bestDist = 0x7FFFFFFF;
     for (int t = 1; t <= count; ++t) {
-        const int i = list[t];
+        const int i = p[t];
         const int dr = pr_[i] - r, dg = pg_[i] - g, db = pb_[i] - b;
         const int d = dr * dr + dg * dg + db * db;
         if (d < bestDist) {
@@ -115,17 +119,22 @@ int NearestMap::Nearest(int r, int g, int b) {
     return best;
 }
 
+inline int NearestMap::Lookup(int r, int g, int b) {
+    const int cell = FineOf(r, g, b);
+    uint32_t entry = fine_[cell];
+    if (!entry) entry = Build(cell);
+    constexpr int m = (1 << (8 - kFineBits)) - 1;
+    const int sub = ((r & m) << (2 * (8 - kFineBits))) | ((g & m) << (8 - kFineBits)) | (b & m);
+    const size_t block = (entry >> 8) - 1;
+    uint8_t& answer = answers_[block * kFineColors + sub];
+    if (answer == (entry & 0xFF)) answer = uint8_t(Search(listOf_[block], r, g, b));
+    return answer;
+}
+
+int NearestMap::Nearest(int r, int g, int b) { return Lookup(r, g, b); }
+
 void NearestMap::MapRow(const BYTE* bgr, BYTE* out, int width) {
-    uint32_t last = 0xFFFFFFFFu;
-    BYTE lastIndex = 0;
-    for (int x = 0; x < width; ++x, bgr += 3) {
-        const uint32_t rgb = (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
-        if (rgb != last) {
-            last = rgb;
-            lastIndex = BYTE(Nearest(bgr[2], bgr[1], bgr[0]));
-        }
-        out[x] = lastIndex;
-    }
+    for (int x = 0; x < width; ++x, bgr += 3) out[x] = BYTE(Lookup(bgr[2], bgr[1], bgr[0]));
 }
 
 }  // namespace hv

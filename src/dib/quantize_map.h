@@ -11,12 +11,15 @@ namespace hv {
 // Maps blue, green, red pixels to the index of the nearest of the first
 // `used` palette entries by squared RGB distance, the lowest index on ties:
 // the same choice as a full scan of the table. The colour cube is divided
-// into cells; each cell met keeps, built on first use, the short list of
-// entries that can be nearest to some colour inside it, and a pixel is
-// compared with that list only.
+// into cells of 4 x 4 x 4 colours; each cell met keeps, built on first use,
+// the short list of entries that can be nearest to some colour inside it.
+// A colour is compared with that list once; its answer is kept for the
+// next pixel of the same colour.
 class NearestMap {
 public:
-    NearestMap(const tagRGBQUAD* palette, int used);
+    // `cells` hints how many cells of 4 x 4 x 4 colours the pixels to map
+    // fall into (space is reserved for them).
+    NearestMap(const tagRGBQUAD* palette, int used, size_t cells = 0);
 
     // Index of the entry nearest to one colour.
     int Nearest(int r, int g, int b);
@@ -26,13 +29,21 @@ public:
 private:
     uint32_t Build(int cell);
     const std::vector<uint8_t>& Coarse(int cell);
+    int Search(uint32_t list, int r, int g, int b) const;
+    int Lookup(int r, int g, int b);
 
     int used_;
     int pr_[256], pg_[256], pb_[256];
-    // Per fine cell: 0 until built; kSingle | index when one entry serves the
-    // whole cell; otherwise the offset + 1 of its list in lists_ (a byte with
-    // the length less one, then the indices ascending).
+    // Per fine cell: 0 until built, else (block + 1) << 8 | unknown: the
+    // cell's answers for its 64 colours are block 64 x block of answers_,
+    // where the byte `unknown` marks a colour not looked up yet. `unknown`
+    // is an index outside the cell's candidates when there is one; a colour
+    // whose answer happens to equal it is simply searched again.
     std::vector<uint32_t> fine_;
+    std::vector<uint8_t> answers_;
+    std::vector<uint32_t> listOf_;  // per block: offset of its candidates in lists_
+    // Candidate lists: a byte with the length less one, then the indices
+    // ascending.
     std::vector<uint8_t> lists_;
     std::vector<std::vector<uint8_t>> coarse_;  // candidate lists of coarse cells
 };

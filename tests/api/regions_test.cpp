@@ -99,10 +99,11 @@ TEST(RegionFill, ClippedToTheImageAndHostileLists) {
     Poly away{{-50, -50}, {-10, -50}, {-10, -10}};
     EXPECT_TRUE(Spans({away.region()}, 30, 20).empty());
 
-    // A lasso of 40,000 vertices around a circle.
+    // A lasso of 40,000 vertices around a circle (M_PI is not standard C++).
+    const double kPi = std::acos(-1.0);
     std::vector<int32_t> xs, ys;
     for (int i = 0; i < 40000; ++i) {
-        const double t = i * 2 * M_PI / 40000;
+        const double t = i * 2 * kPi / 40000;
         xs.push_back(static_cast<int32_t>(std::lround(100 + 60 * std::cos(t))));
         ys.push_back(static_cast<int32_t>(std::lround(100 + 60 * std::sin(t))));
     }
@@ -110,7 +111,7 @@ TEST(RegionFill, ClippedToTheImageAndHostileLists) {
     spans = Spans({lasso}, 200, 200);
     int64_t area = 0;
     for (auto& s : spans) area += s[2] - s[1] + 1;
-    EXPECT_NEAR(static_cast<double>(area), M_PI * 60 * 60, 400.0);
+    EXPECT_NEAR(static_cast<double>(area), kPi * 60 * 60, 400.0);
     EXPECT_EQ(spans.front()[0], 40);
 
     // Malformed lists are refused.

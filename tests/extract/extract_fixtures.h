@@ -1,16 +1,21 @@
 // Building blocks for the extraction tests: host DIBs and hand-made pockets.
 #pragma once
 
-#include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "color/colorword.h"
 #include "dib/dib.h"
+#include "huevane/huevane.h"
 #include "huevane/theme.h"
 #include "platform/memory.h"
 
 namespace xt {
+
+using V = std::vector<int>;
+using G = std::vector<V>;  // the members of each pocket
 
 inline tagRGBQUAD Rgb(int r, int g, int b) {
     return {static_cast<BYTE>(b), static_cast<BYTE>(g), static_cast<BYTE>(r), 0};
@@ -18,65 +23,63 @@ inline tagRGBQUAD Rgb(int r, int g, int b) {
 
 // A host handle (GlobalAlloc) released at the end of the scope.
 struct HostDib {
-    void* h = nullptr;
-    HostDib() = default;
+    void* h;
     explicit HostDib(void* handle) : h(handle) {}
+    HostDib(const HostDib&) = delete;
     ~HostDib() {
         if (h) GlobalFree(h);
     }
-    HostDib(const HostDib&) = delete;
-    HostDib& operator=(const HostDib&) = delete;
 };
 
-// A host 8-bit DIB of w x h; pixel(x, y) gives the palette index, y = 0 being
-// the bottom row. The table has `entries` colours (the rest of `table` is
-// ignored; missing ones are black).
-inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
-                   int entries = 256) {
-    const size_t stride = static_cast<size_t>((w * 8 + 31) / 32 * 4);
-    const size_t size = sizeof(BITMAPINFOHEADER) + 4 * static_cast<size_t>(entries) + stride * h;
-    void* dib = GlobalAlloc(GHND, size);
+// A host DIB of w x h at 8 or 24 bits whose pixel (x, y), y = 0 being the
+// bottom row, is px[y * w + x] (px[0] where px is short): a palette index, or
+// an RGB word at 24 bits. An 8-bit image has `entries` distinct colours in its
+// table, except those replaced by `set`.
+using Set = std::vector<std::pair<int, tagRGBQUAD>>;
+inline void* Image(int bits, int w, int h, V px, const Set& set = {}, int entries = 256) {
+    if (bits != 8) entries = 0;
+    const int bpp = bits / 8, stride = (w * bpp + 3) / 4 * 4;
+    const int head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
+    void* dib = GlobalAlloc(GHND, static_cast<size_t>(head + stride * h));
     auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
-    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(bytes);
-    hdr->biSize = sizeof(BITMAPINFOHEADER);
-    hdr->biWidth = w;
-    hdr->biHeight = h;
-    hdr->biPlanes = 1;
-    hdr->biBitCount = 8;
-    hdr->biCompression = BI_RGB;
-    hdr->biClrUsed = static_cast<DWORD>(entries);
-    auto* colors = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
-    for (int i = 0; i < entries; ++i) colors[i] = i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0);
-    BYTE* px = bytes + sizeof(BITMAPINFOHEADER) + 4 * entries;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) px[y * stride + x] = static_cast<BYTE>(pixel(x, y));
+    *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {
+        sizeof(BITMAPINFOHEADER),    w, h, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0,
+        static_cast<DWORD>(entries), 0};
+    auto* colours = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
+    for (int i = 0; i < entries; ++i) colours[i] = Rgb(i, 255 - i, (i * 7) & 0xFF);
+    for (auto& e : set) colours[e.first] = e.second;
+    px.resize(static_cast<size_t>(w) * h, px.empty() ? 0 : px[0]);
+    for (int i = 0; i < w * h; ++i)
+        for (int b = 0; b < bpp; ++b)
+            bytes[head + i / w * stride + i % w * bpp + b] = static_cast<BYTE>(px[i] >> 8 * b);
     GlobalUnlock(dib);
     return dib;
 }
+inline void* Image8(int w, int h, V px, const Set& set = {}, int entries = 256) {
+    return Image(8, w, h, px, set, entries);
+}
 
-// A host 24-bit DIB of w x h; colour(x, y) gives each pixel.
+// The same from a colour table (black where short) and a function giving
+// each pixel's index, or each pixel's colour at 24 bits.
+inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
+                   int entries = 256) {
+    V px;
+    Set set;
+    for (int i = 0; i < w * h; ++i) px.push_back(pixel(i % w, i / w));
+    for (int i = 0; i < entries; ++i)
+        set.push_back({i, i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0)});
+    return Image(8, w, h, px, set, entries);
+}
 inline void* Host24(int w, int h, std::function<tagRGBQUAD(int, int)> colour) {
-    const size_t stride = static_cast<size_t>((w * 24 + 31) / 32 * 4);
-    void* dib = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + stride * h);
-    auto* bytes = static_cast<BYTE*>(GlobalLock(dib));
-    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(bytes);
-    hdr->biSize = sizeof(BITMAPINFOHEADER);
-    hdr->biWidth = w;
-    hdr->biHeight = h;
-    hdr->biPlanes = 1;
-    hdr->biBitCount = 24;
-    hdr->biCompression = BI_RGB;
-    BYTE* px = bytes + sizeof(BITMAPINFOHEADER);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const tagRGBQUAD q = colour(x, y);
-            BYTE* p = px + y * stride + 3 * x;
-            p[0] = q.rgbBlue;
-            p[1] = q.rgbGreen;
-            p[2] = q.rgbRed;
-        }
-    GlobalUnlock(dib);
-    return dib;
+    V px;
+    for (int i = 0; i < w * h; ++i) px.push_back(static_cast<int>(RgbWord(colour(i % w, i / w))));
+    return Image(24, w, h, px);
+}
+
+// The 24-bit photograph of the extraction fixtures, as a library handle.
+inline void* Photo() {
+    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
+    return reinterpret_cast<void*>(LoadDIB(path.c_str()));
 }
 
 // A 256-item palette, item i black with no pixels unless set afterwards.
@@ -85,30 +88,36 @@ inline void BlankPalette(ccColorPocketArray& t) {
     for (int i = 0; i < 256; ++i) t.SetPalEntryBYTE(i, 0, 0, 0, 0, 1);
 }
 
-// Sets palette item i and returns it.
 inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
     return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }
 
-// Appends a pocket holding the given palette items, with the unweighted mean
-// and the summed count that AddColorItem would give.
-inline ccColorPocket* AddPocket(ccColorPocketArray& t, std::vector<int> indices, float share = 0) {
+// Appends a pocket holding the given palette items.
+inline ccColorPocket* AddPocket(ccColorPocketArray& t, V indices) {
     auto* p = new ccColorPocket;
-    p->pixelNum = 0;
-    for (int i : indices) {
-        p->items.Add(&t.palette[i]);
-        p->pixelNum += t.palette[i].pixelNum;
-    }
-    if (p->GetAveRGB() == 0) p->GetAveHSL();
-    p->percentage = share;
+    for (int i : indices) p->AddColorItemAny(&t.palette[i]);
     t.pockets.Add(p);
     return p;
 }
 
-// Palette indices of a pocket's items, in order.
-inline std::vector<int> Members(const ccColorPocket* p) {
-    std::vector<int> v;
-    for (ccColorItem* it : p->items) v.push_back(it->palIndex);
+// A blank palette whose items 0, 1, ... take the colours and counts (1 by
+// default), each alone in a pocket at its own position.
+inline void OnePocketEach(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours, V counts = {},
+                          std::vector<float> shares = {}) {
+    BlankPalette(t);
+    for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
+        Item(t, i, colours[i], counts.empty() ? 1 : counts[i]);
+        AddPocket(t, {i})->percentage = shares.empty() ? 0.0f : shares[i];
+    }
+}
+
+// The members of every pocket, in the theme's order.
+inline G Groups(const ccColorPocketArray& t) {
+    G v;
+    for (ccColorPocket* p : t.pockets) {
+        v.emplace_back();
+        for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
+    }
     return v;
 }
 

@@ -1,299 +1,186 @@
-// The default extraction: grouping, reclustering, ordering, palette reuse,
-// ownership of the derived palette DIB, and refusals.
+// The default extraction, the pocket-number image and the refusals of bad input.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <stdexcept>
 
 #include "extract/extract_fixtures.h"
 
-using xt::HostDib;
-using xt::Members;
-using xt::Rgb;
+using namespace xt;
 
 namespace {
-// A table whose entries are all distinct and not used unless a test says so.
-std::vector<tagRGBQUAD> Table() {
-    std::vector<tagRGBQUAD> t(256);
-    for (int i = 0; i < 256; ++i) t[i] = Rgb(i, 255 - i, (i * 7) & 0xFF);
-    return t;
-}
-
-// An image of w x h whose pixels take the given indices, each repeated
-// counts[k] times in reading order.
-void* Image(std::vector<tagRGBQUAD> table, int w, int h, std::vector<int> indices, std::vector<int> counts) {
-    std::vector<int> px;
+// SetDib on a host image of w x h with the colours `set` whose pixels are counts[k]
+// copies of indices[k] in turn; the image is released afterwards.
+int Extract(ccColorPocketArray& t, int w, int h, V indices, V counts, const Set& set) {
+    V px;
     for (size_t k = 0; k < indices.size(); ++k) px.insert(px.end(), counts[k], indices[k]);
-    px.resize(static_cast<size_t>(w) * h, indices.empty() ? 0 : indices[0]);
-    return xt::Host8(w, h, table, [&](int x, int y) { return px[static_cast<size_t>(y) * w + x]; });
+    HostDib d(Image8(w, h, px, set));
+    const int r = t.SetDib(d.h);
+    t.SetPalDib(nullptr, false);
+    return r;
 }
 }  // namespace
 
-TEST(ExtractDefault, HueStepsDecideWhetherTwoColoursShareAPocket) {
+TEST(ExtractDefault, HueGreyAndCreationOrderShapeThePockets) {
     const tagRGBQUAD hue10 = Rgb(200, 50, 0), hue25 = Rgb(200, 120, 0), hue35 = Rgb(200, 167, 0);
-    ASSERT_EQ(HslHue(RGBtoHSL(hue10)), 10);
-    ASSERT_EQ(HslHue(RGBtoHSL(hue25)), 25);
-    ASSERT_EQ(HslHue(RGBtoHSL(hue35)), 35);
-    {
-        std::vector<tagRGBQUAD> table = Table();
-        table[4] = hue10;
-        table[9] = hue25;
-        HostDib dib(Image(table, 4, 4, {4, 9}, {10, 6}));
+    const tagRGBQUAD red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
+    ASSERT_EQ((V{HslHue(RGBtoHSL(hue10)), HslHue(RGBtoHSL(hue25)), HslHue(RGBtoHSL(hue35))}),
+              (V{10, 25, 35}));
+    ccColorPocketArray oneHue, twoHues, grey, greys;
+    // 15 hue steps apart: one pocket; the palette describes the image.
+    ASSERT_EQ(Extract(oneHue, 4, 4, {4, 9}, {10, 6}, {{4, hue10}, {9, hue25}}), 0);
+    EXPECT_EQ(Groups(oneHue), (G{{4, 9}}));
+    EXPECT_FLOAT_EQ(oneHue.pockets[0]->percentage, 1.0f);
+    EXPECT_FLOAT_EQ(oneHue.palette[9].percentage, 6.0f / 16);
+    EXPECT_EQ(oneHue.palette[200].hsl, RGBtoHSL(Rgb(200, 55, 120)));
+    // 25 apart: two, the larger first, index = position.
+    ASSERT_EQ(Extract(twoHues, 4, 4, {4, 9}, {6, 10}, {{4, hue10}, {9, hue35}}), 0);
+    EXPECT_EQ(Groups(twoHues), (G{{9}, {4}}));
+    EXPECT_FLOAT_EQ(twoHues.pockets[0]->percentage, 10.0f / 16);
+    EXPECT_EQ((V{twoHues.pockets[0]->index, twoHues.pockets[1]->index, twoHues.sortMode}), (V{0, 1, 2}));
+    // Grey and faint red of the same lightness stay apart.
+    ASSERT_EQ(Extract(grey, 3, 3, {1, 2}, {5, 4}, {{1, Rgb(128, 128, 128)}, {2, Rgb(129, 127, 127)}}), 0);
+    EXPECT_EQ(Groups(grey), (G{{1}, {2}}));
+    // Greys twoHues apart in lightness: a single pocket.
+    Set set;
+    for (int k : {0, 40, 128, 200, 255}) set.push_back({k / 2 + 1, Rgb(k, k, k)});
+    ASSERT_EQ(Extract(greys, 5, 4, {1, 21, 65, 101, 128}, {1, 2, 3, 4, 10}, set), 0);
+    EXPECT_EQ(Groups(greys), (G{{1, 21, 65, 101, 128}}));
+    EXPECT_EQ(greys.pockets[0]->pixelNum, 20);
+    for (int flip = 0; flip < 2; ++flip) {  // equal counts: the pocket made first (lower index) first
         ccColorPocketArray t;
-        EXPECT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 1);
-        EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{4, 9}));
-        EXPECT_EQ(t.pockets[0]->pixelNum, 16);
-        EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 1.0f);
-    }
-    {
-        std::vector<tagRGBQUAD> table = Table();
-        table[4] = hue10;
-        table[9] = hue35;
-        HostDib dib(Image(table, 4, 4, {4, 9}, {10, 6}));
-        ccColorPocketArray t;
-        EXPECT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 2);
-        EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{4}));
-        EXPECT_EQ(Members(t.pockets[1]), (std::vector<int>{9}));
-        EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 10.0f / 16);
-        EXPECT_FLOAT_EQ(t.pockets[1]->percentage, 6.0f / 16);
-        EXPECT_EQ(t.pockets[0]->index, 0);
-        EXPECT_EQ(t.pockets[1]->index, 1);
-        EXPECT_EQ(t.sortMode, 2);
-    }
-}
-
-TEST(ExtractDefault, GreyAndChromaticColoursStartInSeparatePockets) {
-    {
-        // Same lightness, one grey and one faintly red.
-        std::vector<tagRGBQUAD> table = Table();
-        table[1] = Rgb(128, 128, 128);
-        table[2] = Rgb(129, 127, 127);
-        ASSERT_EQ(HslLight(RGBtoHSL(table[1])), HslLight(RGBtoHSL(table[2])));
-        HostDib dib(Image(table, 3, 3, {1, 2}, {5, 4}));
-        ccColorPocketArray t;
-        ASSERT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 2);
-        EXPECT_EQ(HslGrey(t.pockets[0]->aveHSL), 1);
-        EXPECT_EQ(HslGrey(t.pockets[1]->aveHSL), 0);
-    }
-    {
-        // Only greys, far apart in lightness: one pocket holding all of them.
-        std::vector<tagRGBQUAD> table = Table();
-        const int greys[] = {0, 40, 128, 200, 255};
-        for (int k = 0; k < 5; ++k) table[10 + 30 * k] = Rgb(greys[k], greys[k], greys[k]);
-        HostDib dib(Image(table, 5, 4, {10, 40, 70, 100, 130}, {1, 2, 3, 4, 10}));
-        ccColorPocketArray t;
-        ASSERT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 1);
-        EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{10, 40, 70, 100, 130}));
-        EXPECT_EQ(t.pockets[0]->pixelNum, 20);
-        EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 1.0f);
-        EXPECT_EQ(t.pockets[0]->index, 0);
-        EXPECT_EQ(HslGrey(t.pockets[0]->aveHSL), 1);
-    }
-    {
-        // One colour: one pocket of one item; the palette describes the image.
-        std::vector<tagRGBQUAD> table = Table();
-        HostDib dib(Image(table, 4, 3, {9}, {12}));
-        ccColorPocketArray t;
-        ASSERT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 1);
-        EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{9}));
-        EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 1.0f);
-        EXPECT_EQ(t.pockets[0]->index, 0);
-        ASSERT_EQ(t.paletteSize, 256);
-        EXPECT_EQ(t.palette[9].pixelNum, 12);
-        EXPECT_FLOAT_EQ(t.palette[9].percentage, 1.0f);
-        EXPECT_EQ(t.palette[0].pixelNum, 0);
-        EXPECT_EQ(t.palette[200].palIndex, 200);
-        EXPECT_EQ(RgbWord(t.palette[200].rgb), RgbWord(table[200]));
-        EXPECT_EQ(t.palette[200].hsl, RGBtoHSL(table[200]));
+        ASSERT_EQ(Extract(t, 6, 2, {200, 5}, {6, 6}, {{5, flip ? blue : red}, {200, flip ? red : blue}}), 0);
+        EXPECT_EQ(Groups(t), (G{{5}, {200}})) << flip;
     }
 }
 
 TEST(ExtractDefault, ReclusteringMovesCountsWhileSharesKeepTheFirstGrouping) {
     // Index 2 (dull red) joins the red pocket by hue, then moves to the nearer
-    // bluish pocket; the order follows the moved counts, the shares do not.
-    std::vector<tagRGBQUAD> table = Table();
-    table[0] = Rgb(255, 0, 0);
-    table[1] = Rgb(50, 50, 70);
-    table[2] = Rgb(60, 45, 45);
-    ASSERT_EQ(HslHue(RGBtoHSL(table[2])), 0);
-    ASSERT_EQ(HslHue(RGBtoHSL(table[1])), 170);
-    HostDib dib(Image(table, 14, 1, {0, 1, 2}, {6, 4, 4}));
+    // bluish pocket: the order follows the moved counts, the shares do not.
+    const Set set = {{0, Rgb(255, 0, 0)}, {1, Rgb(50, 50, 70)}, {2, Rgb(60, 45, 45)}};
+    ASSERT_EQ(HslHue(RGBtoHSL(set[2].second)), 0);
     ccColorPocketArray t;
-    ASSERT_EQ(t.SetDib(dib.h), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    ccColorPocket* bluish = t.pockets[0];
-    ccColorPocket* red = t.pockets[1];
-    EXPECT_EQ(Members(bluish), (std::vector<int>{1, 2}));
-    EXPECT_EQ(Members(red), (std::vector<int>{0}));
-    EXPECT_EQ(bluish->pixelNum, 8);
-    EXPECT_EQ(red->pixelNum, 6);
-    EXPECT_FLOAT_EQ(bluish->percentage, 4.0f / 14);
-    EXPECT_FLOAT_EQ(red->percentage, 10.0f / 14);
-    // Pixel-weighted mean of (50,50,70) and (60,45,45), four pixels each.
-    EXPECT_EQ(RgbWord(bluish->aveRGB), RgbWord(Rgb(55, 47, 57)));
-    EXPECT_EQ(bluish->index, 0);
-    EXPECT_EQ(red->index, 1);
+    ASSERT_EQ(Extract(t, 14, 1, {0, 1, 2}, {6, 4, 4}, set), 0);
+    EXPECT_EQ(Groups(t), (G{{1, 2}, {0}}));
+    EXPECT_EQ((V{t.pockets[0]->pixelNum, t.pockets[1]->index}), (V{8, 1}));
+    EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 4.0f / 14);
+    EXPECT_FLOAT_EQ(t.pockets[1]->percentage, 10.0f / 14);
+    EXPECT_EQ(RgbWord(t.pockets[0]->aveRGB), RgbWord(Rgb(55, 47, 57)));  // pixel-weighted
 }
 
-TEST(ExtractDefault, EqualCountsKeepTheOrderInWhichPocketsWereCreated) {
-    for (int flip = 0; flip < 2; ++flip) {
-        std::vector<tagRGBQUAD> table = Table();
-        table[5] = flip ? Rgb(0, 0, 255) : Rgb(255, 0, 0);
-        table[200] = flip ? Rgb(255, 0, 0) : Rgb(0, 0, 255);
-        HostDib dib(Image(table, 6, 2, {200, 5}, {6, 6}));
-        ccColorPocketArray t;
-        ASSERT_EQ(t.SetDib(dib.h), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 2);
-        EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{5}));
-        EXPECT_EQ(Members(t.pockets[1]), (std::vector<int>{200}));
-    }
-}
-
-TEST(ExtractDefault, RefusalsLeaveThePocketsAsTheyWere) {
-    std::vector<tagRGBQUAD> table = Table();
-    table[1] = Rgb(255, 0, 0);
-    table[2] = Rgb(0, 0, 255);
-    HostDib good(Image(table, 4, 4, {1, 2}, {8, 8}));
-    ccColorPocketArray t;
-    ASSERT_EQ(t.SetDib(good.h), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    ccColorPocket* p0 = t.pockets[0];
-    ccColorPocket* p1 = t.pockets[1];
-    auto unchanged = [&] {
-        return t.pockets.GetSize() == 2 && t.pockets[0] == p0 && t.pockets[1] == p1 &&
-               p0->items.GetSize() == 1 && p1->items.GetSize() == 1;
-    };
-
-    // The same handle again: -11, no extraction.
-    EXPECT_EQ(t.SetDib(good.h), -11);
-    EXPECT_TRUE(unchanged());
-
-    // A 16-colour table: the extraction fails, SetDib still reports 0.
-    HostDib sixteen(xt::Host8(4, 4, table, [](int x, int) { return x; }, 16));
-    EXPECT_EQ(t.SetDib(sixteen.h), 0);
-    EXPECT_EQ(t.palDib, sixteen.h);
-    EXPECT_FALSE(t.ownsPalDib);
-    EXPECT_EQ(t.GetColorPockets(), -1);
-    EXPECT_TRUE(unchanged());
-
-    // Headers with no pixels: width 0, negative height (top-down).
-    for (int bad = 0; bad < 3; ++bad) {
-        HostDib dib(xt::Host8(4, 4, table, [](int, int) { return 3; }));
-        {
-            auto* hdr = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib.h));
-            if (bad == 0) hdr->biWidth = 0;
-            if (bad == 1) hdr->biHeight = -4;
-            if (bad == 2) hdr->biWidth = -1;
-            GlobalUnlock(dib.h);
-        }
-        t.SetPalDib(dib.h, false);
-        EXPECT_EQ(t.GetColorPockets(), -1);
-        EXPECT_TRUE(unchanged());
-    }
-
-    // A 24-bit image given as the palette DIB.
-    HostDib rgb(xt::Host24(3, 3, [](int, int) { return Rgb(9, 9, 9); }));
-    t.SetPalDib(rgb.h, false);
-    EXPECT_EQ(t.GetColorPockets(), -1);
-    EXPECT_TRUE(unchanged());
-
-    // No image at all.
-    t.SetPalDib(nullptr, false);
-    EXPECT_EQ(t.GetColorPockets(), -1);
-    EXPECT_TRUE(unchanged());
-    ccColorPocketArray empty;
-    EXPECT_EQ(empty.GetColorPockets(), -1);
-    EXPECT_EQ(empty.pockets.GetSize(), 0);
-}
-
-TEST(ExtractDefault, LaterCallsReuseThePaletteWithItsStoredCounts) {
-    std::vector<tagRGBQUAD> table = Table();
-    table[1] = Rgb(255, 0, 0);
-    table[2] = Rgb(0, 0, 255);
-    table[3] = Rgb(0, 255, 0);
-    HostDib first(Image(table, 5, 2, {1, 2}, {6, 4}));
-    ccColorPocketArray t;
-    ASSERT_EQ(t.SetDib(first.h), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    const ccColorItem* palette = t.palette;
-    std::vector<std::vector<int>> members = {Members(t.pockets[0]), Members(t.pockets[1])};
-
-    // Again on the same image: the same pockets, the same palette array.
-    ASSERT_EQ(t.GetColorPockets(), 0);
-    EXPECT_EQ(t.palette, palette);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    EXPECT_EQ(Members(t.pockets[0]), members[0]);
-    EXPECT_EQ(Members(t.pockets[1]), members[1]);
-    EXPECT_EQ(t.pockets[0]->pixelNum, 6);
-
-    // A second image using only index 3: the fresh histogram starts one pocket
-    // from index 3, but reclustering goes by the stored counts (1 and 2).
-    HostDib second(Image(table, 5, 2, {3}, {10}));
-    ASSERT_EQ(t.SetDib(second.h), 0);
-    EXPECT_EQ(t.palette, palette);
-    EXPECT_EQ(t.palette[1].pixelNum, 6);
-    EXPECT_EQ(t.palette[3].pixelNum, 0);
-    ASSERT_EQ(t.pockets.GetSize(), 1);
-    EXPECT_EQ(Members(t.pockets[0]), (std::vector<int>{1, 2}));
+TEST(ExtractDefault, ALaterCallGroupsByTheFreshHistogramButCountsByTheStoredPalette) {
+    const Set set = {{1, Rgb(255, 0, 0)}, {2, Rgb(0, 0, 255)}, {3, Rgb(0, 255, 0)}};
+    ccColorPocketArray t, shortPalette;
+    ASSERT_EQ(Extract(t, 5, 2, {1, 2}, {6, 4}, set), 0);
+    // Only index 3 has pixels now, so one pocket starts from it, but the
+    // stored counts (6, 4, 0) put items 1 and 2 into it when reclustering.
+    ASSERT_EQ(Extract(t, 5, 2, {3}, {10}, set), 0);
+    EXPECT_EQ(Groups(t), (G{{1, 2}}));
     EXPECT_EQ(t.pockets[0]->pixelNum, 10);
     EXPECT_EQ(t.pockets[0]->percentage, 0.0f);  // item 3's stored count over the image
-
-    // A palette too small for every index is rebuilt rather than overrun.
-    ccColorPocketArray small;
-    small.InitPalette(16);
-    small.SetPalDib(first.h, false);
-    ASSERT_EQ(small.GetColorPockets(), 0);
-    EXPECT_EQ(small.paletteSize, 256);
-    EXPECT_EQ(small.palette[1].pixelNum, 6);
-    EXPECT_EQ(small.pockets.GetSize(), 2);
+    // A palette too small for every index is rebuilt, not overrun.
+    shortPalette.InitPalette(16);
+    ASSERT_EQ(Extract(shortPalette, 5, 2, {1, 2}, {6, 4}, set), 0);
+    EXPECT_EQ(shortPalette.paletteSize, 256);
+    EXPECT_EQ(Groups(shortPalette), (G{{1}, {2}}));
 }
 
-TEST(ExtractDefault, TheThemeOwnsAndReleasesThePaletteDibItDerives) {
-    HostDib rgb(xt::Host24(9, 7, [](int x, int y) { return Rgb(x * 28, y * 36, (x + y) * 10); }));
+TEST(ExtractDefault, TheThemeOwnsOnlyThePaletteDibItDerives) {
+    void* photo = Photo();
+    HostDib host(Image8(2, 2, {7}));
     const long live = hv::LiveHandles();
-    {
-        ccColorPocketArray t;
-        t.SetTrueDib(rgb.h);
-        ASSERT_EQ(t.GetColorPockets(), 0);
-        ASSERT_NE(t.palDib, nullptr);
-        EXPECT_TRUE(t.ownsPalDib);
+    ccColorPocketArray t;
+    t.SetTrueDib(photo);
+    ASSERT_EQ(t.GetColorPockets(), 0);
+    void* derived = t.palDib;
+    EXPECT_TRUE(derived && t.ownsPalDib);
+    ASSERT_EQ(t.GetColorPockets(), 0);  // keeps the derived DIB
+    ccColorPocket* first = t.pockets[0];
+    EXPECT_EQ(t.SetDib(derived), -11);  // the handle already attached: nothing done
+    EXPECT_TRUE(t.palDib == derived && t.pockets[0] == first);
+    EXPECT_EQ(hv::LiveHandles(), live + 1);
+    EXPECT_EQ(t.SetDib(host.h), 0);  // a host image replaces and releases the derived one
+    EXPECT_EQ(hv::LiveHandles(), live);
+    EXPECT_TRUE(t.palDib == host.h && !t.ownsPalDib);
+    hv::FreeHandle(photo);
+}
+
+TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
+    const int w = 5, h = 3;  // 3 bytes of row padding
+    V px;
+    for (int i = 0; i < w * h; ++i) px.push_back((i % w * 7 + i / w * 3) % 6 + 10);  // indices 10..15
+    HostDib d(Image8(w, h, px));
+    ccColorPocketArray t;
+    BlankPalette(t);
+    t.SetPalDib(d.h, false);
+    const long live = hv::LiveHandles();
+    // Pockets {12, 13}, {10}, {14, 11} (15 in none); then {10} again, as a
+    // later pocket taking the shared index; then no pockets at all.
+    const V pocketOf[] = {{1, 2, 0, 0, 2, 0}, {3, 2, 0, 0, 2, 0}, {0, 0, 0, 0, 0, 0}};
+    for (V members : {V{12, 13}, V{10}, V{14, 11}}) AddPocket(t, members);
+    for (int round = 0; round < 3; ++round) {
+        if (round == 1) AddPocket(t, {10});
+        if (round == 2) t.ClearAll();
+        void* map = t.FillPocketIndexInDib();
         EXPECT_EQ(hv::LiveHandles(), live + 1);
-        long long sum = 0;
-        for (ccColorPocket* p : t.pockets) sum += p->pixelNum;
-        EXPECT_EQ(sum, 63);
-        // A second extraction keeps the derived DIB instead of making another.
-        void* derived = t.palDib;
-        ASSERT_EQ(t.GetColorPockets(), 0);
-        EXPECT_EQ(t.palDib, derived);
-        EXPECT_EQ(hv::LiveHandles(), live + 1);
+        {
+            ipDibStuff v(map, false);
+            ASSERT_TRUE(v.isPalette8() && v.width() == w && v.height() == h);
+            for (int i = 0; i < w * h; ++i) EXPECT_EQ(v.rows[i / w][i % w], pocketOf[round][px[i] - 10]) << i;
+        }
+        hv::FreeHandle(map);
     }
     EXPECT_EQ(hv::LiveHandles(), live);
-    {
-        // Attaching a host image releases the derived one.
-        std::vector<tagRGBQUAD> table = Table();
-        HostDib host(Image(table, 2, 2, {7}, {4}));
-        ccColorPocketArray t;
-        t.SetTrueDib(rgb.h);
-        ASSERT_EQ(t.GetColorPockets(), 0);
-        EXPECT_EQ(hv::LiveHandles(), live + 1);
-        EXPECT_EQ(t.SetDib(host.h), 0);
-        EXPECT_EQ(hv::LiveHandles(), live);
-        EXPECT_FALSE(t.ownsPalDib);
-        ASSERT_EQ(t.pockets.GetSize(), 1);
+}
+
+TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
+    void* photo = Photo();
+    const long live = hv::LiveHandles();
+    HostDib good(Image8(4, 4, {1, 2}, {{1, Rgb(255, 0, 0)}}));
+    ccColorPocketArray t;
+    ASSERT_EQ(t.SetDib(good.h), 0);
+    ccColorPocket* p0 = t.pockets[0];
+    auto refused = [&](void* dib) {
+        t.SetPalDib(dib, false);
+        return t.GetColorPockets() == -1 && t.pockets[0] == p0 && Groups(t) == G{{1}, {2}};
+    };
+    // Headers without pixels: width or height 0 or negative.
+    for (int bad = 0; bad < 4; ++bad) {
+        HostDib d(Image8(4, 4, {3}));
+        auto* hdr = static_cast<BITMAPINFOHEADER*>(GlobalLock(d.h));
+        (bad < 2 ? hdr->biWidth : hdr->biHeight) = bad % 2 ? -4 : 0;
+        GlobalUnlock(d.h);
+        EXPECT_TRUE(refused(d.h) && !t.FillPocketIndexInDib()) << bad;
+        // d is freed next; a stale handle would match the next one made (Windows reuses them).
+        t.SetPalDib(nullptr, false);
     }
+    HostDib sixteen(Image8(4, 4, {3}, {}, 16));
+    EXPECT_EQ(t.SetDib(sixteen.h), 0);  // 0 whatever the extraction gives
+    EXPECT_TRUE(refused(sixteen.h) && refused(photo) && !t.FillPocketIndexInDib() && refused(nullptr));
+    ccColorPocketArray wrongDepth;  // an 8-bit image as the true DIB cannot be reduced
+    wrongDepth.SetTrueDib(good.h);
+    EXPECT_TRUE(wrongDepth.GetColorPockets() == -1 && !wrongDepth.palDib);
+
+    // Merging, nearest pocket and orders outside their ranges change nothing.
+    ccColorPocketArray one, none;
+    one.pockets.Add(new ccColorPocket);
+    one.sortMode = 3;
+    none.InitPalette(16);
+    V order(256, -3);
+    EXPECT_EQ((V{t.FindNearestPocket(p0, 0), t.FindNearestPocket(static_cast<ccColorItem*>(nullptr), 2),
+                 t.MergeAfter(0), t.Sort(0), t.Sort(5), t.SortPalOnCenterDist(order.data(), 256),
+                 t.SortPalOnCenterDist(order.data(), -1), t.SortPalOnLight(nullptr)}),
+              V(8, -1));
+    EXPECT_EQ((V{one.Sort(1), one.Sort(2), one.Sort(3), one.MergePercentLess(2), one.sortMode}),
+              (V{-10, -10, -10, -1, 3}));
+    EXPECT_EQ((V{none.Sort(4), none.MergePercentLess(2), none.SortPalOnLight(order.data()),
+                 none.SortPalOnHue(order.data()), none.SortPalOnPixelNumDesc(order.data()),
+                 none.SortPalOnCenterDist(order.data(), 0)}),
+              V(6, -1));
+    EXPECT_THROW(t.FindNearestPocket(p0, 3), std::out_of_range);
+    EXPECT_THROW(t.MergePockets(2, p0), std::out_of_range);
+    EXPECT_THROW(t.MergePockets(-1, p0), std::out_of_range);
+    EXPECT_TRUE(refused(nullptr));
+    EXPECT_EQ(order, V(256, -3));
     EXPECT_EQ(hv::LiveHandles(), live);
-    {
-        // A true DIB that cannot be reduced: -1, nothing allocated.
-        std::vector<tagRGBQUAD> table = Table();
-        HostDib notTrue(Image(table, 2, 2, {7}, {4}));
-        ccColorPocketArray t;
-        t.SetTrueDib(notTrue.h);
-        EXPECT_EQ(t.GetColorPockets(), -1);
-        EXPECT_EQ(t.palDib, nullptr);
-        EXPECT_EQ(hv::LiveHandles(), live);
-    }
+    hv::FreeHandle(photo);
 }

@@ -1,270 +1,90 @@
-// Nearest pocket, merging, shares, reclustering and empty-pocket removal.
+// Nearest pocket, merging, shares and reclustering.
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 #include "extract/extract_fixtures.h"
 
-using xt::AddPocket;
-using xt::Item;
-using xt::Members;
-using xt::Rgb;
+using namespace xt;
 
-TEST(ExtractMerge, NearestPocketTiesGoToTheLowestPositionAndFarColoursStillMatch) {
+TEST(ExtractMerge, NearestPocketTiesGoToTheLowestPositionAndAnyDistanceMatches) {
     ccColorPocketArray t;
-    xt::BlankPalette(t);
-    Item(t, 0, Rgb(10, 0, 0), 1);
-    Item(t, 1, Rgb(0, 10, 0), 1);
-    Item(t, 2, Rgb(0, 0, 10), 1);
-    Item(t, 3, Rgb(0, 0, 0), 1);
-    for (int i = 0; i < 4; ++i) AddPocket(t, {i});
+    // White first (the farthest colour from black), then three at distance
+    // 100 from black, then black itself.
+    OnePocketEach(t, {Rgb(255, 255, 255), Rgb(10, 0, 0), Rgb(0, 10, 0), Rgb(0, 0, 10), Rgb(0, 0, 0)});
     ccColorItem* black = Item(t, 10, Rgb(0, 0, 0), 1);
     ccColorPocket probe;
-    probe.aveRGB = Rgb(0, 0, 0);
-
-    // Three pockets at distance 100: the first wins; a later exact match wins.
-    EXPECT_EQ(t.FindNearestPocket(black, 3), 0);
-    EXPECT_EQ(t.FindNearestPocket(&probe, 3), 0);
-    EXPECT_EQ(t.FindNearestPocket(black, 4), 3);
-    EXPECT_EQ(t.FindNearestPocket(&probe, 4), 3);
-    // n limits the candidates.
-    EXPECT_EQ(t.FindNearestPocket(black, 1), 0);
-    EXPECT_EQ(t.FindNearestPocket(black, 0), -1);
-    EXPECT_EQ(t.FindNearestPocket(&probe, -2), -1);
-    EXPECT_EQ(t.FindNearestPocket(static_cast<ccColorItem*>(nullptr), 4), -1);
-    EXPECT_THROW(t.FindNearestPocket(black, 5), std::out_of_range);
-
-    // Two identical pockets: the lower position.
-    ccColorPocketArray twins;
-    xt::BlankPalette(twins);
-    Item(twins, 0, Rgb(7, 8, 9), 1);
-    AddPocket(twins, {0});
-    AddPocket(twins, {0});
-    EXPECT_EQ(twins.FindNearestPocket(&twins.palette[0], 2), 0);
-
-    // The largest possible distance (black to white) still finds its pocket.
-    ccColorPocketArray white;
-    xt::BlankPalette(white);
-    Item(white, 0, Rgb(255, 255, 255), 1);
-    AddPocket(white, {0});
-    EXPECT_EQ(white.FindNearestPocket(black, 1), 0);
-    probe.aveRGB = Rgb(0, 0, 0);
-    EXPECT_EQ(white.FindNearestPocket(&probe, 1), 0);
+    EXPECT_EQ(
+        (V{t.FindNearestPocket(black, 1), t.FindNearestPocket(black, 4), t.FindNearestPocket(black, 5),
+           t.FindNearestPocket(&probe, 1), t.FindNearestPocket(&probe, 4), t.FindNearestPocket(&probe, 5)}),
+        (V{0, 1, 4, 0, 1, 4}));
 }
 
-TEST(ExtractMerge, MergePocketsPoursItemsAndRecomputesTheUnweightedMean) {
+TEST(ExtractMerge, MergingPoursItemsIntoTheNearestOfTheFirstPockets) {
     ccColorPocketArray t;
-    xt::BlankPalette(t);
-    Item(t, 1, Rgb(10, 20, 30), 100);
-    Item(t, 2, Rgb(21, 0, 0), 1);
-    Item(t, 3, Rgb(0, 0, 1), 5);
-    ccColorPocket* dest = AddPocket(t, {1}, 0.25f);
-    ccColorPocket* src = AddPocket(t, {2, 3}, 0.5f);
-
-    EXPECT_EQ(t.MergePockets(0, src), 0);
-    EXPECT_EQ(Members(dest), (std::vector<int>{1, 2, 3}));
+    OnePocketEach(t, {Rgb(10, 20, 30), Rgb(21, 0, 0), Rgb(0, 0, 1)}, {100, 1, 5}, {0.25f, 0, 0});
+    ccColorPocket* dest = t.pockets[0];
+    // Merging into itself changes nothing.
+    EXPECT_EQ((V{t.MergePockets(0, t.pockets[1]), t.MergePockets(0, t.pockets[2]), t.MergePockets(0, dest)}),
+              (V{0, 0, 0}));
+    EXPECT_EQ(Groups(t), (G{{0, 1, 2}, {}, {}}));  // the sources stay, emptied
     EXPECT_EQ(dest->pixelNum, 106);
-    // Unweighted, truncated: (10+21+0)/3, (20+0+0)/3, (30+0+1)/3.
-    EXPECT_EQ(dest->aveRGB.rgbRed, 10);
-    EXPECT_EQ(dest->aveRGB.rgbGreen, 6);
-    EXPECT_EQ(dest->aveRGB.rgbBlue, 10);
+    // Unweighted, truncated mean: (10+21+0)/3, (20+0+0)/3, (30+0+1)/3.
+    EXPECT_EQ(RgbWord(dest->aveRGB), RgbWord(Rgb(10, 6, 10)));
     EXPECT_EQ(dest->aveHSL, RGBtoHSL(dest->aveRGB));
     EXPECT_FLOAT_EQ(dest->percentage, 0.25f);
-    // The source is emptied but stays in the theme.
-    EXPECT_EQ(src->items.GetSize(), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    EXPECT_EQ(t.pockets[1], src);
 
-    // A bad position raises and changes nothing; merging into itself is a no-op.
-    ccColorPocket* other = AddPocket(t, {2});
-    EXPECT_THROW(t.MergePockets(5, other), std::out_of_range);
-    EXPECT_THROW(t.MergePockets(-1, other), std::out_of_range);
-    EXPECT_EQ(Members(other), (std::vector<int>{2}));
-    EXPECT_EQ(t.MergePockets(0, dest), 0);
-    EXPECT_EQ(Members(dest), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(dest->pixelNum, 106);
-}
+    // The 4th pocket goes to B, moving B to red 150; the 5th (red 70) is then
+    // nearer to A than to B, though it was nearer to B before.
+    ccColorPocketArray m;
+    OnePocketEach(m, {Rgb(0, 0, 0), Rgb(100, 0, 0), Rgb(0, 0, 200), Rgb(200, 0, 0), Rgb(70, 0, 0)});
+    EXPECT_EQ(m.MergeAfter(3), 0);
+    EXPECT_EQ(Groups(m), (G{{0, 4}, {1, 3}, {2}}));
 
-TEST(ExtractMerge, MergeAfterComparesWithMeansMovedByEarlierMerges) {
-    ccColorPocketArray t;
-    xt::BlankPalette(t);
-    Item(t, 0, Rgb(0, 0, 0), 1);
-    Item(t, 1, Rgb(100, 0, 0), 1);
-    Item(t, 2, Rgb(0, 0, 200), 1);
-    Item(t, 3, Rgb(200, 0, 0), 1);
-    Item(t, 4, Rgb(70, 0, 0), 1);
-    ccColorPocket* a = AddPocket(t, {0});
-    ccColorPocket* b = AddPocket(t, {1});
-    ccColorPocket* c = AddPocket(t, {2});
-    AddPocket(t, {3});
-    AddPocket(t, {4});
-
-    // The 4th goes to B, moving B to red 150; the 5th (red 70) is then nearer
-    // to A (70) than to B (80), though it was nearer to B before.
-    EXPECT_EQ(t.MergeAfter(3), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 3);
-    EXPECT_EQ(t.pockets[0], a);
-    EXPECT_EQ(t.pockets[1], b);
-    EXPECT_EQ(t.pockets[2], c);
-    EXPECT_EQ(Members(a), (std::vector<int>{0, 4}));
-    EXPECT_EQ(Members(b), (std::vector<int>{1, 3}));
-    EXPECT_EQ(b->aveRGB.rgbRed, 150);
-    EXPECT_EQ(Members(c), (std::vector<int>{2}));
-
-    // With n at the pocket count only empty pockets go.
-    AddPocket(t, {});
-    EXPECT_EQ(t.MergeAfter(4), 0);
-    EXPECT_EQ(t.pockets.GetSize(), 3);
-    EXPECT_EQ(t.MergeAfter(10), 0);
-    EXPECT_EQ(t.pockets.GetSize(), 3);
-    // n below 1 has no pocket to merge into.
-    EXPECT_EQ(t.MergeAfter(0), -1);
-    EXPECT_EQ(t.pockets.GetSize(), 3);
-}
-
-TEST(ExtractMerge, MergePercentLessCutsAtTheFirstShareStrictlyBelowTheLimit) {
-    const float shares[] = {0.5f, 0.3f, 0.15f, 0.03f, 0.015f, 0.005f};
-    auto build = [&](ccColorPocketArray& t) {
-        xt::BlankPalette(t);
-        const tagRGBQUAD colours[] = {Rgb(255, 0, 0), Rgb(0, 255, 0), Rgb(0, 0, 255),
-                                      Rgb(255, 255, 255), Rgb(10, 10, 250), Rgb(240, 250, 240)};
-        for (int i = 0; i < 6; ++i) {
-            Item(t, i, colours[i], 100 - i);
-            AddPocket(t, {i}, shares[i]);
-        }
-    };
-    {
-        ccColorPocketArray t;
-        build(t);
-        EXPECT_EQ(t.MergePercentLess(2), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 4);
-        EXPECT_EQ(Members(t.pockets[2]), (std::vector<int>{2, 4}));  // near-blue into blue
-        EXPECT_EQ(Members(t.pockets[3]), (std::vector<int>{3, 5}));  // near-white into white
-        // Shares are not refreshed by merging.
-        EXPECT_FLOAT_EQ(t.pockets[2]->percentage, 0.15f);
+    // Shares from 50% down: a 2% cut starts at the first share strictly below
+    // it (none when one is exactly 2%); at 60% the first pocket survives.
+    for (int c = 0; c < 3; ++c) {
+        ccColorPocketArray s;
+        OnePocketEach(s,
+                      {Rgb(255, 0, 0), Rgb(0, 255, 0), Rgb(0, 0, 255), Rgb(255, 255, 255), Rgb(10, 10, 250),
+                       Rgb(240, 250, 240)},
+                      {}, {0.5f, 0.3f, 0.15f, 0.03f, c == 1 ? 0.02f : 0.015f, 0.005f});
+        EXPECT_EQ(s.MergePercentLess(c == 2 ? 60 : 2), 0);
+        const G want[] = {{{0}, {1}, {2, 4}, {3, 5}}, {{0}, {1}, {2}, {3, 5}, {4}}, {{0, 1, 2, 3, 4, 5}}};
+        EXPECT_EQ(Groups(s), want[c]) << c;
     }
-    {
-        // A share equal to the limit is not below it.
-        ccColorPocketArray t;
-        build(t);
-        t.pockets[4]->percentage = 0.02f;
-        EXPECT_EQ(t.MergePercentLess(2), 0);
-        EXPECT_EQ(t.pockets.GetSize(), 5);
-    }
-    {
-        // The first pocket always survives.
-        ccColorPocketArray t;
-        build(t);
-        t.pockets[0]->percentage = 0.4f;
-        EXPECT_EQ(t.MergePercentLess(50), 0);
-        ASSERT_EQ(t.pockets.GetSize(), 1);
-        EXPECT_EQ(t.pockets[0]->items.GetSize(), 6);
-    }
-    {
-        ccColorPocketArray t;
-        xt::BlankPalette(t);
-        Item(t, 0, Rgb(1, 2, 3), 4);
-        AddPocket(t, {0}, 0.001f);
-        EXPECT_EQ(t.MergePercentLess(2), -1);
-        EXPECT_EQ(t.pockets.GetSize(), 1);
-        ccColorPocketArray empty;
-        EXPECT_EQ(empty.MergePercentLess(2), -1);
-    }
-}
 
-TEST(ExtractMerge, GetPercentageIsAShareOfThePocketsPixels) {
-    ccColorPocketArray t;
-    xt::BlankPalette(t);
-    Item(t, 0, Rgb(1, 0, 0), 30);
-    Item(t, 1, Rgb(0, 1, 0), 10);
-    AddPocket(t, {0}, 0.9f);
-    AddPocket(t, {1}, 0.9f);
-    EXPECT_EQ(t.GetPercentage(), 0);
-    EXPECT_FLOAT_EQ(t.pockets[0]->percentage, 0.75f);
-    EXPECT_FLOAT_EQ(t.pockets[1]->percentage, 0.25f);
-    // No pixels at all: shares 0, not a division by zero.
-    t.pockets[0]->pixelNum = 0;
-    t.pockets[1]->pixelNum = 0;
-    EXPECT_EQ(t.GetPercentage(), 0);
-    EXPECT_EQ(t.pockets[0]->percentage, 0.0f);
-    EXPECT_EQ(t.pockets[1]->percentage, 0.0f);
-    ccColorPocketArray empty;
-    EXPECT_EQ(empty.GetPercentage(), 0);
+    // Shares of the pockets' own pixels; none when they hold none.
+    ccColorPocketArray g;
+    OnePocketEach(g, {Rgb(1, 0, 0), Rgb(0, 1, 0)}, {30, 10}, {0.9f, 0.9f});
+    for (float share : {0.75f, 0.0f}) {  // 0.75 and 0.25, exact in binary
+        EXPECT_EQ(g.GetPercentage(), 0);
+        EXPECT_TRUE(g.pockets[0]->percentage == share && g.pockets[1]->percentage == share / 3) << share;
+        g.pockets[0]->pixelNum = g.pockets[1]->pixelNum = 0;
+    }
 }
 
 TEST(ExtractMerge, ReclusterChoosesFromTheMeansAsTheyWereBeforeTheCall) {
     ccColorPocketArray t;
-    xt::BlankPalette(t);
-    Item(t, 0, Rgb(40, 0, 0), 1000);
-    Item(t, 1, Rgb(55, 0, 0), 1);
-    Item(t, 2, Rgb(0, 0, 0), 0);      // no pixels: left out
-    Item(t, 3, Rgb(150, 40, 0), 7);
-    ccColorPocket* a = AddPocket(t, {2});
-    a->aveRGB = Rgb(0, 0, 0);
-    ccColorPocket* b = AddPocket(t, {3});
-    b->aveRGB = Rgb(100, 0, 0);
-    ccColorPocket* c = AddPocket(t, {0});
-    c->aveRGB = Rgb(0, 255, 0);
-    const float shareA = a->percentage = 0.125f;
-
+    // Items 0 and 2 have no pixels and are left out; B's mean is set by hand.
+    OnePocketEach(t, {Rgb(0, 0, 0), Rgb(150, 40, 0), Rgb(0, 255, 0)}, {0, 7, 0}, {0.125f, 0, 0});
+    Item(t, 3, Rgb(40, 0, 0), 1000);
+    Item(t, 4, Rgb(55, 0, 0), 1);
+    t.pockets[1]->aveRGB = Rgb(100, 0, 0);
+    ccColorPocket* a = t.pockets[0];
+    ccColorPocket* b = t.pockets[1];
     EXPECT_EQ(t.Recluster(), 0);
-    // Item 0 goes to A (40 < 60), dragging A's mean to red 40; item 1 then
-    // still goes by the old means: B (45) beats A (55).
-    ASSERT_EQ(t.pockets.GetSize(), 2);  // C received nothing and is gone
-    EXPECT_EQ(t.pockets[0], a);
-    EXPECT_EQ(t.pockets[1], b);
-    EXPECT_EQ(Members(a), (std::vector<int>{0}));
-    EXPECT_EQ(Members(b), (std::vector<int>{1, 3}));
-    EXPECT_EQ(a->pixelNum, 1000);
-    EXPECT_EQ(b->pixelNum, 8);
-    // Pixel-weighted mean: (55 + 7*150)/8 = 138, (7*40)/8 = 35.
-    EXPECT_EQ(b->aveRGB.rgbRed, 138);
-    EXPECT_EQ(b->aveRGB.rgbGreen, 35);
+    // Item 3 goes to A (40 < 60), moving A's mean to red 40; item 4 still goes
+    // by the old means: B (45) beats A (55). C received nothing and is gone.
+    EXPECT_EQ(Groups(t), (G{{3}, {1, 4}}));
+    EXPECT_EQ((V{a->pixelNum, b->pixelNum}), (V{1000, 8}));
+    // Pixel-weighted mean: (7*150 + 55)/8 = 138, (7*40)/8 = 35.
+    EXPECT_EQ(RgbWord(b->aveRGB), RgbWord(Rgb(138, 35, 0)));
     EXPECT_EQ(b->aveHSL, RGBtoHSL(b->aveRGB));
-    EXPECT_EQ(a->aveRGB.rgbRed, 40);
-    EXPECT_EQ(a->aveHSL, t.palette[0].hsl);
-    EXPECT_EQ(a->percentage, shareA);  // not refreshed
+    EXPECT_EQ(a->percentage, 0.125f);  // not refreshed
 
-    // Equal distances go to the lower position; grey and chromatic mix here.
+    // Equal distances go to the lower position, grey or not.
     ccColorPocketArray u;
-    xt::BlankPalette(u);
-    Item(u, 0, Rgb(100, 100, 100), 5);
-    Item(u, 1, Rgb(110, 100, 100), 5);
-    Item(u, 2, Rgb(90, 100, 100), 5);
-    ccColorPocket* hi = AddPocket(u, {1});
-    ccColorPocket* lo = AddPocket(u, {2});
+    OnePocketEach(u, {Rgb(110, 100, 100), Rgb(90, 100, 100)}, {5, 5});
+    Item(u, 2, Rgb(100, 100, 100), 5);
     EXPECT_EQ(u.Recluster(), 0);
-    ASSERT_EQ(u.pockets.GetSize(), 2);
-    EXPECT_EQ(Members(hi), (std::vector<int>{0, 1}));
-    EXPECT_EQ(Members(lo), (std::vector<int>{2}));
-
-    // Without pockets every item is skipped.
-    ccColorPocketArray none;
-    xt::BlankPalette(none);
-    Item(none, 5, Rgb(1, 2, 3), 9);
-    EXPECT_EQ(none.Recluster(), 0);
-    EXPECT_EQ(none.pockets.GetSize(), 0);
-    EXPECT_EQ(none.palette[5].pixelNum, 9);
-}
-
-TEST(ExtractMerge, RemoveEmptyPocketsKeepsTheOrderOfTheRestAndReclusterNGDoesNothing) {
-    ccColorPocketArray t;
-    xt::BlankPalette(t);
-    for (int i = 0; i < 4; ++i) Item(t, i, Rgb(i * 50, 0, 0), i + 1);
-    AddPocket(t, {});
-    ccColorPocket* p1 = AddPocket(t, {0});
-    AddPocket(t, {});
-    AddPocket(t, {});
-    ccColorPocket* p4 = AddPocket(t, {1, 2});
-    AddPocket(t, {});
-    t.RemoveEmptyPockets();
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    EXPECT_EQ(t.pockets[0], p1);
-    EXPECT_EQ(t.pockets[1], p4);
-
-    const tagRGBQUAD mean = p4->aveRGB;
-    EXPECT_EQ(t.ReclusterNG(), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 2);
-    EXPECT_EQ(Members(p4), (std::vector<int>{1, 2}));
-    EXPECT_EQ(RgbWord(p4->aveRGB), RgbWord(mean));
+    EXPECT_EQ(Groups(u), (G{{0, 2}, {1}}));
 }

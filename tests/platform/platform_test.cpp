@@ -34,11 +34,17 @@ TEST(GlobalMemory, AHandleSurvivesReallocationAndCountsItsLocks) {
 TEST(GlobalMemory, TheLibrarysHandlesAreCounted) {
     const long before = hv::LiveHandles();
     HGLOBAL a = hv::AllocHandle(10);
-    HGLOBAL b = hv::AllocHandle(0);  // an empty block can still be locked
+    HGLOBAL b = hv::AllocHandle(0);
+    ASSERT_NE(b, nullptr);
     EXPECT_EQ(hv::LiveHandles(), before + 2);
     {
         hv::HandleLock lock(b);
-        EXPECT_NE(lock.ptr(), nullptr);
+#if defined(_WIN32)
+        // Windows makes a zero-byte movable block discarded: a handle with no memory to lock.
+        EXPECT_EQ(lock.ptr(), nullptr);
+#else
+        EXPECT_NE(lock.ptr(), nullptr);  // the stand-in keeps storage, so an empty block locks
+#endif
         EXPECT_EQ(lock.size(), 0u);
     }
     hv::FreeHandle(a);
