@@ -122,6 +122,9 @@ TEST(ThemeBuffer, WritesTheLayoutByteForByte) {
     std::vector<unsigned char> e = {46, 0, 0, 0, 'C', 'C', 21, 0, 0, 0};
     e.resize(50, 0);
     EXPECT_EQ(Saved(empty), e);
+    empty.paletteSize = 5;  // a size without a palette array writes no items
+    EXPECT_EQ(Saved(empty), e);
+    empty.paletteSize = 0;
 }
 
 TEST(ThemeBuffer, RoundTripCutsNamesAndKeepsUncarriedFields) {
