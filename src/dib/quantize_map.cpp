@@ -84,16 +84,16 @@ uint32_t NearestMap::Build(int cell) {
     for (uint8_t i : parent) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
     const size_t start = lists_.size();
     lists_.push_back(0);
-    bool listed[256] = {};
+    // The lowest index left out marks colours not looked up yet (the list is
+    // ascending).
+    int unknown = 0;
     for (uint8_t i : parent)
         if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) {
             lists_.push_back(i);
-            listed[i] = true;
+            if (i == unknown && unknown < 255) ++unknown;
         }
     const size_t count = lists_.size() - start - 1;
     lists_[start] = uint8_t(count - 1);
-    int unknown = 0;
-    while (unknown < 255 && listed[unknown]) ++unknown;
     const size_t block = listOf_.size();
     listOf_.push_back(uint32_t(start));
     // A cell served by one entry has every answer at once.

@@ -28,6 +28,10 @@ bool File::Open(const char* path, FileMode mode) {
     HANDLE h = CreateFileA(path, access, share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(h) != FILE_TYPE_DISK) {  // a device (NUL, CON, a port) is not a file
+        CloseHandle(h);
+        return false;
+    }
     h_ = h;
     if (mode == FileMode::Append) SetFilePointer(h, 0, nullptr, FILE_END);
     return true;

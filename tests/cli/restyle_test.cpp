@@ -17,13 +17,19 @@
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
+#include <unistd.h>
+#else
+#include <process.h>
+#define getpid _getpid
 #endif
 
 namespace {
 
+// A file name of this process and test (several checkouts may run the
+// suite at once).
 std::string Temp(const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "hvrestyle_" + info->name() + "_" + name;
+    return ::testing::TempDir() + "hvrestyle_" + std::to_string(getpid()) + "_" + info->name() + "_" + name;
 }
 
 std::string Slurp(const std::string& path) {

@@ -95,6 +95,13 @@ TEST(Files, SharingRulesAndReplaceWithoutLosingAHeldFile) {
     f.Close();
     EXPECT_FALSE(f.Open(TempPath("hv_no_such_file").c_str(), hv::FileMode::ReadShared));
     EXPECT_FALSE(f.Open(::testing::TempDir().c_str(), hv::FileMode::ReadShared));  // a folder
+#if defined(_WIN32)
+    const char* device = "NUL";
+#else
+    const char* device = "/dev/null";
+#endif
+    EXPECT_FALSE(f.Open(device, hv::FileMode::ReadShared));  // a device is not a file
+    EXPECT_FALSE(f.Open(device, hv::FileMode::WriteReplace));
     std::remove(path.c_str());
 }
 
