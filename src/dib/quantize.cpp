@@ -140,8 +140,8 @@ std::vector<Cell> BuildHistogram(ipDibStuff& src, SmallColorSet& colors) {
 }
 
 // ---------------------------------------------------------------------------
-// Box split. Cumulative moments over the cell grid let the count, channel
-// sums and squared norm of any axis-aligned box be read in eight look-ups.
+// Box split. Cumulative moments over the cell grid let the count and channel
+// sums of any axis-aligned box be read in eight look-ups.
 // Each box is cut where the two halves lose the most squared error, and the
 // box whose best cut gains the most is cut next.
 
@@ -150,12 +150,10 @@ constexpr int kM = kWuSide + 1;  // moment grid side, with a zero border
 inline int MomentIndex(int r, int g, int b) { return (r * kM + g) * kM + b; }
 
 struct Moments {
-    std::vector<double> n, r, g, b, q;  // count, sums, sum of |centroid|^2 x count
+    std::vector<double> n, r, g, b;  // count and channel sums (whole numbers)
 
-    explicit Moments(const std::vector<Cell>& cells)
-        : n(kM * kM * kM), r(n.size()), g(n.size()), b(n.size()), q(n.size()) {
-        // Each grid cell gathers 8 histogram cells; the squared term is
-        // summed per histogram cell, whose inner spread never changes.
+    explicit Moments(const std::vector<Cell>& cells) : n(kM * kM * kM), r(n.size()), g(n.size()), b(n.size()) {
+        // Each grid cell gathers 8 histogram cells.
         constexpr int drop = kBits - kWuBits, mask = kSide - 1;
         for (const Cell& c : cells) {
             const int ri = c.index >> (2 * kBits), gi = (c.index >> kBits) & mask, bi = c.index & mask;
@@ -165,9 +163,8 @@ struct Moments {
             r[m] += cr;
             g[m] += cg;
             b[m] += cb;
-            q[m] += (cr * cr + cg * cg + cb * cb) / cn;
         }
-        for (std::vector<double>* v : {&n, &r, &g, &b, &q}) Accumulate(*v);
+        for (std::vector<double>* v : {&n, &r, &g, &b}) Accumulate(*v);
     }
 
     // Turns cell values into sums over the box from the origin.
@@ -192,7 +189,7 @@ struct Box {
 };
 
 struct Sums {
-    double n, r, g, b, q;
+    double n, r, g, b;
 };
 
 double Volume(const std::vector<double>& v, const int lo[3], const int hi[3]) {
@@ -203,8 +200,7 @@ double Volume(const std::vector<double>& v, const int lo[3], const int hi[3]) {
 }
 
 Sums BoxSums(const Moments& m, const int lo[3], const int hi[3]) {
-    return {Volume(m.n, lo, hi), Volume(m.r, lo, hi), Volume(m.g, lo, hi), Volume(m.b, lo, hi),
-            Volume(m.q, lo, hi)};
+    return {Volume(m.n, lo, hi), Volume(m.r, lo, hi), Volume(m.g, lo, hi), Volume(m.b, lo, hi)};
 }
 
 inline double Spread(const Sums& s) { return (s.r * s.r + s.g * s.g + s.b * s.b) / s.n; }
@@ -225,7 +221,7 @@ void FindCut(const Moments& m, Box& box) {
             const double highN = whole.n - low.n;
             if (low.n <= 0) continue;
             if (highN <= 0) break;
-            const Sums high = {highN, whole.r - low.r, whole.g - low.g, whole.b - low.b, 0};
+            const Sums high = {highN, whole.r - low.r, whole.g - low.g, whole.b - low.b};
             const double score = Spread(low) + Spread(high);
             if (score > best) {
                 best = score;

@@ -1,139 +1,151 @@
-// The colour card file: the grammar, line ends, the group file beside it and
-// lines or files that do not follow the grammar.
+// The colour card file, group edits, the exact bytes of the group file, and
+// a corpus of card and group files off the grammar.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli/tool_run.h"
+#include "color/colorword.h"
 #include "huevane/colorsystem.h"
 
 namespace {
 
 using Groups = std::vector<std::vector<int>>;
-
+using Names = std::vector<std::string>;
 const std::string kData = std::string(HUEVANE_TEST_DATA) + "/colorsystem/";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+// The samples as "name=r,g,b", checking each stored HSL word on the way.
+Names Samples(const csColorSystem& cs) {
+    Names out;
+    for (const csColorSample* s : cs.samples) {
+        EXPECT_EQ(s->hsl, RGBtoHSL(s->rgb));
+        EXPECT_EQ(s->rgb.rgbReserved, 0);
+        out.push_back(s->name + "=" + std::to_string(s->rgb.rgbRed) + "," + std::to_string(s->rgb.rgbGreen) +
+                      "," + std::to_string(s->rgb.rgbBlue));
+    }
+    return out;
 }
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << bytes;
-}
-
-void ExpectSample(const csColorSystem& cs, int i, const std::string& name, int r, int g, int b) {
-    ASSERT_LT(i, cs.samples.GetSize());
-    const csColorSample* s = cs.samples[i];
-    EXPECT_EQ(s->name, name) << "sample " << i;
-    EXPECT_EQ(s->rgb.rgbRed, r) << "sample " << i;
-    EXPECT_EQ(s->rgb.rgbGreen, g) << "sample " << i;
-    EXPECT_EQ(s->rgb.rgbBlue, b) << "sample " << i;
-    EXPECT_EQ(s->rgb.rgbReserved, 0) << "sample " << i;
-}
+// card.txt: the R of "Dark Red" lies before the colon; 300, -1, 511 are
+// taken modulo 256; the last line has no line feed.
+const Names kCardTxt = {"Sample A=250,94,20", "Dark Red=139,0,0", "  Wide  Name =1,2,3", "Over=44,255,255",
+                        "Tabs=7,8,9"};
 
 }  // namespace
 
-TEST(ColorSystemFile, ReadsNamesValuesAndItsGroupFile) {
-    csColorSystem cs;
+TEST(ColorSystemFile, ReadsSamplesAndGroupsAndCrLfReadsAsLf) {
     const std::string path = kData + "card.txt";
+    csColorSystem cs;
+    cs.AddSample("x", 1, 1, 1);  // loading appends
+    cs.groups = {{9}};
     EXPECT_EQ(cs.LoadFromFile(path.c_str()), 0);
-    ASSERT_EQ(cs.samples.GetSize(), 5);
-    ExpectSample(cs, 0, "Sample A", 250, 94, 20);
-    ExpectSample(cs, 1, "Dark Red", 139, 0, 0);  // the R of Red lies before the colon
-    ExpectSample(cs, 2, "  Wide  Name ", 1, 2, 3);
-    ExpectSample(cs, 3, "Over", 44, 255, 255);   // 300, -1 and 511 modulo 256
-    ExpectSample(cs, 4, "Tabs", 7, 8, 9);        // last line without a line feed
+    Names want = kCardTxt;
+    want.insert(want.begin(), "x=1,1,1");
+    EXPECT_EQ(Samples(cs), want);
     EXPECT_EQ(cs.path, path);
     EXPECT_EQ(cs.groups, (Groups{{4, 0}, {}, {2}}));
-    EXPECT_EQ(HslHue(cs.samples[1]->hsl), 0);
+    EXPECT_EQ(cs.LoadFromFile((kData + "no_such_card.txt").c_str()), 0);  // changes nothing
+    EXPECT_EQ(cs.samples.GetSize(), 6);
+    EXPECT_EQ(cs.path, path);
 
-    // Loading appends: the file's first line becomes the next index, and the
-    // group file replaces the groups.
-    csColorSystem more;
-    more.AddSample("x", 1, 1, 1);
-    more.AddSample("y", 2, 2, 2);
-    more.AddSample("z", 3, 3, 3);
-    more.groups = {{1}};
-    more.LoadFromFile(path.c_str());
-    ASSERT_EQ(more.samples.GetSize(), 8);
-    ExpectSample(more, 3, "Sample A", 250, 94, 20);
-    ExpectSample(more, 2, "z", 3, 3, 3);
-    EXPECT_EQ(more.groups, (Groups{{4, 0}, {}, {2}}));
-}
-
-TEST(ColorSystemFile, CrLfAndLfGiveTheSameSamples) {
-    const std::string lf = ReadAll(kData + "card.txt");
-    ASSERT_FALSE(lf.empty());
     std::string crlf;
-    for (char c : lf) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
-    crlf += "\r\n";  // a final line end does not start another line
-    const std::string path = ::testing::TempDir() + "huevane_card_crlf.txt";
-    WriteAll(path, crlf);
-    csColorSystem a, b;
-    a.LoadFromFile((kData + "card.txt").c_str());
-    b.LoadFromFile(path.c_str());
-    ASSERT_EQ(b.samples.GetSize(), a.samples.GetSize());
-    for (int i = 0; i < a.samples.GetSize(); ++i) {
-        EXPECT_EQ(b.samples[i]->name, a.samples[i]->name) << i;
-        EXPECT_EQ(RgbWord(b.samples[i]->rgb), RgbWord(a.samples[i]->rgb)) << i;
-        EXPECT_EQ(b.samples[i]->hsl, a.samples[i]->hsl) << i;
-    }
+    for (char c : tool::Slurp(path)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::string copy = tool::Temp("crlf.txt");
+    std::ofstream(copy, std::ios::binary) << crlf << "\r\n";  // a final line end starts no line
+    csColorSystem b;
+    b.LoadFromFile(copy.c_str());
+    EXPECT_EQ(Samples(b), kCardTxt);
     EXPECT_TRUE(b.groups.empty());  // no group file beside this one
-    EXPECT_EQ(b.SaveGroup(), -1);
-    std::remove(path.c_str());
+    std::remove(copy.c_str());
 }
 
-TEST(ColorSystemFile, MissingFileChangesNothing) {
+TEST(ColorSystemGroups, SplitAndDeleteSelectedSamples) {
     csColorSystem cs;
-    cs.AddSample("kept", 5, 6, 7);
-    cs.path = "before.txt";
-    cs.groups = {{0}};
-    EXPECT_EQ(cs.LoadFromFile((kData + "no_such_card.txt").c_str()), 0);
-    EXPECT_EQ(cs.LoadFromFile(nullptr), 0);
-    EXPECT_EQ(cs.samples.GetSize(), 1);
-    EXPECT_EQ(cs.path, "before.txt");
-    EXPECT_EQ(cs.groups, (Groups{{0}}));
+    for (int i = 0; i < 8; ++i) cs.AddSample("s", BYTE(i), BYTE(i), BYTE(i));
+    std::vector<int> sel(8, 0);
+    sel[4] = 1;
+    sel[6] = -3;  // any non-zero value selects
+    // Selected samples move, in reverse order, into a new group right after.
+    cs.groups = {{1}, {4, 2, 4, 6}, {0}};
+    EXPECT_EQ(cs.SplitGroup(1, sel.data()), 0);
+    EXPECT_EQ(cs.groups, (Groups{{1}, {2}, {6, 4, 4}, {0}}));
+    EXPECT_EQ(cs.SplitGroup(3, sel.data()), 0);  // nothing selected: no new group
+    EXPECT_EQ(cs.groups.size(), 4u);
+    // Indices outside the card are never selected (sel has one entry per
+    // sample; the sanitizer watches reads past it).
+    cs.groups = {{6, -1, 8, 1, 4}, {4}};
+    EXPECT_EQ(cs.DeleteGroupSelItems(0, sel.data()), 2);
+    EXPECT_EQ(cs.DeleteGroupSelItems(1, sel.data()), 1);
+    EXPECT_EQ(cs.groups, (Groups{{-1, 8, 1}, {}}));  // an emptied group stays
+    for (auto edit : {&csColorSystem::SplitGroup, &csColorSystem::DeleteGroupSelItems}) {
+        EXPECT_EQ((cs.*edit)(-1, sel.data()), -1);
+        EXPECT_EQ((cs.*edit)(0, nullptr), -1);
+        EXPECT_THROW((cs.*edit)(2, sel.data()), std::out_of_range);
+    }
+    EXPECT_EQ(cs.groups, (Groups{{-1, 8, 1}, {}}));
 }
 
-TEST(ColorSystemFile, EveryLineOffTheGrammarStillMakesItsOwnSample) {
+TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
+    csColorSystem cs;
+    const std::string base = tool::Temp("card.txt"), file = base + ".grp";
+    cs.groups = {{258, -2}, {}};
+    EXPECT_EQ(cs.SaveGroup(), -1);  // no path yet
+    cs.path = base;
+    ASSERT_EQ(cs.SaveGroup(), 0);
+    const std::string bytes("\x10\0\0\0\x02\0\0\0\x02\0\0\0\x02\x01\0\0\xFE\xFF\xFF\xFF\0\0\0\0", 24);
+    EXPECT_EQ(tool::Slurp(file), bytes);
+    csColorSystem back;
+    back.path = base;
+    EXPECT_EQ(back.LoadGroup(), 0);
+    EXPECT_EQ(back.groups, cs.groups);
+    cs.groups.clear();
+    EXPECT_EQ(cs.SaveGroup(), -1);  // nothing to save: the file stays
+    EXPECT_EQ(tool::Slurp(file), bytes);
+    cs.groups = {{1}};
+    cs.path = tool::Temp("no_such_folder/card.txt");
+    EXPECT_EQ(cs.SaveGroup(), -1);
+    std::remove(file.c_str());
+}
+
+TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
+    // Group files are refused whole (the groups stay) or read as they stand:
+    // indices outside the card are kept, a stray byte at the end ignored.
+    const std::pair<const char*, Groups> groupFiles[] = {
+        {"truncated_records", {{9}}}, {"truncated_header", {{9}}}, {"empty", {{9}}},
+        {"negative_groups", {{9}}},   {"negative_entries", {{9}}}, {"huge_groups", {{9}}},
+        {"huge_entries", {{9}}},      {"no_such_file", {{9}}},     {"outside", {{-7, 1, 1000000}, {}}},
+        {"trailing", {{5}}}};
+    for (const auto& [name, want] : groupFiles) {
+        csColorSystem cs;
+        cs.path = kData + name;
+        cs.groups = {{9}};
+        EXPECT_EQ(cs.LoadGroup(), want == Groups{{9}} ? -1 : 0) << name;
+        EXPECT_EQ(cs.groups, want) << name;
+    }
+    // Every card line makes its own sample, whatever it holds: an empty
+    // line, no colon (all name), no capital R, one or two values (nothing
+    // left over from the line before), a colon past the 259-character cut,
+    // a long tail, pieces not starting with a digit, the R of "Red" starting
+    // the colour, a NUL byte cutting the line.
     csColorSystem cs;
     cs.LoadFromFile((kData + "bad_lines.txt").c_str());
-    ASSERT_EQ(cs.samples.GetSize(), 12);
-    ExpectSample(cs, 0, "First", 1, 2, 3);
-    ExpectSample(cs, 1, "", 0, 0, 0);                       // empty line
-    ExpectSample(cs, 2, "No colon RGB(4, 5, 6)", 0, 0, 0);  // all name
-    ExpectSample(cs, 3, "No r", 0, 0, 0);                   // no capital R
-    ExpectSample(cs, 4, "Short", 7, 0, 0);                  // nothing left over from line 0
-    ExpectSample(cs, 5, "Two", 10, 20, 0);
-    ExpectSample(cs, 6, std::string(259, 'N'), 0, 0, 0);    // cut before its colon
-    ExpectSample(cs, 7, "Long tail", 14, 15, 16);
-    ExpectSample(cs, 8, "Letters", 0, 2, 3);
-    ExpectSample(cs, 9, "Name", 0, 1, 2);                   // "ed RGB 1 2": the R of Red counts
-    ExpectSample(cs, 10, "Nul", 0, 0, 0);                   // cut at the NUL byte
-    ExpectSample(cs, 11, "Last", 17, 18, 19);
-}
-
-TEST(ColorSystemFile, BinaryGarbageGivesOneSamplePerLine) {
-    const std::string path = kData + "garbage.txt";
-    const std::string bytes = ReadAll(path);
-    ASSERT_EQ(bytes.size(), 6000u);
-    size_t lines = 0;
-    for (char c : bytes) lines += c == '\n';
-    if (bytes.back() != '\n') ++lines;
-    csColorSystem cs;
-    EXPECT_EQ(cs.LoadFromFile(path.c_str()), 0);
-    EXPECT_EQ(static_cast<size_t>(cs.samples.GetSize()), lines);
-    for (const csColorSample* s : cs.samples) {
-        EXPECT_LE(s->name.size(), 259u);
-        EXPECT_EQ(s->name.find('\0'), std::string::npos);
-        EXPECT_EQ(s->rgb.rgbReserved, 0);
-    }
+    EXPECT_EQ(Samples(cs),
+              (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
+                     "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
+                     "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
+    // Binary garbage: one sample per line, names cut and free of NUL bytes.
+    const std::string garbage = tool::Slurp(kData + "garbage.txt");
+    ASSERT_EQ(garbage.size(), 6000u);
+    int lines = garbage.back() != '\n';
+    for (char c : garbage) lines += c == '\n';
+    cs.ClearAll();
+    cs.LoadFromFile((kData + "garbage.txt").c_str());
+    EXPECT_EQ(cs.samples.GetSize(), lines);
+    for (const csColorSample* s : cs.samples)
+        EXPECT_TRUE(s->name.size() <= 259 && s->name.find('\0') == std::string::npos) << s->name;
 }

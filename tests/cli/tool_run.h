@@ -1,0 +1,52 @@
+// Runs the huevane tool as a user does; temporary files and file contents.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+#ifdef HUEVANE_CLI_BINARY
+#include <sys/wait.h>
+#endif
+
+namespace tool {
+
+// A file name in the temporary folder, unique to the running test.
+inline std::string Temp(const std::string& name) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ::testing::TempDir() + "hv_" + info->test_suite_name() + "_" + info->name() + "_" + name;
+}
+
+inline std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+struct Run {
+    int code;
+    std::string out, err;
+};
+
+#ifdef HUEVANE_CLI_BINARY
+// Each argument is quoted for the shell.
+inline Run Huevane(const std::vector<std::string>& args) {
+    std::string cmd = "\"" HUEVANE_CLI_BINARY "\"";
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    const std::string out = Temp("stdout.txt"), err = Temp("stderr.txt");
+    const int status = std::system((cmd + " >'" + out + "' 2>'" + err + "'").c_str());
+    Run r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
+}
+#endif
+
+}  // namespace tool
