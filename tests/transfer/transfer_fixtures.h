@@ -72,14 +72,10 @@ inline void* Photo(const char* name) {
     return reinterpret_cast<void*>(LoadDIB(path.c_str()));
 }
 
-// The style buffer of an 8- or 24-bit image as the style functions make it.
+// The style buffer of a 24-bit image as the style functions make it.
 inline std::vector<char> StyleOf(void* dib) {
     ccColorPocketArray t(0);
-    ipDibStuff v(dib, false);
-    if (v.bitCount() == 24)
-        t.SetPalDib(DecreaseBpp24to8(dib), true);
-    else
-        t.SetPalDib(dib, false);
+    t.SetPalDib(DecreaseBpp24to8(dib), true);
     t.GetColorPockets();
     char* buf = nullptr;
     const int n = t.SaveToBuf(buf);
