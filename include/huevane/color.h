@@ -105,4 +105,8 @@ public:
     int HSLDist2(ccColorPocket* other);
     // Pairs this pocket with p and copies p's mean colour.
     void SetDestLink(ccColorPocket* p);
+
+private:
+    // Appends item and updates mean (weighted or not), HSL and count.
+    int Append(ccColorItem* item, bool weighted);
 };

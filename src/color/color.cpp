@@ -86,35 +86,29 @@ void ccColorItem::SetHue(unsigned char h) {
 // ---- ccColorPocket ----
 
 int ccColorPocket::AddColorItem(ccColorItem* item) {
-    const int n = items.GetSize();
-    if (n == 0) {
-        items.Add(item);
-        aveHSL = item->hsl;
-        aveRGB = item->rgb;
-        pixelNum = item->pixelNum;
-        return 0;
+    if (items.GetSize() > 0) {
+        const int grey = HslGrey(aveHSL);
+        if (grey != HslGrey(item->hsl)) return -1;
+        if (!grey && hv::HueDiff256(HslHue(item->hsl), HslHue(aveHSL)) >= 20) return -1;
     }
-    const int grey = HslGrey(aveHSL);
-    if (grey != HslGrey(item->hsl)) return -1;
-    if (!grey && hv::HueDiff256(HslHue(item->hsl), HslHue(aveHSL)) >= 20) return -1;
-    items.Add(item);
-    GetAveRGB();
-    aveHSL = RGBtoHSL(aveRGB);
-    pixelNum = hv::AddCounts(pixelNum, item->pixelNum);
-    return n;
+    return Append(item, false);
 }
 
-int ccColorPocket::AddColorItemAny(ccColorItem* item) {
+int ccColorPocket::AddColorItemAny(ccColorItem* item) { return Append(item, true); }
+
+int ccColorPocket::Append(ccColorItem* item, bool weighted) {
     const int n = items.GetSize();
-    if (n == 0) {
-        items.Add(item);
+    items.Add(item);
+    if (n == 0) {  // the first item gives the pocket its colour and count
         aveHSL = item->hsl;
         aveRGB = item->rgb;
         pixelNum = item->pixelNum;
         return 0;
     }
-    items.Add(item);
-    GetAveRGBofAllPixels();
+    if (weighted)
+        GetAveRGBofAllPixels();
+    else
+        GetAveRGB();
     aveHSL = RGBtoHSL(aveRGB);
     pixelNum = hv::AddCounts(pixelNum, item->pixelNum);
     return n;
