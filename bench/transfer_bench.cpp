@@ -41,6 +41,34 @@ std::vector<char> StyleBuffer(void* dib) {
     return out;
 }
 
+// Registers a benchmark on three target-and-style pairs of the large photos.
+#define HUEVANE_ON_PHOTO_PAIRS(fn)                                                                        \
+    BENCHMARK_CAPTURE(fn, autumn_like_cups, std::string("autumn.jpg"), std::string("cups.jpg"))       \
+        ->Unit(benchmark::kMillisecond);                                                             \
+    BENCHMARK_CAPTURE(fn, cups_like_water, std::string("cups.jpg"), std::string("water.jpg"))         \
+        ->Unit(benchmark::kMillisecond);                                                             \
+    BENCHMARK_CAPTURE(fn, water_like_autumn, std::string("water.jpg"), std::string("autumn.jpg"))     \
+        ->Unit(benchmark::kMillisecond)
+
+// A target and a style photo read for one benchmark, released at its end.
+struct PhotoPair {
+    PhotoPair(benchmark::State& state, const std::string& target, const std::string& styleName) {
+        std::string error;
+        image = bench::ReadSample(target, &error);
+        style = image ? bench::ReadSample(styleName, &error) : nullptr;
+        if (!ok()) state.SkipWithError(error.c_str());
+    }
+    ~PhotoPair() {
+        if (style) bench::FreeImage(style);
+        if (image) bench::FreeImage(image);
+    }
+    PhotoPair(const PhotoPair&) = delete;
+    PhotoPair& operator=(const PhotoPair&) = delete;
+    bool ok() const { return image && style; }
+    void* image = nullptr;
+    void* style = nullptr;
+};
+
 // Copies the pixels of src into dst (same size and depth).
 void Reset(void* dst, void* src) {
     ipDibStuff d(dst, false), s(src, false);
@@ -48,14 +76,10 @@ void Reset(void* dst, void* src) {
 }
 
 void BM_AdjustImageStyle(benchmark::State& state, const std::string& target, const std::string& style) {
-    std::string error;
-    void* image = bench::ReadSample(target, &error);
-    void* styleImage = image ? bench::ReadSample(style, &error) : nullptr;
-    if (!image || !styleImage) {
-        if (image) bench::FreeImage(image);
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    PhotoPair photos(state, target, style);
+    if (!photos.ok()) return;
+    void* image = photos.image;
+    void* styleImage = photos.style;
     std::vector<char> buffer = StyleBuffer(styleImage);
     void* pristine = nullptr;
     {
@@ -73,26 +97,15 @@ void BM_AdjustImageStyle(benchmark::State& state, const std::string& target, con
     if (result != 0) state.SkipWithError("AdjustImageStyle failed");
     SetRate(state, PixelsOf(image));
     hv::FreeHandle(pristine);
-    bench::FreeImage(styleImage);
-    bench::FreeImage(image);
 }
 
-BENCHMARK_CAPTURE(BM_AdjustImageStyle, autumn_like_cups, std::string("autumn.jpg"), std::string("cups.jpg"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_AdjustImageStyle, cups_like_water, std::string("cups.jpg"), std::string("water.jpg"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_AdjustImageStyle, water_like_autumn, std::string("water.jpg"), std::string("autumn.jpg"))
-    ->Unit(benchmark::kMillisecond);
+HUEVANE_ON_PHOTO_PAIRS(BM_AdjustImageStyle);
 
 void BM_TrueDibPass(benchmark::State& state, const std::string& target, const std::string& style) {
-    std::string error;
-    void* image = bench::ReadSample(target, &error);
-    void* styleImage = image ? bench::ReadSample(style, &error) : nullptr;
-    if (!image || !styleImage) {
-        if (image) bench::FreeImage(image);
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    PhotoPair photos(state, target, style);
+    if (!photos.ok()) return;
+    void* image = photos.image;
+    void* styleImage = photos.style;
     std::vector<char> buffer = StyleBuffer(styleImage);
     {
         ccColorPocketArray t(0), s(0);
@@ -111,16 +124,9 @@ void BM_TrueDibPass(benchmark::State& state, const std::string& target, const st
         state.counters["pockets"] = t.pockets.GetSize();
     }
     SetRate(state, PixelsOf(image));
-    bench::FreeImage(styleImage);
-    bench::FreeImage(image);
 }
 
-BENCHMARK_CAPTURE(BM_TrueDibPass, autumn_like_cups, std::string("autumn.jpg"), std::string("cups.jpg"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_TrueDibPass, cups_like_water, std::string("cups.jpg"), std::string("water.jpg"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_TrueDibPass, water_like_autumn, std::string("water.jpg"), std::string("autumn.jpg"))
-    ->Unit(benchmark::kMillisecond);
+HUEVANE_ON_PHOTO_PAIRS(BM_TrueDibPass);
 
 // A theme of exactly 16 pockets over an image's 8-bit form: its palette
 // colours in hue order, cut into 16 runs of 16.
@@ -148,14 +154,10 @@ void SixteenPockets(ccColorPocketArray& t, void* image) {
 }
 
 void BM_ColorDiffMatching16(benchmark::State& state, const std::string& target, const std::string& style) {
-    std::string error;
-    void* image = bench::ReadSample(target, &error);
-    void* styleImage = image ? bench::ReadSample(style, &error) : nullptr;
-    if (!image || !styleImage) {
-        if (image) bench::FreeImage(image);
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    PhotoPair photos(state, target, style);
+    if (!photos.ok()) return;
+    void* image = photos.image;
+    void* styleImage = photos.style;
     {
         ccColorPocketArray t(0), s(0);
         SixteenPockets(t, image);
@@ -168,8 +170,6 @@ void BM_ColorDiffMatching16(benchmark::State& state, const std::string& target, 
         if (result != 0 || t.pockets.GetSize() != 16 || s.pockets.GetSize() != 16)
             state.SkipWithError("method 4 did not run on 16 pockets");
     }
-    bench::FreeImage(styleImage);
-    bench::FreeImage(image);
 }
 
 BENCHMARK_CAPTURE(BM_ColorDiffMatching16, autumn_like_cups, std::string("autumn.jpg"), std::string("cups.jpg"))
