@@ -89,6 +89,19 @@ bool Args::IntValue(const std::string& name, int lo, int hi, int fallback, int* 
     return true;
 }
 
+int Start(Args& args, int argc, char** argv, const std::string& command, const std::vector<Option>& options,
+          const char* help, size_t positionals, const char* missing) {
+    std::string error;
+    if (!args.Parse(argc, argv, options, &error)) return UsageError(command, error);
+    if (args.Has("help")) {
+        std::fputs(help, stdout);
+        return kExitOk;
+    }
+    if (args.positional().size() != positionals)
+        return UsageError(command, args.positional().size() < positionals ? missing : "too many arguments");
+    return -1;
+}
+
 int UsageError(const std::string& command, const std::string& message) {
     std::fprintf(stderr, "huevane %s: %s\nTry 'huevane %s --help'.\n", command.c_str(), message.c_str(),
                  command.c_str());

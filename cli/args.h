@@ -42,6 +42,13 @@ private:
     std::vector<std::string> positional_;
 };
 
+// The common start of every command: parses the arguments, prints `help`
+// on --help and checks that exactly `positionals` positional arguments are
+// given (`missing` says what is lacking when there are fewer). Returns -1
+// when the command should go on, otherwise the exit code to return.
+int Start(Args& args, int argc, char** argv, const std::string& command, const std::vector<Option>& options,
+          const char* help, size_t positionals, const char* missing);
+
 // Prints "huevane COMMAND: message" and a pointer to the command's help to
 // stderr; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& message);

@@ -76,15 +76,10 @@ std::string Hex(const RGBQUAD& c) {
 int CmdCard(int argc, char** argv) {
     const char* cmd = "card";
     hvcli::Args args;
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"count", 'n', true}}, kHelp, 2,
+                                   "need a card file and a colour");
+    if (early >= 0) return early;
     std::string error;
-    if (!args.Parse(argc, argv, {{"count", 'n', true}}, &error)) return hvcli::UsageError(cmd, error);
-    if (args.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return hvcli::kExitOk;
-    }
-    if (args.positional().size() != 2)
-        return hvcli::UsageError(cmd, args.positional().size() < 2 ? "need a card file and a colour"
-                                                                    : "too many arguments");
     int count = 5;
     if (!args.IntValue("count", 1, 100000, 5, &count, &error)) return hvcli::UsageError(cmd, error);
     const std::string cardPath = args.positional()[0];

@@ -50,15 +50,10 @@ int CountUsedColours(void* dib8) {
 int CmdReduce(int argc, char** argv) {
     const char* cmd = "reduce";
     hvcli::Args args;
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"side-by-side", 0, true}}, kHelp, 1,
+                                   "missing input image");
+    if (early >= 0) return early;
     std::string error;
-    if (!args.Parse(argc, argv, {{"output", 'o', true}, {"side-by-side", 0, true}}, &error))
-        return hvcli::UsageError(cmd, error);
-    if (args.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return hvcli::kExitOk;
-    }
-    if (args.positional().size() != 1)
-        return hvcli::UsageError(cmd, args.positional().empty() ? "missing input image" : "too many arguments");
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     const std::string input = args.positional()[0];
     const std::string output = args.Value("output");

@@ -235,17 +235,11 @@ bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
 int CmdRestyle(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
+    const int early = hvcli::Start(args, argc, argv, cmd,
+                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true}},
+                                   kHelp, 2, "needs a target image and a style");
+    if (early >= 0) return early;
     std::string error;
-    if (!args.Parse(argc, argv, {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true}},
-                    &error))
-        return hvcli::UsageError(cmd, error);
-    if (args.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return hvcli::kExitOk;
-    }
-    if (args.positional().size() != 2)
-        return hvcli::UsageError(cmd, args.positional().size() < 2 ? "needs a target image and a style"
-                                                                   : "too many arguments");
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
     if (!args.IntValue("method", 1, 5, 2, &method, &error)) return hvcli::UsageError(cmd, error);

@@ -51,14 +51,10 @@ std::string Hex(const RGBQUAD& c) {
 int CmdTags(int argc, char** argv) {
     const char* cmd = "tags";
     hvcli::Args args;
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"json", 0, false}}, kHelp, 1,
+                                   "missing input image");
+    if (early >= 0) return early;
     std::string error;
-    if (!args.Parse(argc, argv, {{"json", 0, false}}, &error)) return hvcli::UsageError(cmd, error);
-    if (args.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return hvcli::kExitOk;
-    }
-    if (args.positional().size() != 1)
-        return hvcli::UsageError(cmd, args.positional().empty() ? "missing input image" : "too many arguments");
     const std::string input = args.positional()[0];
     const bool json = args.Has("json");
 

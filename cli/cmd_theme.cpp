@@ -125,15 +125,10 @@ std::string Hex(const tagRGBQUAD& c) {
 int CmdTheme(int argc, char** argv) {
     const char* cmd = "theme";
     hvcli::Args args;
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"json", 0, false}}, kHelp, 1,
+                                   "missing image");
+    if (early >= 0) return early;
     std::string error;
-    if (!args.Parse(argc, argv, {{"output", 'o', true}, {"json", 0, false}}, &error))
-        return hvcli::UsageError(cmd, error);
-    if (args.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return hvcli::kExitOk;
-    }
-    if (args.positional().size() != 1)
-        return hvcli::UsageError(cmd, args.positional().empty() ? "missing image" : "too many arguments");
     const std::string input = args.positional()[0];
     const std::string output = args.Value("output");
     if (args.Has("output") && !hvcli::IsThemeFile(output))
