@@ -10,44 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "cli/tool_run.h"
 #include "imageio.h"
 #include "transfer/transfer_fixtures.h"
 
-#include <sys/wait.h>  // the command-line tests run on POSIX hosts only
-#include <unistd.h>
-
 namespace {
 
-// A file name unique to this process and test (the suite runs in parallel).
-std::string Temp(const std::string& name) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "hvrestyle_" + std::to_string(getpid()) + "_" + info->name() + "_" + name;
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
+using tool::Contains;
+using tool::Huevane;
+using tool::Slurp;
+using tool::Temp;
 
 void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-struct ToolRun {
-    int code;
-    std::string out, err;
-};
-
-ToolRun Huevane(const std::vector<std::string>& args) {
-    std::string cmd = "\"" HUEVANE_CLI_BINARY "\"";
-    for (const std::string& a : args) cmd += " '" + a + "'";
-    const std::string out = Temp("stdout.txt"), err = Temp("stderr.txt");
-    const int status = std::system((cmd + " >'" + out + "' 2>'" + err + "'").c_str());
-    ToolRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 const std::string kTarget = std::string(HUEVANE_SAMPLES) + "/chelsea.png";  // 451 x 300
 const std::string kStyle = std::string(HUEVANE_SAMPLES) + "/coffee.png";
@@ -66,7 +40,7 @@ std::vector<BYTE> FilePixels(const std::string& path, bool restyle = false) {
 
 TEST(RestyleCommand, RecoloursLikeTheLibraryAndKeepsRegions) {
     const std::string out = Temp("cat.bmp"), regions = Temp("regions.txt"), kept = Temp("kept.bmp");
-    ToolRun r = Huevane({"restyle", kTarget, kStyle, "-o", out});
+    tool::Run r = Huevane({"restyle", kTarget, kStyle, "-o", out});
     ASSERT_EQ(r.code, 0) << r.err;
     const std::vector<BYTE> whole = FilePixels(out);
     EXPECT_EQ(whole.size(), 451u * 300 * 3);

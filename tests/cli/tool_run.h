@@ -7,18 +7,21 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 #ifdef HUEVANE_CLI_BINARY
-#include <sys/wait.h>
+#include <sys/wait.h>  // the command-line tests run on POSIX hosts only
 #endif
 
 namespace tool {
 
-// A file name in the temporary folder, unique to the running test.
+// A file name in the temporary folder, unique to the running test and
+// process (several checkouts may run the suite at once).
 inline std::string Temp(const std::string& name) {
+    static const std::string run = std::to_string(std::random_device{}());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "hv_" + info->test_suite_name() + "_" + info->name() + "_" + name;
+    return ::testing::TempDir() + "hv_" + run + "_" + info->test_suite_name() + "_" + info->name() + "_" + name;
 }
 
 inline std::string Slurp(const std::string& path) {
