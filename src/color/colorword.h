@@ -15,6 +15,11 @@ inline int HueDiff256(int h1, int h2) {
     int d = h1 > h2 ? h1 - h2 : h2 - h1;
     return d <= 128 ? d : 256 - d;
 }
+// Squared RGB distance: (dblue)^2 + (dgreen)^2 + (dred)^2, at most 3 x 255^2.
+inline int ColorDist2(const tagRGBQUAD& a, const tagRGBQUAD& b) {
+    const int db = a.rgbBlue - b.rgbBlue, dg = a.rgbGreen - b.rgbGreen, dr = a.rgbRed - b.rgbRed;
+    return db * db + dg * dg + dr * dr;
+}
 // Pixel counts added without signed overflow: the sum saturates at the int
 // range (counts loaded from outside data can be anything).
 inline int AddCounts(int a, int b) {

@@ -19,12 +19,6 @@ csColorSample::csColorSample(const char* n, BYTE red, BYTE green, BYTE blue) : n
 
 namespace {
 
-// Squared RGB distance; at most 3 x 255^2.
-int PlainDist(const tagRGBQUAD& a, const tagRGBQUAD& b) {
-    int dr = a.rgbRed - b.rgbRed, dg = a.rgbGreen - b.rgbGreen, db = a.rgbBlue - b.rgbBlue;
-    return dr * dr + dg * dg + db * db;
-}
-
 // Red-mean weighted distance of sample colour s and query q.
 double WeightedDist(const tagRGBQUAD& s, const tagRGBQUAD& q) {
     int rmean = (s.rgbRed + q.rgbRed) >> 1;
@@ -90,7 +84,7 @@ csColorSample* csColorSystem::GetNearestSample(tagRGBQUAD c) {
     csColorSample* best = nullptr;
     int bestDist = 0x7FFFFFFF;
     for (csColorSample* s : samples) {
-        int d = PlainDist(s->rgb, c);
+        int d = hv::ColorDist2(s->rgb, c);
         if (d < bestDist) {
             bestDist = d;
             best = s;
@@ -136,7 +130,7 @@ int csColorSystem::GetNearestSampleIndexByHue(tagRGBQUAD c) {
     for (int i = 0; i < samples.GetSize(); ++i) {
         const csColorSample* s = samples.begin()[i];
         if ((HslGrey(s->hsl) == 1) != grey) continue;
-        double d = grey ? PlainDist(s->rgb, c) : hv::HueDiff256(HslHue(s->hsl), hue);
+        double d = grey ? hv::ColorDist2(s->rgb, c) : hv::HueDiff256(HslHue(s->hsl), hue);
         if (d < bestDist) {
             bestDist = d;
             best = i;
@@ -164,7 +158,7 @@ int csColorSystem::GetCardDistOrder(int index, int* out, int count) {
     const tagRGBQUAD ref = samples.GetAt(index)->rgb;  // out_of_range before any work
     std::vector<int> dist(n), order(n);
     for (int i = 0; i < n; ++i) {
-        dist[i] = PlainDist(ref, samples.begin()[i]->rgb);
+        dist[i] = hv::ColorDist2(ref, samples.begin()[i]->rgb);
         order[i] = i;
     }
     // Stable exchange sort: the nearer sample bubbles towards the front.

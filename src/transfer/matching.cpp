@@ -18,11 +18,6 @@ namespace {
 constexpr int kBackground = 1;  // flags bit 0: background pocket
 constexpr int kExcluded = 4;    // flags bit 2: left out of matching
 
-int RgbDist2(const tagRGBQUAD& a, const tagRGBQUAD& b) {
-    const int db = a.rgbBlue - b.rgbBlue, dg = a.rgbGreen - b.rgbGreen, dr = a.rgbRed - b.rgbRed;
-    return db * db + dg * dg + dr * dr;
-}
-
 // Greedy pairing of methods 1 to 3 (the themes are already in their order).
 void PairGreedy(ccDynaArray<ccColorPocket*>& target, ccDynaArray<ccColorPocket*>& style,
                 bool respectBackground) {
@@ -223,7 +218,7 @@ int ccColorPocketArray::GetClrDiffMatrix(int (*m)[16]) {
     const int n = pockets.GetSize();
     if (n > 16 || !m) return -1;
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) m[i][j] = RgbDist2(pockets[i]->aveRGB, pockets[j]->aveRGB);
+        for (int j = 0; j < n; ++j) m[i][j] = hv::ColorDist2(pockets[i]->aveRGB, pockets[j]->aveRGB);
     return 0;
 }
 
