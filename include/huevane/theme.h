@@ -161,8 +161,9 @@ public:
     // Replaces name, palette and pockets with those of the buffer, which
     // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
     // beyond those bytes is read. A null or malformed buffer (truncated
-    // field, negative or oversized count, member index outside the palette,
-    // L above INT_MAX - 4, so that the whole buffer's size fits an int)
+    // field, negative or oversized count, more than 256 pockets, member
+    // index outside the palette, L above INT_MAX - 4, so that the whole
+    // buffer's size fits an int)
     // returns -1 and leaves the theme without pockets, its name and palette
     // unchanged. Fields the buffer does not carry stay.
     int LoadFromBuf(char* buf);
