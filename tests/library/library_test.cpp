@@ -309,10 +309,12 @@ TEST(Examples, MakeNewThemeGivesAnOwnedCopyWithA180PixelThumbnail) {
         EXPECT_EQ(copy->GetThemeType(), 1);
         EXPECT_EQ(copy->pockets.GetSize(), theme.pockets.GetSize());
         EXPECT_TRUE(copy->ownsPalDib);
-        ipDibStuff thumb(copy->palDib, false);
-        EXPECT_EQ(thumb.width(), 180);
-        EXPECT_EQ(thumb.height(), 120);
-        EXPECT_EQ(RgbWord(thumb.colors[1]), RgbWord(theme.palette[1].rgb));
+        {
+            ipDibStuff thumb(copy->palDib, false);
+            EXPECT_EQ(thumb.width(), 180);
+            EXPECT_EQ(thumb.height(), 120);
+            EXPECT_EQ(RgbWord(thumb.colors[1]), RgbWord(theme.palette[1].rgb));
+        }
         delete copy;
     }
     EXPECT_EQ(hv::LiveHandles(), handles);
