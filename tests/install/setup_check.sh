@@ -126,6 +126,11 @@ run "dpkg apt-get id" "cmake make" 0 windows
 check "windows: MinGW, Wine and GoogleTest sources" \
     grep -qx "apt-get install -y -qq --no-install-recommends g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest" "$log"
 
+# The fuzzing build's compiler and libFuzzer runtime.
+run "dpkg apt-get id" "$build_pkgs" 0 fuzz
+check "fuzz: clang and its libFuzzer runtime" \
+    grep -qx "apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev" "$log"
+
 # Wrong use, and the escape hatch.
 run "dpkg apt-get id" "" 0 frobnicate
 check "unknown target: exit 2" [ $code = 2 ]
