@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         return hvcli::kExitOk;
     }
     if (name == "--version") {
-        std::printf("huevane 0.1\n");
+        std::printf("huevane %s\n", HUEVANE_VERSION);
         return hvcli::kExitOk;
     }
     // "huevane help COMMAND" shows the command's own help.
