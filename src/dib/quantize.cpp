@@ -297,11 +297,14 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             toLabel[p] = std::sqrt(dr * dr + dg * dg + db * db);
             reach[c] = std::max(reach[c], toLabel[p]);
         }
-        for (int i = 0; i < k; ++i)
-            for (int j = 0; j < k; ++j) {
+        // Symmetric: |a - b| and |b - a| round alike.
+        for (int i = 0; i < k; ++i) {
+            dist[size_t(i) * k + i] = 0;
+            for (int j = i + 1; j < k; ++j) {
                 const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
-                dist[size_t(i) * k + j] = std::sqrt(dr * dr + dg * dg + db * db);
+                dist[size_t(i) * k + j] = dist[size_t(j) * k + i] = std::sqrt(dr * dr + dg * dg + db * db);
             }
+        }
         // A centre j can be nearer than a point's own centre c only when
         // |c - j| < 2 |point - c|: only those within twice c's reach count.
         // Sort keys: a non-negative float's bits order like its value.
@@ -319,6 +322,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             nearCount[i] = n;
         }
         std::fill(acc.begin(), acc.end(), 0.0);
+        bool changed = false;
         for (size_t p = 0; p < points.size(); ++p) {
             const Point& pt = points[p];
             const int c = label[p];
@@ -338,6 +342,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                     bestIdx = j;
                 }
             }
+            changed |= bestIdx != c;
             label[p] = uint8_t(bestIdx);
             double* a = &acc[size_t(bestIdx) * 4];
             a[0] += double(pt.r) * pt.w;
@@ -349,6 +354,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             const double* a = &acc[size_t(i) * 4];
             if (a[3] > 0) centers[i] = {a[0] / a[3], a[1] / a[3], a[2] / a[3]};
         }
+        // After the first pass the centres are the means of the labels they
+        // were computed from: unchanged labels give the same centres again,
+        // and every further pass would repeat this one.
+        if (!changed && pass > 0) break;
     }
 }
 
