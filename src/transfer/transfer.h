@@ -6,6 +6,8 @@
 
 #include "huevane/color.h"
 
+class ccColorPocketArray;
+
 namespace hv {
 
 // Re-colours rows of 24-bit pixels through the pockets of their palette
@@ -33,5 +35,12 @@ private:
     std::vector<Key> keys_;
     std::vector<uint32_t> luts_;
 };
+
+// The true-DIB pass of a theme used once: as ApplyFinalTransToTrueDib,
+// except that a theme without a backup re-colours its image in place
+// instead of keeping a copy of the first colours (the result is the same).
+// A theme with a backup runs ApplyFinalTransToTrueDib. 0, or -1 when the
+// images do not fit the pass.
+int TrueDibPassOnce(ccColorPocketArray& theme);
 
 }  // namespace hv
