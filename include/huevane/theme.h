@@ -147,12 +147,14 @@ public:
     // ---- persistence ----
 
     // L, the byte count after the length field of the theme's buffer as
-    // SaveToBuf would write it now; -1 when it would not fit an int.
+    // SaveToBuf would write it now; -1 when L + 4 would not fit an int.
     int GetDataBufLength();
     // Writes the theme (version 21) into a new array of L + 4 bytes whose
-    // address goes to buf; returns L. The caller releases the array with
-    // FreeDataBuf or FreeStyleBuf. -1 with buf null when L does not fit an
-    // int or memory is short.
+    // address goes to buf; returns L. Members are stored as their positions
+    // in the palette array (members that are no item of it are left out),
+    // so the buffer loads back into the same pockets. The caller releases
+    // the array with FreeDataBuf or FreeStyleBuf. -1 with buf null when
+    // L + 4 does not fit an int or memory is short.
     int SaveToBuf(char*& buf);
     // Releases an array made by SaveToBuf (null is ignored); returns 0.
     int FreeDataBuf(char* buf);
@@ -160,8 +162,9 @@ public:
     // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
     // beyond those bytes is read. A null or malformed buffer (truncated
     // field, negative or oversized count, member index outside the palette,
-    // L above INT_MAX) returns -1 and leaves the theme without pockets, its
-    // name and palette unchanged. Fields the buffer does not carry stay.
+    // L above INT_MAX - 4, so that the whole buffer's size fits an int)
+    // returns -1 and leaves the theme without pockets, its name and palette
+    // unchanged. Fields the buffer does not carry stay.
     int LoadFromBuf(char* buf);
     // Writes the theme file (the buffer without its length field), sharing
     // denied while open. 0, or -1 when the file cannot be opened or written.
