@@ -29,32 +29,6 @@ namespace {
 const char* const kPhotos[] = {"astronaut.png", "autumn.jpg", "chelsea.png", "coffee.png",
                                "cups.jpg",      "rocket.jpg", "water.jpg"};
 
-// A bilinear resampling of a 24-bit DIB to w x h, as a new 24-bit DIB.
-void* Resample(void* src, int w, int h) {
-    ipDibStuff s(src, false);
-    if (!s.is24()) return nullptr;
-    void* out = MakeEmptyDib(w, h, 24, true);
-    ipDibStuff d(out, false);
-    const int sw = s.width(), sh = s.height();
-    for (int y = 0; y < h; ++y) {
-        const double fy = std::max(0.0, (y + 0.5) * sh / h - 0.5);
-        const int y0 = std::min(int(fy), sh - 1), y1 = std::min(y0 + 1, sh - 1);
-        const double ty = fy - y0;
-        BYTE* row = d.rows[size_t(y)];
-        for (int x = 0; x < w; ++x) {
-            const double fx = std::max(0.0, (x + 0.5) * sw / w - 0.5);
-            const int x0 = std::min(int(fx), sw - 1), x1 = std::min(x0 + 1, sw - 1);
-            const double tx = fx - x0;
-            for (int c = 0; c < 3; ++c) {
-                const double top = s.rows[size_t(y0)][3 * x0 + c] * (1 - tx) + s.rows[size_t(y0)][3 * x1 + c] * tx;
-                const double bot = s.rows[size_t(y1)][3 * x0 + c] * (1 - tx) + s.rows[size_t(y1)][3 * x1 + c] * tx;
-                row[3 * x + c] = BYTE(std::lround(top * (1 - ty) + bot * ty));
-            }
-        }
-    }
-    return out;
-}
-
 // A sample photo resampled to w x h (a new handle, released with hv::FreeHandle).
 void* Photo(const std::string& name, int w, int h, benchmark::State& state) {
     std::string error;
@@ -63,7 +37,7 @@ void* Photo(const std::string& name, int w, int h, benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return nullptr;
     }
-    void* out = Resample(dib, w, h);
+    void* out = bench::Resample(dib, w, h);
     bench::FreeImage(dib);
     if (!out) state.SkipWithError("not a 24-bit photo");
     return out;
