@@ -114,14 +114,16 @@ TEST(Threads, ColourCountIsTakenOverAllParts) {
             Threads threads(n);
             void* dib8 = DecreaseBpp24to8(image);
             ASSERT_NE(dib8, nullptr);
-            ipDibStuff in(image, false), out(dib8, false);
             int exact = 0;
-            for (int y = 0; y < 1200; y += 7)
-                for (int x = 0; x < 1024; x += 5) {
-                    const BYTE* p = in.rows[y] + 3 * x;
-                    const tagRGBQUAD& q = out.colors[out.rows[y][x]];
-                    exact += q.rgbBlue == p[0] && q.rgbGreen == p[1] && q.rgbRed == p[2];
-                }
+            {
+                ipDibStuff in(image, false), out(dib8, false);
+                for (int y = 0; y < 1200; y += 7)
+                    for (int x = 0; x < 1024; x += 5) {
+                        const BYTE* p = in.rows[y] + 3 * x;
+                        const tagRGBQUAD& q = out.colors[out.rows[y][x]];
+                        exact += q.rgbBlue == p[0] && q.rgbGreen == p[1] && q.rgbRed == p[2];
+                    }
+            }
             const int samples = ((1200 + 6) / 7) * ((1024 + 4) / 5);
             if (colours <= 256)
                 EXPECT_EQ(exact, samples) << n << " threads";
