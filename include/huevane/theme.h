@@ -234,5 +234,30 @@ public:
     // The palette pass over every paired pocket, in list order; 0.
     int ApplyFinalTransToPalDib(bool transferLightness);
 
+    // ---- palette image and restore ----
+
+    // Makes an owned palDib from trueDib by the 24-to-8-bit reduction. 0; -1
+    // when palDib exists (kept) or the reduction fails (palDib stays null).
+    int GetPalDib();
+    // Writes palDib as a BMP file at path. 0 whatever the write gives; -1
+    // when palDib or trueDib is missing.
+    int SavePalDib(const char* path);
+    // Makes an owned palDib by mapping every trueDib pixel to the nearest of
+    // the 256 palette colours (lowest index on ties). 0; -1 without trueDib,
+    // with a trueDib that is not a readable 24-bit image, or with paletteSize
+    // not 256; -2 when palDib exists; -3 when the image cannot be made.
+    int ConvertToPalDib();
+    // Takes an owned backup of trueDib into trueDibCopy; does nothing
+    // without trueDib or when a backup exists (it is never replaced).
+    void MakeTrueDibCopy();
+    // Writes the palette items' colours into palDib's colour table. 0; -1
+    // without palDib or when its table does not have 256 entries.
+    int RestorePalDibColors();
+    // Ends any highlight, then copies trueDibCopy's pixels back into trueDib
+    // (the palette image untouched) or, without trueDib, does what
+    // RestorePalDibColors does. 0; -1 without a backup, when the backup no
+    // longer matches trueDib's size and depth, or RestorePalDibColors' -1.
+    int RestoreColors();
+
     // ---- editing ----
 };
