@@ -86,6 +86,13 @@ int ConvertTool(const std::string& in, const std::string& out, int w, int h) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // One thread unless asked otherwise, so that CPU times compare across
+    // machines; benchmarks that time threads set their own count.
+#ifdef _WIN32
+    if (!std::getenv("HUEVANE_THREADS")) _putenv_s("HUEVANE_THREADS", "1");
+#else
+    setenv("HUEVANE_THREADS", "1", 0);
+#endif
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--bmp-dir=", 10) == 0)

@@ -19,6 +19,7 @@
 #include "platform/memory.h"
 #include "theme_tools.h"
 #include "transfer/regionfill.h"
+#include "transfer/transfer.h"
 
 namespace {
 
@@ -240,7 +241,10 @@ int CmdRestyle(int argc, char** argv) {
                                        std::to_string(style.pockets.GetSize()) + " here); try --method 2");
     if (paired < 0) return hvcli::Failure(cmd, "the themes could not be paired");
     if (bits == 24) {
-        if (target.ApplyFinalTransToTrueDib() != 0) return hvcli::Failure(cmd, "the re-colouring failed");
+        // The theme is used once: the pass re-colours the image in place, or
+        // reads the copy of the first colours when one was made above.
+        if (first.dib) target.SetTrueDibCopy(first.dib);
+        if (hv::TrueDibPassOnce(target) != 0) return hvcli::Failure(cmd, "the re-colouring failed");
     } else {
         target.ApplyFinalTransToPalDib(false);
     }
