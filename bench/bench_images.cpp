@@ -1,5 +1,9 @@
 #include "bench_images.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "dib/dib.h"
 #include "huevane/huevane.h"
 
 #ifdef HUEVANE_HAVE_IMAGEIO
@@ -55,6 +59,31 @@ bool WriteImage(void* dib, const std::string& path, std::string* error) {
     *error = "built without image I/O; write a .bmp instead of " + path;
     return false;
 #endif
+}
+
+void* Resample(void* src, int w, int h) {
+    ipDibStuff s(src, false);
+    if (!s.is24()) return nullptr;
+    void* out = MakeEmptyDib(w, h, 24, true);
+    ipDibStuff d(out, false);
+    const int sw = s.width(), sh = s.height();
+    for (int y = 0; y < h; ++y) {
+        const double fy = std::max(0.0, (y + 0.5) * sh / h - 0.5);
+        const int y0 = std::min(int(fy), sh - 1), y1 = std::min(y0 + 1, sh - 1);
+        const double ty = fy - y0;
+        BYTE* row = d.rows[size_t(y)];
+        for (int x = 0; x < w; ++x) {
+            const double fx = std::max(0.0, (x + 0.5) * sw / w - 0.5);
+            const int x0 = std::min(int(fx), sw - 1), x1 = std::min(x0 + 1, sw - 1);
+            const double tx = fx - x0;
+            for (int c = 0; c < 3; ++c) {
+                const double top = s.rows[size_t(y0)][3 * x0 + c] * (1 - tx) + s.rows[size_t(y0)][3 * x1 + c] * tx;
+                const double bot = s.rows[size_t(y1)][3 * x0 + c] * (1 - tx) + s.rows[size_t(y1)][3 * x1 + c] * tx;
+                row[3 * x + c] = BYTE(std::lround(top * (1 - ty) + bot * ty));
+            }
+        }
+    }
+    return out;
 }
 
 }  // namespace bench

@@ -22,4 +22,8 @@ void* ReadSample(const std::string& name, std::string* error);
 // extensions. True when written.
 bool WriteImage(void* dib, const std::string& path, std::string* error);
 
+// A bilinear resampling of a 24-bit DIB to w x h as a new 24-bit DIB
+// (released with hv::FreeHandle); null for another depth.
+void* Resample(void* src, int w, int h);
+
 }  // namespace bench

@@ -3,12 +3,16 @@
 //   huevane_bench --reduce IN OUT   reduce IN to 256 colours, write OUT, print
 //                                   "seconds cpu-seconds psnr" of the reduction
 //   huevane_bench --psnr A B        print the PSNR of B against A
+//   huevane_bench --convert IN OUT [W H]
+//                                   write IN as OUT (format by extension),
+//                                   resampled to W x H when given
 // and one option: --bmp-dir=DIR reads the samples as DIR/<name>.bmp.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -64,9 +68,31 @@ int PsnrTool(const std::string& a, const std::string& b) {
     return 0;
 }
 
+int ConvertTool(const std::string& in, const std::string& out, int w, int h) {
+    std::string error;
+    void* dib = bench::ReadImage(in, &error);
+    if (!dib) return Fail(error);
+    void* resized = w > 0 && h > 0 ? bench::Resample(dib, w, h) : nullptr;
+    if (w > 0 && !resized) {
+        bench::FreeImage(dib);
+        return Fail(in + " is not a 24-bit image");
+    }
+    const bool written = bench::WriteImage(resized ? resized : dib, out, &error);
+    if (resized) hv::FreeHandle(resized);
+    bench::FreeImage(dib);
+    return written ? 0 : Fail(error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // One thread unless asked otherwise, so that CPU times compare across
+    // machines; benchmarks that time threads set their own count.
+#ifdef _WIN32
+    if (!std::getenv("HUEVANE_THREADS")) _putenv_s("HUEVANE_THREADS", "1");
+#else
+    setenv("HUEVANE_THREADS", "1", 0);
+#endif
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--bmp-dir=", 10) == 0)
@@ -76,6 +102,9 @@ int main(int argc, char** argv) {
     }
     if (rest.size() == 4 && std::strcmp(rest[1], "--reduce") == 0) return ReduceTool(rest[2], rest[3]);
     if (rest.size() == 4 && std::strcmp(rest[1], "--psnr") == 0) return PsnrTool(rest[2], rest[3]);
+    if ((rest.size() == 4 || rest.size() == 6) && std::strcmp(rest[1], "--convert") == 0)
+        return ConvertTool(rest[2], rest[3], rest.size() == 6 ? std::atoi(rest[4]) : 0,
+                           rest.size() == 6 ? std::atoi(rest[5]) : 0);
     int n = static_cast<int>(rest.size());
     rest.push_back(nullptr);
     benchmark::Initialize(&n, rest.data());

@@ -20,12 +20,13 @@
 #include "platform/memory.h"
 #include "theme_tools.h"
 #include "transfer/regionfill.h"
+#include "transfer/transfer.h"
 
 namespace {
 
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
-    "                       [--compose FILE] [--max-pixels N]\n"
+    "                       [--compose FILE] [--max-pixels N] [--png-level N]\n"
     "       huevane restyle TARGET --style-library FILE --theme NAME_OR_INDEX -o OUT\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
@@ -52,6 +53,8 @@ const char kHelp[] =
     "  --compose FILE       also write a picture of target, style and result\n"
     "                       side by side, each with its theme as a colour bar\n"
     "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
+    "  --png-level N        zlib level of PNG files, 0 to 9 (default 1: fast;\n"
+    "                       9 writes the smallest files, several times slower)\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -178,7 +181,8 @@ int CmdRestyle(int argc, char** argv) {
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
-                                    {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true}},
+                                    {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true},
+                                    {"png-level", 0, true}},
                                    kHelp, hvcli::MentionsOption(argc, argv, "style-library") ? 1 : 2,
                                    "needs a target image and a style");
     if (early >= 0) return early;
@@ -186,6 +190,8 @@ int CmdRestyle(int argc, char** argv) {
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
     if (!args.IntValue("method", 1, 5, 2, &method, &error)) return hvcli::UsageError(cmd, error);
+    int pngLevel = hvio::kDefaultPngLevel;
+    if (!args.IntValue("png-level", 0, 9, pngLevel, &pngLevel, &error)) return hvcli::UsageError(cmd, error);
     long long maxPixels = 0;
     if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const bool fromLibrary = args.Has("style-library");
@@ -246,7 +252,10 @@ int CmdRestyle(int argc, char** argv) {
                                        std::to_string(style.pockets.GetSize()) + " here); try --method 2");
     if (paired < 0) return hvcli::Failure(cmd, "the themes could not be paired");
     if (bits == 24) {
-        if (target.ApplyFinalTransToTrueDib() != 0) return hvcli::Failure(cmd, "the re-colouring failed");
+        // The theme is used once: the pass re-colours the image in place, or
+        // reads the copy of the first colours when one was made above.
+        if (first.dib) target.SetTrueDibCopy(first.dib);
+        if (hv::TrueDibPassOnce(target) != 0) return hvcli::Failure(cmd, "the re-colouring failed");
     } else {
         target.ApplyFinalTransToPalDib(false);
     }
@@ -261,7 +270,7 @@ int CmdRestyle(int argc, char** argv) {
         ipDibStuff dst(image.get(), true), src(first.dib, false);
         fill.Restore(dst, src);
     }
-    if (!hvio::WriteImage(image.get(), output, &error)) return hvcli::Failure(cmd, error);
+    if (!hvio::WriteImage(image.get(), output, &error, pngLevel)) return hvcli::Failure(cmd, error);
 
     if (!compose.empty()) {
         // Every panel in 24 bits.
@@ -284,7 +293,7 @@ int CmdRestyle(int argc, char** argv) {
         panels[2].theme = &resultTheme;
         LibraryDib picture(Compose(panels));
         if (!picture.dib) return hvcli::Failure(cmd, "cannot compose the picture: out of memory");
-        if (!hvio::WriteImage(picture.dib, compose, &error)) return hvcli::Failure(cmd, error);
+        if (!hvio::WriteImage(picture.dib, compose, &error, pngLevel)) return hvcli::Failure(cmd, error);
     }
 
     std::printf("%s: %d x %d, %d colours; style %s: %d colours; method %d%s -> %s\n", targetPath.c_str(), width,

@@ -33,7 +33,7 @@ void* DecodeJpeg(const unsigned char* data, size_t size, std::string* error,
                  long long maxPixels = kDefaultMaxPixels);
 
 // Encoders into an open file; false with a message.
-bool EncodePng(void* dib, std::FILE* out, std::string* error);
+bool EncodePng(void* dib, std::FILE* out, int level, std::string* error);
 bool EncodeJpeg(void* dib, std::FILE* out, int quality, std::string* error);
 
 }  // namespace detail

@@ -74,29 +74,30 @@ void* NewDib(long long width, long long height, int bits, std::string* error) {
 
 }  // namespace detail
 
-void* ToRgb24(void* dib, std::string* error) {
-    ipDibStuff src(dib, false);
-    if (!src.usable()) {
-        if (error) *error = "not a usable uncompressed bottom-up DIB";
-        return nullptr;
+namespace {
+
+// Reads the rows of any uncompressed DIB as blue, green, red bytes. Indexed
+// pixels go through a full 256-entry table; indices past the colour table
+// come out black.
+class RgbRows {
+public:
+    explicit RgbRows(ipDibStuff& src) : src_(src), bits_(src.bitCount()), row_(3 * size_t(src.width())) {
+        if (bits_ <= 8) std::memcpy(table_, src.colors, sizeof(tagRGBQUAD) * std::min(src.numColors, 256));
     }
-    const int bits = src.bitCount();
-    void* out = detail::NewDib(src.width(), src.height(), 24, error);
-    if (!out) return nullptr;
-    ipDibStuff dst(out, false);
-    // Indexed pixels go through a full 256-entry table; indices past the
-    // colour table come out black.
-    tagRGBQUAD table[256] = {};
-    if (bits <= 8) std::memcpy(table, src.colors, sizeof(tagRGBQUAD) * std::min(src.numColors, 256));
-    const int w = src.width();
-    for (int y = 0; y < src.height(); ++y) {
-        const BYTE* in = src.rows[y];
-        BYTE* o = dst.rows[y];
-        if (bits == 24) {
+
+    // Row y: the view's own bytes at 24 bits, otherwise `out` (3 x width
+    // bytes) or, when out is null, a buffer of this object.
+    const BYTE* Row(int y, BYTE* out = nullptr) {
+        const BYTE* in = src_.rows[static_cast<size_t>(y)];
+        const int w = src_.width();
+        if (bits_ == 24 && !out) return in;
+        BYTE* o = out ? out : row_.data();
+        BYTE* const start = o;
+        if (bits_ == 24) {
             std::memcpy(o, in, 3 * static_cast<size_t>(w));
-        } else if (bits == 32) {
+        } else if (bits_ == 32) {
             for (int x = 0; x < w; ++x) std::memcpy(o + 3 * x, in + 4 * x, 3);
-        } else if (bits == 16) {
+        } else if (bits_ == 16) {
             for (int x = 0; x < w; ++x, o += 3) {
                 const unsigned v = in[2 * x] | in[2 * x + 1] << 8;  // x-rrrrr-ggggg-bbbbb
                 const unsigned b = v & 31, g = (v >> 5) & 31, r = (v >> 10) & 31;
@@ -105,29 +106,51 @@ void* ToRgb24(void* dib, std::string* error) {
                 o[2] = static_cast<BYTE>(r << 3 | r >> 2);
             }
         } else {  // 1, 4 or 8 bits, the leftmost pixel in the high bits
-            const int perByte = 8 / bits, mask = (1 << bits) - 1;
+            const int perByte = 8 / bits_, mask = (1 << bits_) - 1;
             for (int x = 0; x < w; ++x, o += 3) {
-                const int shift = (perByte - 1 - x % perByte) * bits;
-                const tagRGBQUAD& c = table[(in[x / perByte] >> shift) & mask];
+                const int shift = (perByte - 1 - x % perByte) * bits_;
+                const tagRGBQUAD& c = table_[(in[x / perByte] >> shift) & mask];
                 o[0] = c.rgbBlue;
                 o[1] = c.rgbGreen;
                 o[2] = c.rgbRed;
             }
         }
+        return start;
     }
+
+private:
+    ipDibStuff& src_;
+    int bits_;
+    tagRGBQUAD table_[256] = {};
+    std::vector<BYTE> row_;
+};
+
+}  // namespace
+
+void* ToRgb24(void* dib, std::string* error) {
+    ipDibStuff src(dib, false);
+    if (!src.usable()) {
+        if (error) *error = "not a usable uncompressed bottom-up DIB";
+        return nullptr;
+    }
+    void* out = detail::NewDib(src.width(), src.height(), 24, error);
+    if (!out) return nullptr;
+    ipDibStuff dst(out, false);
+    RgbRows rows(src);
+    for (int y = 0; y < src.height(); ++y) rows.Row(y, dst.rows[static_cast<size_t>(y)]);
     return out;
 }
 
 double Psnr(void* a, void* b) {
-    OwnedDib ca(ToRgb24(a, nullptr)), cb(ToRgb24(b, nullptr));
-    if (!ca.get() || !cb.get()) return -1;
-    ipDibStuff va(ca.get(), false), vb(cb.get(), false);
-    if (va.width() != vb.width() || va.height() != vb.height()) return -1;
+    // Row by row: neither image is copied.
+    ipDibStuff va(a, false), vb(b, false);
+    if (!va.usable() || !vb.usable() || va.width() != vb.width() || va.height() != vb.height()) return -1;
+    RgbRows ra(va), rb(vb);
     const int n = 3 * va.width();
     uint64_t sum = 0;
     for (int y = 0; y < va.height(); ++y) {
-        const BYTE* p = va.rows[y];
-        const BYTE* q = vb.rows[y];
+        const BYTE* p = ra.Row(y);
+        const BYTE* q = rb.Row(y);
         uint64_t rowSum = 0;  // at most 3 * 2^17 * 255^2, far inside 64 bits
         for (int i = 0; i < n; ++i) {
             const int d = p[i] - q[i];

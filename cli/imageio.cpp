@@ -165,7 +165,7 @@ bool IsWritableFormat(const std::string& path) {
     return ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg";
 }
 
-bool WriteImage(void* dib, const std::string& path, std::string* error) {
+bool WriteImage(void* dib, const std::string& path, std::string* error, int pngLevel) {
     const std::string ext = LowerExtension(path);
     const bool png = ext == ".png", jpeg = ext == ".jpg" || ext == ".jpeg";
     if (ext == ".bmp") {
@@ -204,7 +204,8 @@ bool WriteImage(void* dib, const std::string& path, std::string* error) {
         return false;
     }
     std::string reason;
-    bool ok = png ? detail::EncodePng(source, f, &reason) : detail::EncodeJpeg(source, f, kJpegQuality, &reason);
+    bool ok = png ? detail::EncodePng(source, f, std::clamp(pngLevel, 0, 9), &reason)
+                  : detail::EncodeJpeg(source, f, kJpegQuality, &reason);
     if (std::fclose(f) != 0 && ok) {
         ok = false;
         reason = std::string("write error: ") + std::strerror(errno);

@@ -56,7 +56,10 @@ void* ReadImage(const std::string& path, std::string* error, long long maxPixels
 // (8-bit DIBs as palette PNG, other depths as RGB) or .jpg/.jpeg (RGB; 8-bit
 // DIBs expanded through their palette). Returns false with the reason in
 // *error; a partly written file is removed. The handle stays the caller's.
-bool WriteImage(void* dib, const std::string& path, std::string* error);
+// PNG files are written at zlib level pngLevel (0 to 9; the default is fast
+// and writes somewhat larger files than 9).
+constexpr int kDefaultPngLevel = 1;
+bool WriteImage(void* dib, const std::string& path, std::string* error, int pngLevel = kDefaultPngLevel);
 
 // True when the path's extension names a format WriteImage writes.
 bool IsWritableFormat(const std::string& path);

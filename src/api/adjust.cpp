@@ -6,6 +6,7 @@
 #include "huevane/huevane.h"
 #include "huevane/theme.h"
 #include "transfer/apply.h"
+#include "transfer/transfer.h"
 
 extern "C" HUEVANE_API int HUEVANE_CALL AdjustImageStyle(void* dib, char* style, char* target) {
     try {
@@ -68,7 +69,7 @@ extern "C" HUEVANE_API int HUEVANE_CALL AdjustImageStyle3(void* dib, char* style
             t.SetTrueDib(dib);
             if (void* dib8 = DecreaseBpp24to8(dib)) {
                 t.SetPalDib(dib8, true);
-                t.ApplyFinalTransToTrueDib();
+                hv::TrueDibPassOnce(t);
             }
         }
     } catch (...) {

@@ -17,6 +17,7 @@
 #include "dib/dib.h"
 #include "dib/quantize_map.h"
 #include "platform/memory.h"
+#include "platform/workers.h"
 
 namespace {
 
@@ -98,41 +99,72 @@ void Flush(std::vector<CellSums>& grid, std::vector<Cell>& totals) {
     }
 }
 
-// Returns the occupied cells, by ascending number, from every pixel; tracks
-// distinct colours until there are more than 256.
-std::vector<Cell> BuildHistogram(ipDibStuff& src, SmallColorSet& colors) {
-    std::vector<CellSums> grid(kCells, CellSums{0, 0, 0, 0});
-    std::vector<Cell> totals;  // only for images past kFlushPixels
-    const int w = src.width();
-    int64_t pending = 0;
-    for (BYTE* row : src.rows) {
-        if (pending + w > kFlushPixels) {
-            Flush(grid, totals);
-            pending = 0;
-        }
-        pending += w;
-        const BYTE* p = row;
-        const BYTE* end = row + 3 * static_cast<size_t>(w);
-        // While the colours are few, note each one that differs from the last.
-        uint32_t last = 0xFFFFFFFFu;
-        for (; p != end && !colors.full(); p += 3) {
-            const uint32_t rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
-            if (rgb != last) {
-                colors.Add(rgb);
-                last = rgb;
+// The counts of one run of rows, and its distinct colours while they are few.
+struct PartHistogram {
+    std::vector<CellSums> grid;
+    std::vector<Cell> totals;  // only for runs past kFlushPixels
+    SmallColorSet colors;
+
+    void Count(ipDibStuff& src, int y0, int y1) {
+        grid.assign(kCells, CellSums{0, 0, 0, 0});
+        const int w = src.width();
+        int64_t pending = 0;
+        for (int y = y0; y < y1; ++y) {
+            if (pending + w > kFlushPixels) {
+                Flush(grid, totals);
+                pending = 0;
             }
-            Count(grid.data(), p);
+            pending += w;
+            const BYTE* p = src.rows[static_cast<size_t>(y)];
+            const BYTE* end = p + 3 * static_cast<size_t>(w);
+            // While the colours are few, note each one that differs from the last.
+            uint32_t last = 0xFFFFFFFFu;
+            for (; p != end && !colors.full(); p += 3) {
+                const uint32_t rgb = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+                if (rgb != last) {
+                    colors.Add(rgb);
+                    last = rgb;
+                }
+                ::Count(grid.data(), p);
+            }
+            for (; p != end; p += 3) ::Count(grid.data(), p);
         }
-        for (; p != end; p += 3) Count(grid.data(), p);
+    }
+};
+
+// Returns the occupied cells, by ascending number, from every pixel, and
+// in `few` the distinct colours ascending (0xRRGGBB) when there are at most
+// 256 of them (empty otherwise). Large images count their rows in parts on
+// several threads; the sums do not depend on the order.
+std::vector<Cell> BuildHistogram(ipDibStuff& src, std::vector<uint32_t>& few) {
+    const int h = src.height();
+    const int parts = hv::WorkersFor(int64_t(src.width()) * h, h);
+    std::vector<PartHistogram> part(static_cast<size_t>(parts));
+    hv::RunParts(parts, h, [&](int i, int y0, int y1) { part[static_cast<size_t>(i)].Count(src, y0, y1); });
+    // More than 256 colours in one part, or in all parts together.
+    few.clear();
+    bool many = false;
+    for (const PartHistogram& ph : part) many = many || ph.colors.full();
+    if (!many) {
+        SmallColorSet all;
+        for (size_t i = 0; i < part.size() && !all.full(); ++i)
+            for (uint32_t rgb : part[i].colors.Sorted()) all.Add(rgb);
+        if (!all.full()) few = all.Sorted();
     }
     std::vector<Cell> cells;
     for (int i = 0; i < kCells; ++i) {
-        Cell c{i, grid[i].n, grid[i].r, grid[i].g, grid[i].b};
-        if (!totals.empty()) {
-            c.n += totals[i].n;
-            c.r += totals[i].r;
-            c.g += totals[i].g;
-            c.b += totals[i].b;
+        Cell c{i, 0, 0, 0, 0};
+        for (const PartHistogram& ph : part) {
+            c.n += ph.grid[i].n;
+            c.r += ph.grid[i].r;
+            c.g += ph.grid[i].g;
+            c.b += ph.grid[i].b;
+            if (!ph.totals.empty()) {
+                c.n += ph.totals[i].n;
+                c.r += ph.totals[i].r;
+                c.g += ph.totals[i].g;
+                c.b += ph.totals[i].b;
+            }
         }
         if (c.n) cells.push_back(c);
     }
@@ -297,11 +329,14 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             toLabel[p] = std::sqrt(dr * dr + dg * dg + db * db);
             reach[c] = std::max(reach[c], toLabel[p]);
         }
-        for (int i = 0; i < k; ++i)
-            for (int j = 0; j < k; ++j) {
+        // Symmetric: |a - b| and |b - a| round alike.
+        for (int i = 0; i < k; ++i) {
+            dist[size_t(i) * k + i] = 0;
+            for (int j = i + 1; j < k; ++j) {
                 const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
-                dist[size_t(i) * k + j] = std::sqrt(dr * dr + dg * dg + db * db);
+                dist[size_t(i) * k + j] = dist[size_t(j) * k + i] = std::sqrt(dr * dr + dg * dg + db * db);
             }
+        }
         // A centre j can be nearer than a point's own centre c only when
         // |c - j| < 2 |point - c|: only those within twice c's reach count.
         // Sort keys: a non-negative float's bits order like its value.
@@ -319,6 +354,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             nearCount[i] = n;
         }
         std::fill(acc.begin(), acc.end(), 0.0);
+        bool changed = false;
         for (size_t p = 0; p < points.size(); ++p) {
             const Point& pt = points[p];
             const int c = label[p];
@@ -338,6 +374,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                     bestIdx = j;
                 }
             }
+            changed |= bestIdx != c;
             label[p] = uint8_t(bestIdx);
             double* a = &acc[size_t(bestIdx) * 4];
             a[0] += double(pt.r) * pt.w;
@@ -349,6 +386,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             const double* a = &acc[size_t(i) * 4];
             if (a[3] > 0) centers[i] = {a[0] / a[3], a[1] / a[3], a[2] / a[3]};
         }
+        // After the first pass the centres are the means of the labels they
+        // were computed from: unchanged labels give the same centres again,
+        // and every further pass would repeat this one.
+        if (!changed && pass > 0) break;
     }
 }
 
@@ -409,9 +450,15 @@ bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used, 
     ipDibStuff dst(out, false);
     if (!dst.isPalette8() || dst.height() != src.height() || dst.width() != src.width()) return false;
     std::memcpy(dst.colors, palette, sizeof(tagRGBQUAD) * kPalette);
-    hv::NearestMap map(palette, used, cells);
-    const int w = src.width();
-    for (size_t y = 0; y < src.rows.size(); ++y) map.MapRow(src.rows[y], dst.rows[y], w);
+    // Large images map their rows in parts on several threads, each with its
+    // own look-up (its answers are the same whoever asks).
+    const int w = src.width(), h = src.height();
+    const int parts = hv::WorkersFor(int64_t(w) * h, h);
+    hv::RunParts(parts, h, [&](int, int y0, int y1) {
+        hv::NearestMap map(palette, used, parts > 1 ? cells / 2 : cells);
+        for (int y = y0; y < y1; ++y)
+            map.MapRow(src.rows[static_cast<size_t>(y)], dst.rows[static_cast<size_t>(y)], w);
+    });
     return true;
 }
 
@@ -426,12 +473,11 @@ void* DecreaseBpp24to8(void* dib24) {
         int used = 0;
         size_t occupied = 0;
         {
-            SmallColorSet colors;
-            const std::vector<Cell> cells = BuildHistogram(src, colors);
+            std::vector<uint32_t> few;
+            const std::vector<Cell> cells = BuildHistogram(src, few);
             occupied = cells.size();
-            if (!colors.full()) {
-                for (uint32_t rgb : colors.Sorted())
-                    palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
+            if (!few.empty()) {
+                for (uint32_t rgb : few) palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
             } else {
                 used = BuildPalette(cells, palette);
             }

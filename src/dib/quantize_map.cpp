@@ -4,10 +4,10 @@
 #include <algorithm>
 
 namespace hv {
+
 namespace {
 
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
-constexpr int kCoarseBits = 4;  // coarse cells: 16 values per channel
 constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
 
 inline int FineOf(int r, int g, int b) {
@@ -15,9 +15,11 @@ inline int FineOf(int r, int g, int b) {
     return ((r >> s) << (2 * kFineBits)) | ((g >> s) << kFineBits) | (b >> s);
 }
 
+}  // namespace
+
 // Squared distances from a colour to the nearest and to the farthest point
 // of the box [lo, lo + side) on every channel.
-struct BoxDistance {
+struct NearestMap::BoxDistance {
     int lo[3], hi[3];
     int Min(int r, int g, int b) const { return Near(r, 0) + Near(g, 1) + Near(b, 2); }
     int Max(int r, int g, int b) const { return Far(r, 0) + Far(g, 1) + Far(b, 2); }
@@ -31,9 +33,11 @@ struct BoxDistance {
     }
 };
 
-BoxDistance CellBox(int cell, int bits) {
+namespace {
+
+NearestMap::BoxDistance CellBox(int cell, int bits) {
     const int side = 1 << (8 - bits), mask = (1 << bits) - 1;
-    BoxDistance box;
+    NearestMap::BoxDistance box;
     const int coord[3] = {(cell >> (2 * bits)) & mask, (cell >> bits) & mask, cell & mask};
     for (int c = 0; c < 3; ++c) {
         box.lo[c] = coord[c] * side;
@@ -47,8 +51,11 @@ BoxDistance CellBox(int cell, int bits) {
 NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
     : used_(std::clamp(used, 1, 256)),
       fine_(size_t(1) << (3 * kFineBits), 0),
-      coarse_(size_t(1) << (3 * kCoarseBits)) {
+      levels_{} {
+    for (int level = 0; level < kLevels; ++level)
+        levels_[level].offsets.assign(size_t(1) << (3 * kLevelBits[level]), 0);
     for (int i = 0; i < used_; ++i) {
+        all_[i] = uint8_t(i);
         pr_[i] = palette[i].rgbRed;
         pg_[i] = palette[i].rgbGreen;
         pb_[i] = palette[i].rgbBlue;
@@ -62,36 +69,61 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
 // An entry can be nearest to some colour of a box only if its nearest
 // distance to the box does not exceed the smallest farthest distance of any
 // entry; every other entry is strictly farther for every colour inside.
-const std::vector<uint8_t>& NearestMap::Coarse(int cell) {
-    std::vector<uint8_t>& list = coarse_[cell];
-    if (!list.empty()) return list;
-    const BoxDistance box = CellBox(cell, kCoarseBits);
+// Appends to `out` the entries of `from` (ascending) that pass for the box.
+void NearestMap::Filter(const BoxDistance& box, const uint8_t* from, size_t n, std::vector<uint8_t>& out) const {
     int bound = 0x7FFFFFFF;
-    for (int i = 0; i < used_; ++i) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
-    for (int i = 0; i < used_; ++i)
-        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) list.push_back(uint8_t(i));
-    return list;
+    for (size_t t = 0; t < n; ++t) {
+        const int i = from[t];
+        bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
+    }
+    for (size_t t = 0; t < n; ++t) {
+        const int i = from[t];
+        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) out.push_back(uint8_t(i));
+    }
+}
+
+// The candidates of cell `cell` of level `level` (cells of 2^(8 - bits)
+// colours a side, bits = kLevelBits[level]), drawn from the list of the cell
+// of the level above that holds it (all entries above the first level).
+// Stored in lists of that level as a byte with the length less one, then
+// the indices; offsets hold each cell's position plus one (0: not built).
+const uint8_t* NearestMap::Candidates(int level, int cell, size_t* n) {
+    Level& lv = levels_[level];
+    uint32_t at = lv.offsets[static_cast<size_t>(cell)];
+    if (!at) {
+        const int bits = kLevelBits[level];
+        const uint8_t* parent = all_;
+        size_t count = size_t(used_);
+        if (level > 0) {
+            const int up = kLevelBits[level - 1], drop = bits - up, mask = (1 << bits) - 1;
+            const int r = (cell >> (2 * bits)) & mask, g = (cell >> bits) & mask, b = cell & mask;
+            parent = Candidates(level - 1, ((r >> drop) << (2 * up)) | ((g >> drop) << up) | (b >> drop), &count);
+        }
+        const size_t start = lv.lists.size();
+        lv.lists.push_back(0);
+        Filter(CellBox(cell, bits), parent, count, lv.lists);
+        lv.lists[start] = uint8_t(lv.lists.size() - start - 2);
+        at = lv.offsets[static_cast<size_t>(cell)] = uint32_t(start + 1);
+    }
+    *n = size_t(lv.lists[at - 1]) + 1;
+    return &lv.lists[at];
 }
 
 uint32_t NearestMap::Build(int cell) {
-    // The coarse cell holding this fine cell: drop the low bits of each axis.
-    constexpr int drop = kFineBits - kCoarseBits, fm = (1 << kFineBits) - 1;
+    // The cell of the last level holding this fine cell: drop the low bits
+    // of each axis.
+    constexpr int up = kLevelBits[kLevels - 1], drop = kFineBits - up, fm = (1 << kFineBits) - 1;
     const int r = (cell >> (2 * kFineBits)) & fm, g = (cell >> kFineBits) & fm, b = cell & fm;
-    const std::vector<uint8_t>& parent =
-        Coarse(((r >> drop) << (2 * kCoarseBits)) | ((g >> drop) << kCoarseBits) | (b >> drop));
-    const BoxDistance box = CellBox(cell, kFineBits);
-    int bound = 0x7FFFFFFF;
-    for (uint8_t i : parent) bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
+    size_t n = 0;
+    const uint8_t* parent =
+        Candidates(kLevels - 1, ((r >> drop) << (2 * up)) | ((g >> drop) << up) | (b >> drop), &n);
     const size_t start = lists_.size();
     lists_.push_back(0);
+    Filter(CellBox(cell, kFineBits), parent, n, lists_);
     // The lowest index left out marks colours not looked up yet (the list is
     // ascending).
     int unknown = 0;
-    for (uint8_t i : parent)
-        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) {
-            lists_.push_back(i);
-            if (i == unknown && unknown < 255) ++unknown;
-        }
+    for (size_t t = start + 1; t < lists_.size() && lists_[t] == unknown && unknown < 255; ++t) ++unknown;
     const size_t count = lists_.size() - start - 1;
     lists_[start] = uint8_t(count - 1);
     const size_t block = listOf_.size();

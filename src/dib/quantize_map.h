@@ -12,7 +12,9 @@ namespace hv {
 // `used` palette entries by squared RGB distance, the lowest index on ties:
 // the same choice as a full scan of the table. The colour cube is divided
 // into cells of 4 x 4 x 4 colours; each cell met keeps, built on first use,
-// the short list of entries that can be nearest to some colour inside it.
+// the short list of entries that can be nearest to some colour inside it,
+// drawn from the list of the larger cell that holds it, and so on up to
+// cells of 32 x 32 x 32 colours.
 // A colour is compared with that list once; its answer is kept for the
 // next pixel of the same colour.
 class NearestMap {
@@ -26,9 +28,12 @@ public:
     // out[x] = index nearest to the pixel bgr[3x..3x+2], for x < width.
     void MapRow(const BYTE* bgr, BYTE* out, int width);
 
+    struct BoxDistance;
+
 private:
+    void Filter(const BoxDistance& box, const uint8_t* from, size_t n, std::vector<uint8_t>& out) const;
     uint32_t Build(int cell);
-    const std::vector<uint8_t>& Coarse(int cell);
+    const uint8_t* Candidates(int level, int cell, size_t* n);
     int Search(uint32_t list, int r, int g, int b) const;
     int Lookup(int r, int g, int b);
 
@@ -45,7 +50,16 @@ private:
     // Candidate lists: a byte with the length less one, then the indices
     // ascending.
     std::vector<uint8_t> lists_;
-    std::vector<std::vector<uint8_t>> coarse_;  // candidate lists of coarse cells
+    // Candidate lists of ever smaller cells (8, 16 and 32 colours a side),
+    // each drawn from the one above.
+    static constexpr int kLevels = 3;
+    static constexpr int kLevelBits[kLevels] = {3, 4, 5};
+    struct Level {
+        std::vector<uint32_t> offsets;
+        std::vector<uint8_t> lists;
+    };
+    Level levels_[kLevels];
+    uint8_t all_[256];
 };
 
 }  // namespace hv

@@ -4,6 +4,7 @@
 
 #include "dib/dib.h"
 #include "huevane/theme.h"
+#include "transfer/transfer.h"
 
 namespace hv {
 
@@ -62,7 +63,9 @@ int ApplyStyle(void* dib, const ApplyOptions& opt) {
     LoadTarget(target, opt.target);
     LoadTheme(style, opt.style);
     PairSafely(target, style, opt.respectBackground, 2);
-    target.ApplyFinalTransToTrueDib();
+    // The theme ends with this call: without the host's backup, no copy of
+    // the first colours is kept.
+    TrueDibPassOnce(target);
     return 0;
 }
 

@@ -27,11 +27,12 @@ public:
     // depth, 8 or 24 bits). false when the views do not match.
     bool Restore(ipDibStuff& dst, ipDibStuff& src) const;
 
-private:
     struct Edge {
         int yMax, yMin;
         float x, slope;
     };
+
+private:
     std::vector<Edge> edges_;  // ascending yMin, insertion order among equals
     int64_t minY_ = 0, maxY_ = -1;
 

@@ -10,6 +10,7 @@
 #include "dib/dib.h"
 #include "huevane/huevane.h"
 #include "huevane/theme.h"
+#include "platform/workers.h"
 #include "transfer/transfer.h"
 
 namespace {
@@ -126,13 +127,51 @@ int ccColorPocketArray::ApplyFinalTransToPalDib(bool transferLightness) {
     return 0;
 }
 
+namespace {
+
+// The views fit the true-DIB pass: an 8-bit palette image and a 24-bit image
+// of one size.
+bool PassFits(ipDibStuff& pal, ipDibStuff& tru) {
+    return pal.usable() && tru.usable() && pal.bitCount() == 8 && tru.bitCount() == 24 &&
+           pal.width() == tru.width() && pal.height() == tru.height();
+}
+
+// Re-colours dst from src (the same view for a pass in place: each pixel is
+// read before it is written) through the pockets of the palette image's
+// indices. Large images share their rows among threads, each with its own
+// tables; every pixel's result depends on that pixel alone.
+void PassRows(ccColorPocketArray& theme, ipDibStuff& pal, ipDibStuff& src, ipDibStuff& dst) {
+    std::vector<ccColorPocket*> byIndex(256, nullptr);
+    for (ccColorPocket* p : theme.pockets)
+        for (ccColorItem* it : p->items)
+            if (it && it->palIndex >= 0 && it->palIndex < 256) byIndex[static_cast<size_t>(it->palIndex)] = p;
+    const int w = dst.width(), h = dst.height();
+    hv::RunParts(hv::WorkersFor(int64_t(w) * h, h), h, [&](int, int y0, int y1) {
+        hv::PixelTransferTables tables(byIndex);
+        for (int y = y0; y < y1; ++y) tables.Row(pal.rows[y], src.rows[y], dst.rows[y], w);
+    });
+}
+
+}  // namespace
+
+namespace hv {
+
+int TrueDibPassOnce(ccColorPocketArray& theme) {
+    if (theme.trueDibCopy) return theme.ApplyFinalTransToTrueDib();
+    if (!theme.palDib || !theme.trueDib) return -1;
+    ipDibStuff pal(theme.palDib, false), tru(theme.trueDib, true);
+    if (!PassFits(pal, tru)) return -1;
+    PassRows(theme, pal, tru, tru);
+    return 0;
+}
+
+}  // namespace hv
+
 int ccColorPocketArray::ApplyFinalTransToTrueDib(ccColorPocketArray* /*style*/, bool /*transferLightness*/) {
     if (!palDib || !trueDib) return -1;
     {
         ipDibStuff pal(palDib, false), tru(trueDib, false);
-        if (!pal.usable() || !tru.usable() || pal.bitCount() != 8 || tru.bitCount() != 24 ||
-            pal.width() != tru.width() || pal.height() != tru.height())
-            return -1;
+        if (!PassFits(pal, tru)) return -1;
         if (!trueDibCopy) {
             trueDibCopy = tru.CopyToHandle();
             if (!trueDibCopy) return -2;
@@ -145,14 +184,7 @@ int ccColorPocketArray::ApplyFinalTransToTrueDib(ccColorPocketArray* /*style*/, 
     if (!copy.usable() || copy.bitCount() != 24 || copy.width() != tru.width() ||
         copy.height() != tru.height())
         return -1;
-
-    std::vector<ccColorPocket*> byIndex(256, nullptr);
-    for (ccColorPocket* p : pockets)
-        for (ccColorItem* it : p->items)
-            if (it && it->palIndex >= 0 && it->palIndex < 256) byIndex[static_cast<size_t>(it->palIndex)] = p;
-    hv::PixelTransferTables tables(byIndex);
-    const int w = tru.width();
-    for (int y = 0; y < tru.height(); ++y) tables.Row(pal.rows[y], copy.rows[y], tru.rows[y], w);
+    PassRows(*this, pal, copy, tru);
     return 0;
 }
 

@@ -7,6 +7,8 @@
 
 #include "huevane/color.h"
 
+class ccColorPocketArray;
+
 namespace hv {
 
 // Re-colours rows of 24-bit pixels through the pockets of their palette
@@ -40,5 +42,12 @@ private:
     std::vector<std::unique_ptr<uint32_t[]>> luts_;  // null until first used
     int made_ = 0;
 };
+
+// The true-DIB pass of a theme used once: as ApplyFinalTransToTrueDib,
+// except that a theme without a backup re-colours its image in place
+// instead of keeping a copy of the first colours (the result is the same).
+// A theme with a backup runs ApplyFinalTransToTrueDib. 0, or -1 when the
+// images do not fit the pass.
+int TrueDibPassOnce(ccColorPocketArray& theme);
 
 }  // namespace hv
