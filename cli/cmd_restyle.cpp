@@ -14,6 +14,7 @@
 #include "args.h"
 #include "commands.h"
 #include "dib/dib.h"
+#include "edit_tools.h"
 #include "huevane/huevane.h"
 #include "platform/memory.h"
 #include "theme_tools.h"
@@ -23,7 +24,7 @@ namespace {
 
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
-    "                       [--compose FILE]\n"
+    "                       [--compose FILE] [--target-theme FILE]\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
     "and the target's pixels take the hue and relative saturation of their\n"
@@ -46,6 +47,9 @@ const char kHelp[] =
     "                       starting with # are ignored\n"
     "  --compose FILE       also write a picture of target, style and result\n"
     "                       side by side, each with its theme as a colour bar\n"
+    "  --target-theme FILE  take TARGET's theme from a theme file written for it\n"
+    "                       by 'huevane edit' instead of extracting it; its\n"
+    "                       background pocket keeps its colours\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -236,7 +240,8 @@ int CmdRestyle(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
-                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true}},
+                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
+                                    {"target-theme", 0, true}},
                                    kHelp, 2, "needs a target image and a style");
     if (early >= 0) return early;
     std::string error;
@@ -279,7 +284,12 @@ int CmdRestyle(int argc, char** argv) {
     // with the chosen method.
     ccColorPocketArray target(0);
     if (bits == 24) target.SetTrueDib(image.get());
-    if (!ThemeOfImage(image.get(), target)) return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    if (args.Has("target-theme")) {
+        if (!hvcli::LoadEditedTheme(args.Value("target-theme"), image.get(), target, &error))
+            return hvcli::Failure(cmd, error);
+    } else if (!ThemeOfImage(image.get(), target)) {
+        return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    }
     if (target.pockets.GetSize() == 0) return hvcli::Failure(cmd, targetPath + ": the image has no colours");
     int paired = 0;
     try {

@@ -20,3 +20,6 @@ int CmdTags(int argc, char** argv);
 // card:
 int CmdCard(int argc, char** argv);
 
+// edit:
+int CmdEdit(int argc, char** argv);
+

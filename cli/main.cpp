@@ -31,6 +31,9 @@ const Command kCommands[] = {
     // card:
     {"card", CmdCard, "find the samples of a colour card nearest to a colour"},
 
+    // edit:
+    {"edit", CmdEdit, "reshape an image's colour theme by a script of edits"},
+
 };
 
 void PrintUsage(std::FILE* out) {
