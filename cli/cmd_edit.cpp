@@ -20,7 +20,7 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane edit IMAGE EDITS.txt -o THEME.ccs [--show OUT.png]\n"
+    "Usage: huevane edit IMAGE EDITS.txt -o THEME.ccs [--show OUT.png] [--max-pixels N]\n"
     "Extracts the colour theme of IMAGE, applies the edits of EDITS.txt to it,\n"
     "one per line, and saves the edited theme, which 'huevane restyle\n"
     "--target-theme' takes as the theme of IMAGE.\n"
@@ -57,6 +57,7 @@ const char kHelp[] =
     "                     highlighted (or selected) pockets in colour on grey,\n"
     "                     and the edited theme as a colour bar with the selected\n"
     "                     pockets marked under it\n"
+    "  --max-pixels N     refuse images of more than N pixels (default 178000000)\n"
     "  -h, --help         show this help\n"
     "A malformed line, or an edit that cannot be done, is reported with its\n"
     "line number and nothing is written.\n";
@@ -508,7 +509,8 @@ bool LoadEditedTheme(const std::string& path, void* image, ccColorPocketArray& t
 int CmdEdit(int argc, char** argv) {
     const char* cmd = "edit";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"show", 0, true}}, kHelp, 2,
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"show", 0, true}, {"max-pixels", 0, true}},
+                                   kHelp, 2,
                                    "needs an image and an edit script");
     if (early >= 0) return early;
     const std::string imagePath = args.positional()[0], scriptPath = args.positional()[1];
@@ -520,12 +522,14 @@ int CmdEdit(int argc, char** argv) {
     if (hvcli::IsThemeFile(imagePath)) return hvcli::UsageError(cmd, "IMAGE must be a picture, not a theme file");
 
     std::string error;
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     std::vector<Edit> edits;
     if (!ReadEdits(scriptPath, &edits, &error)) return hvcli::Failure(cmd, error);
 
     ccColorPocketArray theme(0);
     hvio::OwnedDib image;
-    if (!hvcli::ReadTheme(imagePath, theme, &image, &error)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(imagePath, theme, &image, &error, maxPixels)) return hvcli::Failure(cmd, error);
     int height = 0, width = 0;
     {
         ipDibStuff v(theme.palDib, false);

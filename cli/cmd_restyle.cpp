@@ -24,7 +24,8 @@ namespace {
 
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
-    "                       [--compose FILE] [--target-theme FILE]\n"
+    "                       [--compose FILE] [--max-pixels N]\n"
+    "                       [--target-theme FILE]\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
     "and the target's pixels take the hue and relative saturation of their\n"
@@ -47,6 +48,7 @@ const char kHelp[] =
     "                       starting with # are ignored\n"
     "  --compose FILE       also write a picture of target, style and result\n"
     "                       side by side, each with its theme as a colour bar\n"
+    "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
     "  --target-theme FILE  take TARGET's theme from a theme file written for it\n"
     "                       by 'huevane edit' instead of extracting it; its\n"
     "                       background pocket keeps its colours\n"
@@ -241,13 +243,15 @@ int CmdRestyle(int argc, char** argv) {
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
-                                    {"target-theme", 0, true}},
+                                    {"max-pixels", 0, true}, {"target-theme", 0, true}},
                                    kHelp, 2, "needs a target image and a style");
     if (early >= 0) return early;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
     if (!args.IntValue("method", 1, 5, 2, &method, &error)) return hvcli::UsageError(cmd, error);
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const std::string targetPath = args.positional()[0], stylePath = args.positional()[1];
     const std::string output = args.Value("output"), compose = args.Value("compose");
     for (const std::string& path : {output, compose})
@@ -259,11 +263,11 @@ int CmdRestyle(int argc, char** argv) {
     std::vector<Polygon> polygons;
     if (args.Has("keep") && !ReadRegions(args.Value("keep"), &polygons, &error)) return hvcli::Failure(cmd, error);
 
-    hvio::OwnedDib image(hvcli::ReadWorkImage(targetPath, &error));
+    hvio::OwnedDib image(hvcli::ReadWorkImage(targetPath, &error, maxPixels));
     if (!image.get()) return hvcli::Failure(cmd, error);
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
-    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels)) return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
     int width = 0, height = 0, bits = 0;

@@ -184,3 +184,27 @@ TEST(Selection, MergeOfOneSelectedPocketResetsItsMean) {
     EXPECT_EQ(xt::Groups(s.t), (G{{10, 11}, {12}}));
     ed::ExpectConsistent(s.t);
 }
+
+TEST(Highlight, RestoringColoursEndsIt) {
+    Scene s(kRows, kColours, {{0, 1}, {2, 3}, {4}});
+    MarkReserved(s);
+    // Without a true image, restoring writes the palette's colours back.
+    ASSERT_EQ(s.t.HighlightColors(s.P(0), false), 0);
+    EXPECT_EQ(s.t.RestoreColors(), 0);
+    EXPECT_FALSE(s.t.highlighted);
+    EXPECT_EQ(s.t.UnhighlightColors(), -1);
+    std::vector<tagRGBQUAD> table = s.Table();
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(RgbWord(table[i]), RgbWord(s.t.palette[i].rgb)) << i;
+
+    // With a true image but no backup it fails, yet the highlight is over:
+    // the grey table stays until the palette colours are written back.
+    xt::HostDib image(xt::Image(24, 8, 4, {0x102030}));
+    s.t.SetTrueDib(image.h);
+    ASSERT_EQ(s.t.HighlightColors(nullptr, false), 0);
+    EXPECT_EQ(s.t.RestoreColors(), -1);
+    EXPECT_EQ(s.t.UnhighlightColors(), -1);
+    EXPECT_EQ(s.Table()[6].rgbRed, 150);
+    EXPECT_EQ(s.t.RestorePalDibColors(), 0);
+    EXPECT_EQ(RgbWord(s.Table()[6]), RgbWord(s.t.palette[6].rgb));
+    s.t.SetTrueDib(nullptr);
+}
