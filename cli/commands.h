@@ -20,6 +20,9 @@ int CmdTags(int argc, char** argv);
 // card:
 int CmdCard(int argc, char** argv);
 
+// library:
+int CmdLibrary(int argc, char** argv);
+
 // edit:
 int CmdEdit(int argc, char** argv);
 
