@@ -15,6 +15,7 @@
 #include "regionsfile.h"
 #include "commands.h"
 #include "dib/dib.h"
+#include "edit_tools.h"
 #include "huevane/huevane.h"
 #include "library_tools.h"
 #include "platform/memory.h"
@@ -27,6 +28,7 @@ namespace {
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
     "                       [--compose FILE] [--max-pixels N] [--png-level N]\n"
+    "                       [--target-theme FILE]\n"
     "       huevane restyle TARGET --style-library FILE --theme NAME_OR_INDEX -o OUT\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
@@ -55,6 +57,9 @@ const char kHelp[] =
     "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
     "  --png-level N        zlib level of PNG files, 0 to 9 (default 1: fast;\n"
     "                       9 writes the smallest files, several times slower)\n"
+    "  --target-theme FILE  take TARGET's theme from a theme file written for it\n"
+    "                       by 'huevane edit' instead of extracting it; its\n"
+    "                       background pocket keeps its colours\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -182,7 +187,7 @@ int CmdRestyle(int argc, char** argv) {
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
                                     {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true},
-                                    {"png-level", 0, true}},
+                                    {"png-level", 0, true}, {"target-theme", 0, true}},
                                    kHelp, hvcli::MentionsOption(argc, argv, "style-library") ? 1 : 2,
                                    "needs a target image and a style");
     if (early >= 0) return early;
@@ -236,7 +241,12 @@ int CmdRestyle(int argc, char** argv) {
     // with the chosen method.
     ccColorPocketArray target(0);
     if (bits == 24) target.SetTrueDib(image.get());
-    if (!ThemeOfImage(image.get(), target)) return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    if (args.Has("target-theme")) {
+        if (!hvcli::LoadEditedTheme(args.Value("target-theme"), image.get(), target, &error))
+            return hvcli::Failure(cmd, error);
+    } else if (!ThemeOfImage(image.get(), target)) {
+        return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    }
     if (target.pockets.GetSize() == 0) return hvcli::Failure(cmd, targetPath + ": the image has no colours");
     int paired = 0;
     try {

@@ -15,6 +15,7 @@
 #include "huevane/color.h"
 #include "huevane/dynaarray.h"
 #include "huevane/platform.h"
+#include "huevane/stroke.h"
 
 class HUEVANE_API ccColorPocketArray {
 public:
@@ -271,4 +272,101 @@ public:
     ccColorPocketArray* MakeNewTheme();
 
     // ---- editing ----
+
+    // -- selection and highlighting (a pocket is selected when selState >= 256) --
+
+    // Sets every pocket's rdsFlag.
+    void SetRDSFlag(int flag);
+    // The first selected pocket in list order, or null.
+    ccColorPocket* GetFirstSelected();
+    // Its position, or -1.
+    int GetFirstSelectedIndex();
+    // selState = 256 on every pocket; returns the pocket count.
+    int SelectAll();
+    // selState = -1 on every pocket; returns the pocket count.
+    int UnselectAll();
+    // Greys palDib's colour table (entry i: 100 + L x 100 / 255 in blue,
+    // green and red, L the lightness of palette item i, or of the entry
+    // itself where the palette has no item i; reserved bytes kept), then
+    // shows in true colour the items of `pocket` (may be null, need not be
+    // in the list) and, with withSelected, of every selected pocket. The
+    // table as it was goes to savedColors; while a highlight is on, a second
+    // one keeps the table saved by the first. 0; -1 with nothing changed
+    // without a palDib with a 256-entry colour table.
+    int HighlightColors(ccColorPocket* pocket, bool withSelected);
+    // Puts back the colour table saved by HighlightColors and ends the
+    // highlight. 0; -1 with nothing changed when no highlight is on or
+    // palDib is missing or not 256 colours.
+    int UnhighlightColors();
+    // Empties the selected pockets (their items stay in the palette, in no
+    // pocket) and removes every pocket without items. Returns how many
+    // selected pockets were removed; counts of the others are not touched.
+    int DelSelPockets();
+    // Moves the items, pixels and shares of every later selected pocket
+    // into the first selected one, sets its aveRGB to the plain mean of its
+    // items (reserved byte kept) and aveHSL from it, and removes the emptied
+    // pockets. Returns the number merged (0 for one selected pocket); -1
+    // with nothing changed when no pocket is selected.
+    int MergeSelectedPockets();
+
+    // -- stroke-driven edits --
+    // The stroke operations visit the pixels of the stroke's polyline
+    // (y flipped into palDib's bottom-up rows), in drawing order, and pass
+    // over those outside palDib. Each colour is handled once per call
+    // through a table from palette index to owning pocket. None of them
+    // raises; only MoveClrItem does, for a bad position.
+
+    // Moves the item at `index` of from to the end of to, carrying its
+    // pixels and share, and recomputes both plain means (an emptied from
+    // keeps its last colour; it is not removed). 0; -1 with nothing changed
+    // when from and to are the same pocket or either is null;
+    // std::out_of_range when index is not a position in from.
+    int MoveClrItem(ccColorPocket* from, int index, ccColorPocket* to);
+    // Offers every colour under the stroke that belongs to no pocket to the
+    // one pocket whose selState is exactly 256 (AddColorItem's hue test
+    // applies); colours of other pockets stay where they are. Removes empty
+    // pockets. 0; -1 without a 256-colour palDib or with a stroke without
+    // points (or null); -2 no such pocket, -3 several: nothing changed.
+    int AddToSelFromStroke(wStroke* stroke);
+    // Appends a new pocket (origin 3, unselected) that takes the colours
+    // under the stroke: free colours through AddColorItem, colours of other
+    // pockets (selected or not) moved; then, when it took anything, every
+    // free colour with pixels whose RGB distance (sum of absolute channel
+    // differences) to its running mean is below 20. Removes empty pockets
+    // (the new one too when it took nothing). 0; -1 as AddToSelFromStroke.
+    int NewPocket(wStroke* stroke);
+    // As NewPocket (origin 2) but moves only colours of pockets whose
+    // selState is exactly 256 and has no near-colour pass. 0; -1.
+    int DetachColor(wStroke* stroke);
+    // Moves into the pocket owning the colour under pixels[0] (palDib
+    // column and storage row) the colours under the later pixels, skipping
+    // pixels outside palDib and colours of no pocket. Emptied pockets stay.
+    // 0; -1 with fewer than 2 pixels (or null) or without a 256-colour
+    // palDib; -2 with nothing changed when pixel 0 is outside palDib or its
+    // colour belongs to no pocket.
+    int MergePocketOnStroke(dPointBuf* pixels);
+    // Along the cut's points inside palDib (image coordinates, y downwards;
+    // the others are dropped first), finds the strongest step in mean
+    // brightness ((r + g + b) / 3 of the colour-table entry) between the
+    // points before and after it (first largest wins) and moves the colours
+    // under the points before the edge into one pocket: the first pocket
+    // with a non-zero origin owning one of them, or a new pocket of origin
+    // 1 (removed again when it took nothing). Colours of no pocket stay
+    // free; emptied pockets stay. 0; -1 without a 256-colour palDib; -3
+    // with fewer than 5 points inside palDib (nothing changed).
+    int GetColorPocketsFromCut(cPointsCut* cut);
+
+    // -- background --
+
+    // Moves every colour found in the rectangle of palDib (columns left..
+    // right, storage rows top..bottom, both inclusive, clipped to the
+    // image; nothing when top > bottom or left > right) out of the other
+    // pockets into the first pocket flagged as background (flags bit 0),
+    // made at the end of the list when there is none; then removes every
+    // pocket without items. 0; -1 with nothing changed without a 256-colour
+    // palDib or with a null rect.
+    int GetBackground(tagRECT* rect);
+    // 0 when palDib is present with a 256-entry colour table, else -1; the
+    // stroke is not used and nothing changes.
+    int GetBackground(wStroke* stroke);
 };
