@@ -23,7 +23,8 @@ namespace {
 
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
-    "                       [--compose FILE]\n"
+    "                       [--compose FILE] [--extract METHOD]\n"
+    "                       [--style-extract METHOD] [--card FILE]\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
     "and the target's pixels take the hue and relative saturation of their\n"
@@ -46,6 +47,10 @@ const char kHelp[] =
     "                       starting with # are ignored\n"
     "  --compose FILE       also write a picture of target, style and result\n"
     "                       side by side, each with its theme as a colour bar\n"
+    "  --extract METHOD     how the target's theme is extracted: default, g, d,\n"
+    "                       cg or q (see 'huevane theme --help')\n"
+    "  --style-extract METHOD  the same for a STYLE image\n"
+    "  --card FILE          the colour card of the cg extraction\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -217,8 +222,9 @@ void* Compose(std::vector<Panel>& panels) {
     return canvas;
 }
 
-// The theme of an image as the style functions would extract it.
-bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
+// The theme of an image as the style functions would extract it, or by
+// the extraction `how` names.
+bool ThemeOfImage(void* image, ccColorPocketArray& theme, const hvcli::Extraction& how = {}) {
     ipDibStuff v(image, false);
     if (v.is24()) {
         void* dib8 = DecreaseBpp24to8(image);
@@ -227,7 +233,7 @@ bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
     } else {
         theme.SetPalDib(image, false);
     }
-    return theme.GetColorPockets() == 0;
+    return hvcli::Extract(theme, how) == 0;
 }
 
 }  // namespace
@@ -236,9 +242,23 @@ int CmdRestyle(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
-                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true}},
+                                   {{"output", 'o', true},
+                                    {"method", 0, true},
+                                    {"keep", 0, true},
+                                    {"compose", 0, true},
+                                    {"extract", 0, true},
+                                    {"style-extract", 0, true},
+                                    {"card", 0, true}},
                                    kHelp, 2, "needs a target image and a style");
     if (early >= 0) return early;
+    hvcli::Extraction targetHow, styleHow;
+    csColorSystem card;
+    int bad = hvcli::ReadExtraction(cmd, args, "extract", &targetHow);
+    if (bad < 0) bad = hvcli::ReadExtraction(cmd, args, "style-extract", &styleHow);
+    const bool cg = targetHow.method == "cg" || styleHow.method == "cg";
+    if (bad < 0) bad = hvcli::CardOption(cmd, args, cg, cg, card);
+    if (bad >= 0) return bad;
+    targetHow.card = styleHow.card = &card;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
@@ -258,7 +278,7 @@ int CmdRestyle(int argc, char** argv) {
     if (!image.get()) return hvcli::Failure(cmd, error);
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
-    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error, &styleHow)) return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
     int width = 0, height = 0, bits = 0;
@@ -279,7 +299,8 @@ int CmdRestyle(int argc, char** argv) {
     // with the chosen method.
     ccColorPocketArray target(0);
     if (bits == 24) target.SetTrueDib(image.get());
-    if (!ThemeOfImage(image.get(), target)) return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    if (!ThemeOfImage(image.get(), target, targetHow))
+        return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
     if (target.pockets.GetSize() == 0) return hvcli::Failure(cmd, targetPath + ": the image has no colours");
     int paired = 0;
     try {
@@ -322,7 +343,7 @@ int CmdRestyle(int argc, char** argv) {
         // The target's pockets keep their first colours; the result's theme
         // is extracted afresh.
         ccColorPocketArray resultTheme(0);
-        if (!ThemeOfImage(after.get(), resultTheme))
+        if (!ThemeOfImage(after.get(), resultTheme, targetHow))
             return hvcli::Failure(cmd, "cannot compose the picture: theme extraction failed");
         std::vector<Panel> panels(3);
         panels[0].image = before.get();

@@ -5,7 +5,10 @@
 #   out/<target>-like-<style>-compare.png  target, style and result side by
 #                                          side, each with its colour theme
 #                                          as a bar under it
-# and prints one line per pair.
+# and prints one line per pair; then
+#   out/coffee-extractions.png             the coffee photo with the colour
+#                                          bars of the five extractions
+#                                          (default, g, d, cg, q), labelled
 set -euo pipefail
 
 tool=${1:-build/release/huevane}
@@ -50,6 +53,17 @@ for pair in "${pairs[@]}"; do
         failed=$((failed + 1))
     fi
 done
+
+# The five extractions of one photo, one colour bar each.
+if c=$(find_sample coffee); then
+    extractions="$out/coffee-extractions.png"
+    if "$tool" theme "$c" --compare "$extractions" --card "$samples/css-colours.txt" >/dev/null; then
+        printf '  %-10s five extractions              -> %s\n' coffee "$extractions"
+    else
+        echo "demo: drawing the extractions of $c failed" >&2
+        failed=$((failed + 1))
+    fi
+fi
 
 if (( done_pairs + failed == 0 )); then
     echo "demo: no sample photos in $samples/" >&2
