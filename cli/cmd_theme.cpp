@@ -21,8 +21,17 @@ bool IsThemeFile(const std::string& path) {
     return ext == ".ccs";
 }
 
-void* ReadWorkImage(const std::string& path, std::string* error) {
-    hvio::OwnedDib image(hvio::ReadImage(path, error));
+bool MaxPixels(const Args& args, long long* out, std::string* error) {
+    int n = 0;
+    if (!args.IntValue("max-pixels", 1, static_cast<int>(hv::kMaxPixels), static_cast<int>(hvio::kDefaultMaxPixels),
+                       &n, error))
+        return false;
+    *out = n;
+    return true;
+}
+
+void* ReadWorkImage(const std::string& path, std::string* error, long long maxPixels) {
+    hvio::OwnedDib image(hvio::ReadImage(path, error, maxPixels));
     if (!image.get()) return nullptr;
     bool keep = false;
     {
@@ -70,7 +79,7 @@ bool LoadCard(const std::string& path, csColorSystem& card, std::string* error) 
 }
 
 bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDib* image, std::string* error,
-               const Extraction* how) {
+               long long maxPixels, const Extraction* how) {
     if (IsThemeFile(path)) {
         const int r = theme.LoadFromFile(path.c_str());
         if (r == -1) {
@@ -83,7 +92,7 @@ bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDi
         }
         return true;
     }
-    image->reset(ReadWorkImage(path, error));
+    image->reset(ReadWorkImage(path, error, maxPixels));
     if (!image->get()) return false;
     bool is24 = false;
     {
@@ -229,8 +238,8 @@ bool DrawExtractions(void* image, void* dib8, csColorSystem* card, const std::st
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane theme IMAGE [-o FILE.ccs] [--json] [--extract METHOD]\n"
-    "                     [--card FILE] [--compare OUT.png]\n"
+    "Usage: huevane theme IMAGE [-o FILE.ccs] [--json] [--max-pixels N]\n"
+    "                     [--extract METHOD] [--card FILE] [--compare OUT.png]\n"
     "Extracts the colour theme of an image (its pockets: clusters of its\n"
     "palette colours) and prints one line per pocket, largest first: position,\n"
     "colour, share of the image, number of palette colours and of pixels.\n"
@@ -239,6 +248,7 @@ const char kHelp[] =
     "  -o, --output FILE  also save the theme as a theme file (.ccs), usable\n"
     "                     as the style of 'huevane restyle'\n"
     "  --json             print the pockets as JSON instead of a table\n"
+    "  --max-pixels N     refuse images of more than N pixels (default 178000000)\n"
     "  --extract METHOD   how the pockets are formed (default: default):\n"
     "                       default  palette colours grouped by hue, then each\n"
     "                                joins the nearest group colour\n"
@@ -271,12 +281,15 @@ int CmdTheme(int argc, char** argv) {
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true},
                                     {"json", 0, false},
+                                    {"max-pixels", 0, true},
                                     {"extract", 0, true},
                                     {"card", 0, true},
                                     {"compare", 0, true}},
                                    kHelp, 1, "missing image");
     if (early >= 0) return early;
     std::string error;
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const std::string input = args.positional()[0];
     const std::string output = args.Value("output"), compare = args.Value("compare");
     if (args.Has("output") && !hvcli::IsThemeFile(output))
@@ -295,7 +308,7 @@ int CmdTheme(int argc, char** argv) {
 
     ccColorPocketArray theme(0);
     hvio::OwnedDib image;
-    if (!hvcli::ReadTheme(input, theme, &image, &error, &how)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(input, theme, &image, &error, maxPixels, &how)) return hvcli::Failure(cmd, error);
     if (!compare.empty()) {
         if (!hvcli::DrawExtractions(image.get(), theme.palDib, how.card, compare, &error))
             return hvcli::Failure(cmd, error);
