@@ -4,6 +4,7 @@
 // palette.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -141,8 +142,13 @@ TEST(ExtractVariantsPhoto, FastMergingAndGrowthMatchTheDirectLoops) {
         int used = 0;
         for (int h : histo) used += h > 0;
         EXPECT_GT(used, 200) << photo.name;
-        ipDibStuff view(dib8, false);
-        const float pixels = static_cast<float>(static_cast<long long>(view.width()) * view.height());
+        float pixels = 0;
+        tagRGBQUAD colours[256];
+        {
+            ipDibStuff view(dib8, false);
+            pixels = static_cast<float>(static_cast<long long>(view.width()) * view.height());
+            std::copy(view.colors, view.colors + 256, colours);
+        }
 
         for (int method = 0; method < 3; ++method) {
             const char* what[] = {"D", "CG", "G"};
@@ -163,7 +169,7 @@ TEST(ExtractVariantsPhoto, FastMergingAndGrowthMatchTheDirectLoops) {
                     std::vector<int> groupOf(static_cast<size_t>(card.samples.GetSize()), -1);
                     for (size_t g = 0; g < card.groups.size(); ++g)
                         for (int s : card.groups[g]) groupOf[static_cast<size_t>(s)] = static_cast<int>(g);
-                    card.GetCardPalIndices(view.colors, 256, directIndex);
+                    card.GetCardPalIndices(colours, 256, directIndex);
                     for (ccColorPocket* p : direct.pockets)
                         p->groupIndex = groupOf[static_cast<size_t>(directIndex[p->items[0]->palIndex])];
                     EXPECT_EQ(std::vector<int>(fastIndex, fastIndex + 256),
