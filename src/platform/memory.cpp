@@ -1,12 +1,14 @@
 #include "platform/memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace hv {
 namespace {
-long g_live = 0;
+// Atomic: hosts may call the library from several threads at once.
+std::atomic<long> g_live{0};
 }
 
 HGLOBAL AllocHandle(size_t bytes, bool zero) {
