@@ -28,7 +28,8 @@ namespace {
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
     "                       [--compose FILE] [--max-pixels N] [--png-level N]\n"
-    "                       [--target-theme FILE]\n"
+    "                       [--target-theme FILE] [--extract METHOD]\n"
+    "                       [--style-extract METHOD] [--card FILE]\n"
     "       huevane restyle TARGET --style-library FILE --theme NAME_OR_INDEX -o OUT\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
@@ -60,6 +61,10 @@ const char kHelp[] =
     "  --target-theme FILE  take TARGET's theme from a theme file written for it\n"
     "                       by 'huevane edit' instead of extracting it; its\n"
     "                       background pocket keeps its colours\n"
+    "  --extract METHOD     how the target's theme is extracted: default, g, d,\n"
+    "                       cg or q (see 'huevane theme --help')\n"
+    "  --style-extract METHOD  the same for a STYLE image\n"
+    "  --card FILE          the colour card of the cg extraction\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -166,8 +171,9 @@ void* Compose(std::vector<Panel>& panels) {
     return canvas;
 }
 
-// The theme of an image as the style functions would extract it.
-bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
+// The theme of an image as the style functions would extract it, or by
+// the extraction `how` names.
+bool ThemeOfImage(void* image, ccColorPocketArray& theme, const hvcli::Extraction& how = {}) {
     ipDibStuff v(image, false);
     if (v.is24()) {
         void* dib8 = DecreaseBpp24to8(image);
@@ -176,7 +182,7 @@ bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
     } else {
         theme.SetPalDib(image, false);
     }
-    return theme.GetColorPockets() == 0;
+    return hvcli::Extract(theme, how) == 0;
 }
 
 }  // namespace
@@ -187,10 +193,19 @@ int CmdRestyle(int argc, char** argv) {
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
                                     {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true},
-                                    {"png-level", 0, true}, {"target-theme", 0, true}},
+                                    {"png-level", 0, true}, {"target-theme", 0, true}, {"extract", 0, true},
+                                    {"style-extract", 0, true}, {"card", 0, true}},
                                    kHelp, hvcli::MentionsOption(argc, argv, "style-library") ? 1 : 2,
                                    "needs a target image and a style");
     if (early >= 0) return early;
+    hvcli::Extraction targetHow, styleHow;
+    csColorSystem card;
+    int bad = hvcli::ReadExtraction(cmd, args, "extract", &targetHow);
+    if (bad < 0) bad = hvcli::ReadExtraction(cmd, args, "style-extract", &styleHow);
+    const bool cg = targetHow.method == "cg" || styleHow.method == "cg";
+    if (bad < 0) bad = hvcli::CardOption(cmd, args, cg, cg, card);
+    if (bad >= 0) return bad;
+    targetHow.card = styleHow.card = &card;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
@@ -219,7 +234,7 @@ int CmdRestyle(int argc, char** argv) {
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
     if (fromLibrary ? !hvcli::ReadLibraryTheme(stylePath, args.Value("theme"), style, &styleImage, &error)
-                    : !hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels))
+                    : !hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels, &styleHow))
         return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
@@ -244,7 +259,7 @@ int CmdRestyle(int argc, char** argv) {
     if (args.Has("target-theme")) {
         if (!hvcli::LoadEditedTheme(args.Value("target-theme"), image.get(), target, &error))
             return hvcli::Failure(cmd, error);
-    } else if (!ThemeOfImage(image.get(), target)) {
+    } else if (!ThemeOfImage(image.get(), target, targetHow)) {
         return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
     }
     if (target.pockets.GetSize() == 0) return hvcli::Failure(cmd, targetPath + ": the image has no colours");
@@ -292,7 +307,7 @@ int CmdRestyle(int argc, char** argv) {
         // The target's pockets keep their first colours; the result's theme
         // is extracted afresh.
         ccColorPocketArray resultTheme(0);
-        if (!ThemeOfImage(after.get(), resultTheme))
+        if (!ThemeOfImage(after.get(), resultTheme, targetHow))
             return hvcli::Failure(cmd, "cannot compose the picture: theme extraction failed");
         std::vector<Panel> panels(3);
         panels[0].image = before.get();

@@ -6,8 +6,10 @@
 #                                          side, each with its colour theme
 #                                          as a bar under it
 # and prints one line per pair. It also draws the bundled theme libraries
-# (out/library-themes.png, out/library-photos.png) and re-colours one photo
-# with a theme of the list file (out/coffee-glacier*.{jpg,png}).
+# (out/library-themes.png, out/library-photos.png), re-colours one photo
+# with a theme of the list file (out/coffee-glacier*.{jpg,png}) and draws
+# the coffee photo with the colour bars of the five extractions (default,
+# g, d, cg, q), labelled (out/coffee-extractions.png).
 set -euo pipefail
 
 tool=${1:-build/release/huevane}
@@ -69,6 +71,17 @@ if [[ -e $edits ]] && t=$(find_sample rocket) && s=$(find_sample cups); then
         done_pairs=$((done_pairs + 1))
     else
         echo "demo: editing $t with $edits failed" >&2
+        failed=$((failed + 1))
+    fi
+fi
+
+# The five extractions of one photo, one colour bar each.
+if c=$(find_sample coffee); then
+    extractions="$out/coffee-extractions.png"
+    if "$tool" theme "$c" --compare "$extractions" --card "$samples/css-colours.txt" >/dev/null; then
+        printf '  %-10s five extractions              -> %s\n' coffee "$extractions"
+    else
+        echo "demo: drawing the extractions of $c failed" >&2
         failed=$((failed + 1))
     fi
 fi

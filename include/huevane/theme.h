@@ -17,6 +17,8 @@
 #include "huevane/platform.h"
 #include "huevane/stroke.h"
 
+class csColorSystem;
+
 class HUEVANE_API ccColorPocketArray {
 public:
     ccDynaArray<ccColorPocket*> pockets;  // owned, in the theme's current order
@@ -87,6 +89,35 @@ public:
     // there is no usable 8-bit image with a 256-entry colour table (a header
     // width or height of 0 or less counts as unusable).
     int GetColorPockets();
+    // The alternative extractions below share GetColorPockets' start (palDib
+    // derived from trueDib when needed, the palette made on first use) and
+    // return 0, or -1 with the pockets unchanged without a usable 8-bit
+    // image. None of them sets index.
+    //
+    // G: each most frequent colour not yet taken seeds a pocket that takes
+    // the colours nearest the seed while they lie within 30 city-block steps
+    // of its moving mean; at most 16 pockets, those under 2% merged away.
+    // Shares of the image; pockets by descending pixelNum (sortMode 2).
+    int GetColorPocketsG();
+    // D: one pocket per used colour; the closest pair (hue-weighted HSL
+    // distance) of pockets that touch in the image and lie at most 60 hue
+    // steps apart merges until 6 remain or no pair qualifies. Shares of the
+    // clustered pixels; palette order, no sort.
+    int GetColorPocketsD();
+    // CG: as D, with closeness the squared RGB distance, and pockets of two
+    // different groups of the card never merged. cardIndex (256 ints, the
+    // caller's) caches the card sample nearest to each palette colour: it
+    // is filled when cardIndex[0] is negative and used as it is otherwise.
+    // groupIndex: the last group listing the sample, -1 for none (also for
+    // cache entries outside the card); a merged pocket without a group takes
+    // its partner's. -1 also for a null cs or cardIndex (nothing changed).
+    int GetColorPocketsCG(csColorSystem* cs, int* cardIndex);
+    // Q: an octree over the 256 table colours gives at most 10 colours; each
+    // used palette colour joins the pocket of its nearest colour, then
+    // empty pockets go and the pockets are reclustered. percentage stays 0;
+    // call GetPercentage for shares. -1 (pockets unchanged) also when the
+    // octree cannot be built for lack of memory.
+    int GetColorPocketsQ();
     // Position among the first n pockets of the aveRGB nearest to p's (ties to
     // the lowest position); -1 when n < 1 or p is null; std::out_of_range
     // when n exceeds the pocket count.
