@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SAN := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all release test demo bench clean windows
+.PHONY: all release test demo bench clean windows python pytest
 
 all: release
 
@@ -11,12 +11,32 @@ release:
 	cmake --build build/release -j $(JOBS)
 
 test:
-	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DHUEVANE_BENCH=OFF \
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DHUEVANE_BENCH=OFF -DHUEVANE_PYTHON=OFF \
 	  -DCMAKE_CXX_FLAGS="$(SAN) -O1" -DCMAKE_C_FLAGS="$(SAN) -O1" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$(SAN)" -DCMAKE_SHARED_LINKER_FLAGS="$(SAN)"
 	cmake --build build/asan -j $(JOBS)
+	$(MAKE) --no-print-directory pytest
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The Python module, build/python/python/huevane*.so, in a tree of its own
+# without sanitizers (a sanitized module cannot be loaded by a plain
+# interpreter), with the tool its tests compare against.
+PY_FLAGS := -DCMAKE_BUILD_TYPE=Release -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=OFF
+python:
+	cmake -S . -B build/python $(PY_FLAGS) -DHUEVANE_PYTHON=ON
+	cmake --build build/python -j $(JOBS) --target huevane_python huevane_cli
+
+# The module's pytest suite, run by the interpreter it was built for; skipped
+# (with a note) when pybind11 or Python's headers are missing.
+pytest:
+	cmake -S . -B build/python $(PY_FLAGS) -UHUEVANE_PYTHON
+	@if grep -q '^HUEVANE_PYTHON:BOOL=ON' build/python/CMakeCache.txt; then \
+	  cmake --build build/python -j $(JOBS) --target huevane_python huevane_cli && \
+	  PYTHONPATH=$(CURDIR)/build/python/python HUEVANE_CLI=$(CURDIR)/build/python/huevane \
+	  PYTHONDONTWRITEBYTECODE=1 "$$(sed -n 's/^Python_EXECUTABLE:FILEPATH=//p' build/python/CMakeCache.txt)" \
+	    -m pytest -q -p no:cacheprovider python/tests; \
+	else echo "pybind11 or Python's headers not found: the Python module and its tests are skipped"; fi
 
 demo: release
 	./scripts/demo.sh build/release/huevane
