@@ -131,3 +131,16 @@ def test_card_equals_the_tool(cli):
     assert [line.split("#")[0].strip() for line in printed] == [name for name, _, _ in near]
     assert [float(line.split("distance")[1].split()[0]) for line in printed] == pytest.approx(
         [d for _, _, d in near], abs=0.006)
+
+
+def test_the_example_writes_the_restyled_photo(tmp_path, cat, coffee):
+    import os
+    import subprocess
+    import sys
+    out = tmp_path / "out.png"
+    example = SAMPLES.parent / "examples" / "restyle.py"
+    done = subprocess.run([sys.executable, example, SAMPLES / "chelsea.png", SAMPLES / "coffee.png", out,
+                           "--method", "3"], capture_output=True, text=True, env=dict(os.environ))
+    assert done.returncode == 0, done.stderr
+    assert np.array_equal(np.asarray(Image.open(out)), huevane.restyle(cat, coffee, method=3))
+    assert "written:" in done.stdout

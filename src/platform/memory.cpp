@@ -1,12 +1,15 @@
 #include "platform/memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace hv {
 namespace {
-long g_live = 0;
+// Atomic: hosts such as the Python module call the library on several
+// threads at once, each on its own images.
+std::atomic<long> g_live{0};
 }
 
 HGLOBAL AllocHandle(size_t bytes, bool zero) {
