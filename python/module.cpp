@@ -143,13 +143,14 @@ Extraction ExtractionOf(const std::string& name) {
     throw py::value_error("extract must be 'default', 'g', 'd', 'cg' or 'q', not '" + name + "'");
 }
 
-// The style argument: a Theme, or an image made into a DIB in *dib.
+// The style argument: a Theme, or an image read into *image.
 StyleSource StyleOf(const py::object& style, Input* image, const char* what) {
     StyleSource src;
     if (py::isinstance<Theme>(style)) {
         src.theme = style.cast<Theme&>().data.get();
     } else {
         *image = ReadImage(style, what);
+        src.pixels = &image->view;
     }
     return src;
 }
@@ -193,14 +194,7 @@ py::array_t<uint8_t> RestyleImage(const py::object& target, const py::object& st
     uint8_t* pixels = out.mutable_data();
     {
         py::gil_scoped_release nogil;
-        Dib dib = ToDib24(in.view);
-        Dib styleDib;
-        if (!src.theme) {
-            styleDib = ToDib24(styleImage.view);
-            src.image = styleDib.get();
-        }
-        Restyle(dib.get(), src, method, links.is_none() ? nullptr : &table, polygons);
-        FromDib24(dib.get(), pixels, in.view.channels == 4 ? 4 : 3, &in.view);
+        RestylePixels(in.view, src, method, links.is_none() ? nullptr : &table, polygons, pixels);
     }
     return out;
 }
@@ -212,13 +206,7 @@ py::list MatchImage(const py::object& target, const py::object& style, int metho
     std::vector<Link> links;
     {
         py::gil_scoped_release nogil;
-        Dib dib = ToDib24(in.view);
-        Dib styleDib;
-        if (!src.theme) {
-            styleDib = ToDib24(styleImage.view);
-            src.image = styleDib.get();
-        }
-        links = Match(dib.get(), src, method);
+        links = Match(in.view, src, method);
     }
     py::list out;
     for (const Link& l : links) out.append(py::make_tuple(l.target, l.style));

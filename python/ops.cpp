@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#include <immintrin.h>
+#endif
 #include <new>
 
 #include "api/colortags.h"
@@ -33,22 +36,60 @@ void CheckSize(const ImageView& image) {
 
 namespace {
 
-// One row in: red, green, blue (or grey) from the host's layout to blue,
-// green, red. Packed rows have constant offsets, which the compiler unrolls.
-template <int C, bool Packed>
-void RowIn(const uint8_t* in, BYTE* out, int64_t width, ptrdiff_t cs, ptrdiff_t ks) {
-    if (Packed) {
-        cs = C;
-        ks = 1;
+// Bytes 0 and 2 of a little-endian word swapped, byte 3 dropped: red, green,
+// blue (and whatever follows) to blue, green, red, and back.
+inline uint32_t SwapRB(uint32_t v) { return (v & 0xFFu) << 16 | (v & 0xFF00u) | (v >> 16 & 0xFFu); }
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// One row in, to blue, green, red. Packed rows of 3 or 4 bytes a pixel go a
+// word at a time: each store of 4 bytes spills one byte into the next pixel,
+// which the next store overwrites; the last pixel goes byte by byte, so
+// nothing is read or written past the row.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+// Four pixels a step with one byte shuffle, on processors that have it:
+// from 3 or 4 bytes a pixel to 3, red and blue swapped. Each step reads and
+// writes 16 bytes, so it stops 6 pixels short of the row's end; returns the
+// pixels done.
+__attribute__((target("ssse3"))) int64_t SwapRowSsse3(const uint8_t* in, int step, uint8_t* out,
+                                                       int64_t width) {
+    const __m128i order = step == 3 ? _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 12, 13, 14, 15)
+                                    : _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 3, 7, 11, 15);
+    int64_t x = 0;
+    for (; x + 6 <= width; x += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + step * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), _mm_shuffle_epi8(v, order));
     }
-    for (int64_t x = 0; x < width; ++x, out += 3) {
+    return x;
+}
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+#else
+int64_t SwapRowSsse3(const uint8_t*, int, uint8_t*, int64_t) { return 0; }
+const bool kHaveSsse3 = false;
+#endif
+
+template <int C>
+void RowIn(const uint8_t* in, BYTE* out, int64_t width, ptrdiff_t cs, ptrdiff_t ks, bool packed) {
+    int64_t x = 0;
+    if (packed && C >= 3) {
+        if (kHaveSsse3) x = SwapRowSsse3(in, C, out, width);
+        for (; x + 1 < width; ++x) Store32(out + 3 * x, SwapRB(Load32(in + C * x)));
+    }
+    for (; x < width; ++x) {
         const uint8_t* p = in + x * cs;
+        BYTE* o = out + 3 * x;
         if (C == 1) {
-            out[0] = out[1] = out[2] = p[0];
+            o[0] = o[1] = o[2] = p[0];
         } else {
-            out[0] = p[2 * ks];
-            out[1] = p[ks];
-            out[2] = p[0];
+            o[0] = p[2 * ks];
+            o[1] = p[ks];
+            o[2] = p[0];
         }
     }
 }
@@ -56,15 +97,11 @@ void RowIn(const uint8_t* in, BYTE* out, int64_t width, ptrdiff_t cs, ptrdiff_t 
 template <int C>
 void CopyIn(const ImageView& v, ipDibStuff& dst) {
     const bool packed = v.colStride == C && (C == 1 || v.chanStride == 1);
+    const ptrdiff_t ks = packed ? 1 : v.chanStride;
     const int64_t h = v.height;
-    for (int64_t y = 0; y < h; ++y) {
-        const uint8_t* in = v.data + y * v.rowStride;
-        BYTE* out = dst.rows[static_cast<size_t>(h - 1 - y)];
-        if (packed)
-            RowIn<C, true>(in, out, v.width, 0, 0);
-        else
-            RowIn<C, false>(in, out, v.width, v.colStride, v.chanStride);
-    }
+    for (int64_t y = 0; y < h; ++y)
+        RowIn<C>(v.data + y * v.rowStride, dst.rows[static_cast<size_t>(h - 1 - y)], v.width, v.colStride, ks,
+                 packed);
 }
 
 }  // namespace
@@ -90,20 +127,23 @@ void FromDib24(void* dib, uint8_t* out, int channels, const ImageView* alpha) {
     for (int64_t y = 0; y < h; ++y) {
         const BYTE* in = view.rows[static_cast<size_t>(h - 1 - y)];
         uint8_t* o = out + y * w * channels;
+        // Word at a time but for the last pixel, which would read past the row.
         if (channels == 3) {
-            for (int64_t x = 0; x < w; ++x, in += 3, o += 3) {
-                o[0] = in[2];
-                o[1] = in[1];
-                o[2] = in[0];
-            }
+            const int64_t done = kHaveSsse3 ? SwapRowSsse3(in, 3, o, w) : 0;
+            in += 3 * done;
+            o += 3 * done;
+            for (int64_t x = done; x + 1 < w; ++x, in += 3, o += 3) Store32(o, SwapRB(Load32(in)));
+            o[0] = in[2];
+            o[1] = in[1];
+            o[2] = in[0];
         } else {
             const uint8_t* a = alpha->data + y * alpha->rowStride + 3 * alpha->chanStride;
-            for (int64_t x = 0; x < w; ++x, in += 3, o += 4, a += alpha->colStride) {
-                o[0] = in[2];
-                o[1] = in[1];
-                o[2] = in[0];
-                o[3] = *a;
-            }
+            for (int64_t x = 0; x + 1 < w; ++x, in += 3, o += 4, a += alpha->colStride)
+                Store32(o, SwapRB(Load32(in)) | uint32_t(*a) << 24);
+            o[0] = in[2];
+            o[1] = in[1];
+            o[2] = in[0];
+            o[3] = *a;
         }
     }
 }
@@ -235,7 +275,10 @@ namespace {
 // loaded from a theme's buffer with the theme's image when chains of
 // touching colours need it.
 void LoadStyle(ccColorPocketArray& s, const StyleSource& src, int method) {
-    if (src.image) {
+    if (src.pixels) {
+        Dib dib = ToDib24(*src.pixels);
+        ExtractInto(s, dib.get(), Extraction::Default, nullptr);
+    } else if (src.image) {
         ExtractInto(s, src.image, Extraction::Default, nullptr);
     } else {
         if (LoadBuffer(s, src.theme->buffer()) < 0) throw std::runtime_error("the style theme could not be read");
@@ -296,9 +339,10 @@ void ApplyLinks(ccColorPocketArray& t, ccColorPocketArray& s, const std::vector<
 
 }  // namespace
 
-void Restyle(void* dib24, const StyleSource& style, int method, const std::vector<Link>* links,
-             const std::vector<Polygon>& keep) {
-    CheckMethod(method);
+namespace {
+
+// The kept polygons as the region filler takes them.
+void BuildRegions(const std::vector<Polygon>& keep, hv::RegionFill& fill) {
     std::vector<RegionPolygon> regions;
     for (const Polygon& p : keep) {
         if (p.xs.size() != p.ys.size() || p.xs.size() < 3 || p.xs.size() > INT32_MAX)
@@ -306,12 +350,14 @@ void Restyle(void* dib24, const StyleSource& style, int method, const std::vecto
         regions.push_back(RegionPolygon{static_cast<int32_t>(p.xs.size()), const_cast<int32_t*>(p.xs.data()),
                                         const_cast<int32_t*>(p.ys.data())});
     }
-    hv::RegionFill fill;
     if (!regions.empty() && !fill.Build(regions.data(), static_cast<int>(regions.size())))
         throw std::invalid_argument("the kept polygons are malformed");
+}
 
-    ccColorPocketArray s(0), t(0);
-    LoadStyle(s, style, links ? 0 : method);
+// The target's part of a re-colouring, once the style's theme is ready.
+void RestyleTarget(void* dib24, ccColorPocketArray& s, int method, const std::vector<Link>* links,
+                   const hv::RegionFill* fill) {
+    ccColorPocketArray t(0);
     LoadTarget(t, dib24);
     if (links)
         ApplyLinks(t, s, *links);
@@ -319,17 +365,43 @@ void Restyle(void* dib24, const StyleSource& style, int method, const std::vecto
         Pair(t, s, method);
     if (t.ApplyFinalTransToTrueDib() != 0) throw std::runtime_error("the re-colouring failed");
     // The theme's backup holds the first colours; without one nothing changed.
-    if (!regions.empty() && t.GetTrueDibCopy()) {
+    if (fill && t.GetTrueDibCopy()) {
         ipDibStuff dst(dib24, false), src(t.GetTrueDibCopy(), false);
-        fill.Restore(dst, src);
+        fill->Restore(dst, src);
     }
 }
 
-std::vector<Link> Match(void* dib24, const StyleSource& style, int method) {
+}  // namespace
+
+void Restyle(void* dib24, const StyleSource& style, int method, const std::vector<Link>* links,
+             const std::vector<Polygon>& keep) {
+    CheckMethod(method);
+    hv::RegionFill fill;
+    BuildRegions(keep, fill);
+    ccColorPocketArray s(0);
+    LoadStyle(s, style, links ? 0 : method);
+    RestyleTarget(dib24, s, method, links, keep.empty() ? nullptr : &fill);
+}
+
+void RestylePixels(const ImageView& target, const StyleSource& style, int method, const std::vector<Link>* links,
+                   const std::vector<Polygon>& keep, uint8_t* out) {
+    CheckMethod(method);
+    CheckSize(target);
+    hv::RegionFill fill;
+    BuildRegions(keep, fill);
+    ccColorPocketArray s(0);
+    LoadStyle(s, style, links ? 0 : method);
+    Dib dib = ToDib24(target);
+    RestyleTarget(dib.get(), s, method, links, keep.empty() ? nullptr : &fill);
+    FromDib24(dib.get(), out, target.channels == 4 ? 4 : 3, &target);
+}
+
+std::vector<Link> Match(const ImageView& target, const StyleSource& style, int method) {
     CheckMethod(method);
     ccColorPocketArray s(0), t(0);
     LoadStyle(s, style, method);
-    LoadTarget(t, dib24);
+    Dib dib = ToDib24(target);
+    LoadTarget(t, dib.get());
     Pair(t, s, method);
     std::vector<Link> out;
     for (ccColorPocket* p : t.pockets) out.push_back(Link{p->index, p->destLink ? p->destLink->index : -1});

@@ -105,9 +105,11 @@ private:
     bool Describe();
 };
 
-// Where a re-colouring takes its colours from: an image or a theme.
+// Where a re-colouring takes its colours from: an image, as a DIB or as
+// pixels (made into a DIB only while its theme is extracted), or a theme.
 struct StyleSource {
-    void* image = nullptr;           // 24-bit DIB
+    void* image = nullptr;             // 24-bit DIB
+    const ImageView* pixels = nullptr;
     const ThemeData* theme = nullptr;
 };
 
@@ -125,14 +127,21 @@ struct Polygon {
 // Re-colours a 24-bit DIB in place in the style of `style`, pairing by
 // `method` (1 to 5), or by `links` when not null; the pixels inside `keep`
 // get their first colours back. std::invalid_argument for a method out of
-// range, themes the method cannot pair, bad links or an image or style
-// without colours; std::runtime_error when the image cannot be reduced.
+// range, themes the method cannot pair, bad links or polygons, or an image
+// or style without colours; std::runtime_error when an image cannot be
+// reduced to 256 colours.
 void Restyle(void* dib24, const StyleSource& style, int method, const std::vector<Link>* links,
              const std::vector<Polygon>& keep);
 
+// The same over pixels: the result goes to out as FromDib24 writes it. The
+// style's image is released before the target's is made, so that the
+// target reuses its memory.
+void RestylePixels(const ImageView& target, const StyleSource& style, int method, const std::vector<Link>* links,
+                   const std::vector<Polygon>& keep, uint8_t* out);
+
 // The pairing `method` makes: one link per target pocket, largest first,
 // naming pockets by their positions in the target's and the style's themes.
-std::vector<Link> Match(void* dib24, const StyleSource& style, int method);
+std::vector<Link> Match(const ImageView& target, const StyleSource& style, int method);
 
 // One colour family of an image.
 struct Tag {

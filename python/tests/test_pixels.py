@@ -144,3 +144,23 @@ def test_the_example_writes_the_restyled_photo(tmp_path, cat, coffee):
     assert done.returncode == 0, done.stderr
     assert np.array_equal(np.asarray(Image.open(out)), huevane.restyle(cat, coffee, method=3))
     assert "written:" in done.stdout
+
+
+@pytest.mark.parametrize("channels", [1, 3, 4])
+def test_every_width_crosses_both_ways_unchanged(channels, handles):
+    # Rows are copied several pixels at a time with a tail one by one: every
+    # width from 1 to 21 comes back exactly when no pocket is paired.
+    rng = np.random.default_rng(channels)
+    colours = np.array([RED, GREEN, BLUE, WHITE, (9, 99, 199)], np.uint8)
+    for width in range(1, 22):
+        img = colours[rng.integers(0, len(colours), (3, width))]
+        if channels == 1:
+            img = img[..., 0].copy()
+        elif channels == 4:
+            img = np.dstack([img, rng.integers(0, 256, (3, width), dtype=np.uint8)])
+        unpaired = [(t, -1) for t in range(len(huevane.theme(img)))]
+        out = huevane.restyle(img, img, links=unpaired)
+        rgb = np.dstack([img] * 3) if channels == 1 else img
+        assert np.array_equal(out, rgb), width
+        indices, palette = huevane.reduce(img)
+        assert np.array_equal(palette[indices], rgb[..., :3]), width

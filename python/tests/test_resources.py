@@ -10,7 +10,7 @@ from conftest import quadrants
 
 
 def test_a_thousand_calls_leave_no_handle(cat, coffee):
-    small, style = cat[::10, ::10].copy(), coffee[::10, ::10].copy()
+    small, style = cat[::20, ::20].copy(), coffee[::20, ::20].copy()
     theme = huevane.theme(style)
     before = huevane.live_handles()
     for i in range(1000):
