@@ -2,9 +2,13 @@
 //
 // Layout (version 21): u32 L (bytes that follow), "CC", i32 version,
 // 32-byte name, i32 palette count n, n items of 20 bytes, i32 pocket count,
-// then per pocket 44 bytes and 4 per member index. Older versions differ in
-// the name width and the palette section; the reader accepts them all.
+// then per pocket 44 bytes and 4 per member. A member is stored as its
+// position in the palette array, which is what the reader resolves; a
+// member that is no item of this theme's palette cannot be expressed and is
+// left out. Older versions differ in the name width and the palette section;
+// the reader accepts them all.
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -119,9 +123,29 @@ private:
 // Palette items written: none without a palette array.
 int WrittenItems(const ccColorPocketArray& t) { return t.palette && t.paletteSize > 0 ? t.paletteSize : 0; }
 
+// Position of item in the theme's written palette, or -1 when it is none of
+// its items (null, or an item held elsewhere).
+int PalettePosition(const ccColorPocketArray& t, const ccColorItem* it) {
+    const int n = WrittenItems(t);
+    if (!it || n == 0) return -1;
+    // Compared as addresses, since a pointer outside the array may not be
+    // subtracted from one inside it.
+    const auto a = reinterpret_cast<uintptr_t>(it), lo = reinterpret_cast<uintptr_t>(t.palette);
+    if (a < lo || (a - lo) % sizeof(ccColorItem) != 0) return -1;
+    const uintptr_t pos = (a - lo) / sizeof(ccColorItem);
+    return pos < static_cast<uintptr_t>(n) ? static_cast<int>(pos) : -1;
+}
+
+// Members written for pocket p: those that lie in the palette.
+int WrittenMembers(const ccColorPocketArray& t, const ccColorPocket& p) {
+    int k = 0;
+    for (const ccColorItem* it : p.items) k += PalettePosition(t, it) >= 0;
+    return k;
+}
+
 int64_t BufLength(ccColorPocketArray& t) {
     int64_t len = kHeaderBytes + int64_t(kItemBytes) * WrittenItems(t);
-    for (ccColorPocket* p : t.pockets) len += kPocketBytes + 4 * int64_t(p->items.GetSize());
+    for (ccColorPocket* p : t.pockets) len += kPocketBytes + 4 * int64_t(WrittenMembers(t, *p));
     return len;
 }
 
@@ -164,8 +188,11 @@ int ccColorPocketArray::SaveToBuf(char*& buf) {
         w.U32(p->aveHSL);
         w.I32(p->pixelNum);
         w.F32(p->percentage);
-        w.I32(p->items.GetSize());
-        for (ccColorItem* it : p->items) w.I32(it ? it->palIndex : -1);
+        w.I32(WrittenMembers(*this, *p));
+        for (const ccColorItem* it : p->items) {
+            const int at = PalettePosition(*this, it);
+            if (at >= 0) w.I32(at);
+        }
     }
     buf = out;
     return len;

@@ -156,6 +156,89 @@ TEST(ThemeBuffer, RoundTripCutsNamesAndKeepsUncarriedFields) {
     EXPECT_EQ(Saved(dst), b);  // every carried field came back exactly
 }
 
+// Members are stored by their position in the palette, whatever the items'
+// palIndex fields say, so that every theme comes back with the same pockets.
+TEST(ThemeBuffer, MembersSurviveSaveAndLoadWhateverTheirPalIndex) {
+    struct Case { const char* what; std::vector<int> palIndex; };
+    const Case cases[] = {
+        {"position 0 carries 5", {5, 1, 2}},
+        {"two fields swapped", {1, 0, 2}},
+        {"default -1 everywhere", {-1, -1, -1}},
+        {"past the palette", {300, 7, -9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ccColorPocketArray src;
+        src.InitPalette(3);
+        for (int i = 0; i < 3; ++i) {
+            src.SetPalEntryBYTE(i, (BYTE)(40 * i), (BYTE)(90 + i), (BYTE)(200 - 30 * i), 10 + i, 100);
+            src.palette[i].palIndex = c.palIndex[static_cast<size_t>(i)];
+        }
+        auto* a = new ccColorPocket;
+        a->items.Add(&src.palette[0]);
+        a->items.Add(&src.palette[2]);
+        auto* b = new ccColorPocket;
+        b->items.Add(&src.palette[1]);
+        src.pockets.Add(a);
+        src.pockets.Add(b);
+        const std::vector<unsigned char> bytes = Saved(src);
+
+        ccColorPocketArray dst;
+        auto in = Exact(bytes);
+        ASSERT_EQ(dst.LoadFromBuf(in.get()), static_cast<int>(bytes.size()) - 4);
+        ASSERT_EQ(dst.paletteSize, 3);
+        ASSERT_EQ(dst.pockets.GetSize(), 2);
+        ASSERT_EQ(dst.pockets[0]->items.GetSize(), 2);
+        EXPECT_EQ(dst.pockets[0]->items[0], &dst.palette[0]);
+        EXPECT_EQ(dst.pockets[0]->items[1], &dst.palette[2]);
+        ASSERT_EQ(dst.pockets[1]->items.GetSize(), 1);
+        EXPECT_EQ(dst.pockets[1]->items[0], &dst.palette[1]);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(dst.palette[i].palIndex, c.palIndex[static_cast<size_t>(i)]);
+        EXPECT_EQ(Saved(dst), bytes);  // and a second round changes nothing
+
+        // The theme file takes the same road.
+        const std::string path = Temp("members_by_position.ccs");
+        ASSERT_EQ(src.SaveToFile(path.c_str()), 0);
+        ccColorPocketArray fromFile;
+        ASSERT_EQ(fromFile.LoadFromFile(path.c_str()), 0);
+        ASSERT_EQ(fromFile.pockets.GetSize(), 2);
+        ASSERT_EQ(fromFile.pockets[0]->items.GetSize(), 2);
+        EXPECT_EQ(fromFile.pockets[0]->items[1], &fromFile.palette[2]);
+        std::remove(path.c_str());
+    }
+}
+
+// A member that is no item of the theme's palette (null, or an item held
+// elsewhere) cannot be stored; it is left out and the length says so.
+TEST(ThemeBuffer, MembersOutsideThePaletteAreLeftOut) {
+    ccColorItem stray;
+    stray.palIndex = 0;
+    ccColorPocketArray src;
+    src.InitPalette(2);
+    auto* p = new ccColorPocket;
+    p->items.Add(&stray);
+    p->items.Add(&src.palette[1]);
+    p->items.Add(nullptr);
+    p->items.Add(&src.palette[0]);
+    src.pockets.Add(p);
+    EXPECT_EQ(src.GetDataBufLength(), 46 + 2 * 20 + 44 + 2 * 4);
+    const std::vector<unsigned char> bytes = Saved(src);
+    ASSERT_EQ(bytes.size(), 4u + 46 + 2 * 20 + 44 + 2 * 4);
+    ccColorPocketArray dst;
+    auto in = Exact(bytes);
+    ASSERT_GT(dst.LoadFromBuf(in.get()), 0);
+    ASSERT_EQ(dst.pockets[0]->items.GetSize(), 2);
+    EXPECT_EQ(dst.pockets[0]->items[0], &dst.palette[1]);
+    EXPECT_EQ(dst.pockets[0]->items[1], &dst.palette[0]);
+
+    // Without a palette array no member can be stored.
+    ccColorPocketArray bare;
+    auto* q = new ccColorPocket;
+    q->items.Add(&stray);
+    bare.pockets.Add(q);
+    EXPECT_EQ(bare.GetDataBufLength(), 46 + 44);
+}
+
 TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
     // blocks: 256-item palettes before the pockets (the last one is kept);
     // 0 for a counted palette of 3 items.
@@ -294,6 +377,24 @@ TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
     ccColorPocketArray small;  // replaces the longer file completely
     ASSERT_EQ(small.SaveToFile(path.c_str()), 0);
     EXPECT_EQ(ReadAll(path).size(), 46u);
+    std::remove(path.c_str());
+}
+
+TEST(ThemeFile, CorpusFileWhosePalIndexFieldsAreNotPositionsSurvivesASave) {
+    const std::string dir = std::string(HUEVANE_TEST_DATA) + "/persist/";
+    ccColorPocketArray t;
+    ASSERT_EQ(t.LoadFromFile((dir + "palindex_not_position.ccs").c_str()), 0);
+    ASSERT_EQ(t.pockets.GetSize(), 2);
+    const std::string path = Temp("palindex_not_position_again.ccs");
+    ASSERT_EQ(t.SaveToFile(path.c_str()), 0);
+    EXPECT_EQ(ReadAll(path), ReadAll(dir + "palindex_not_position.ccs"));
+    ccColorPocketArray again;
+    ASSERT_EQ(again.LoadFromFile(path.c_str()), 0);
+    ASSERT_EQ(again.pockets.GetSize(), 2);
+    ASSERT_EQ(again.pockets[1]->items.GetSize(), 2);
+    EXPECT_EQ(again.pockets[0]->items[0], &again.palette[0]);
+    EXPECT_EQ(again.pockets[1]->items[0], &again.palette[2]);
+    EXPECT_EQ(again.pockets[1]->items[1], &again.palette[1]);
     std::remove(path.c_str());
 }
 
