@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 SAN := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all release test demo bench clean windows python pytest
+.PHONY: all release test demo bench clean windows fuzz fuzz-build fuzz-seeds python pytest
 
 all: release
 
@@ -55,6 +55,25 @@ windows:
 	cmake --build build/win64 -j $(JOBS)
 	scripts/check_exports.sh x86_64-w64-mingw32-objdump build/win64/Huevane.dll include/huevane/huevane.h
 	cd build/win64 && ctest --output-on-failure
+
+# Fuzzing: every reader of outside data under libFuzzer, built with clang in
+# its own tree; FUZZ_SECONDS per target (FUZZ_TARGETS to pick some).
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1
+fuzz-build:
+	cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= \
+	  -DHUEVANE_FUZZ=ON -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=OFF -DHUEVANE_CLI=ON -DHUEVANE_PYTHON=OFF \
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+	cmake --build build/fuzz -j $(JOBS) --target huevane_fuzz
+
+fuzz: fuzz-build
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz $(FUZZ_TARGETS)
+
+# Rewrites the seed corpora with the project's own writers.
+fuzz-seeds: fuzz-build
+	ASAN_OPTIONS=detect_leaks=0 build/fuzz/fuzz/fuzz_make_seeds fuzz/corpus
 
 clean:
 	rm -rf build out

@@ -9,11 +9,12 @@
 #include "dib/dib.h"
 #include "imageio.h"
 #include "platform/memory.h"
+#include "theme_tools.h"
 
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane reduce IMAGE -o OUT [--side-by-side FILE]\n"
+    "Usage: huevane reduce IMAGE -o OUT [--side-by-side FILE] [--max-pixels N]\n"
     "Reduces a photo to 256 colours without dithering, writes the result and\n"
     "prints its PSNR against the original and the time the reduction took.\n"
     "\n"
@@ -23,6 +24,7 @@ const char kHelp[] =
     "                       .jpg/.jpeg (24-bit)\n"
     "  --side-by-side FILE  also write the original and the reduced image side\n"
     "                       by side, each at most 1024 pixels wide and high\n"
+    "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
     "  -h, --help           show this help\n";
 
 constexpr int kSideBySideMax = 1024;
@@ -50,10 +52,12 @@ int CountUsedColours(void* dib8) {
 int CmdReduce(int argc, char** argv) {
     const char* cmd = "reduce";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"side-by-side", 0, true}}, kHelp, 1,
-                                   "missing input image");
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"side-by-side", 0, true}, {"max-pixels", 0, true}},
+                                   kHelp, 1, "missing input image");
     if (early >= 0) return early;
     std::string error;
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     const std::string input = args.positional()[0];
     const std::string output = args.Value("output");
@@ -63,7 +67,7 @@ int CmdReduce(int argc, char** argv) {
             return hvcli::UsageError(cmd, "cannot tell the format of '" + path + "' (use .bmp, .png, .jpg or .jpeg)");
     if (args.Has("side-by-side") && sideBySide.empty()) return hvcli::UsageError(cmd, "empty --side-by-side file");
 
-    hvio::OwnedDib original(hvio::ReadImage(input, &error));
+    hvio::OwnedDib original(hvio::ReadImage(input, &error, maxPixels));
     if (!original.get()) return hvcli::Failure(cmd, error);
     std::string note;
     {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "args.h"
+#include "regionsfile.h"
 #include "commands.h"
 #include "dib/dib.h"
 #include "huevane/huevane.h"
@@ -23,7 +24,7 @@ namespace {
 
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
-    "                       [--compose FILE]\n"
+    "                       [--compose FILE] [--max-pixels N]\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
     "and the target's pixels take the hue and relative saturation of their\n"
@@ -46,6 +47,7 @@ const char kHelp[] =
     "                       starting with # are ignored\n"
     "  --compose FILE       also write a picture of target, style and result\n"
     "                       side by side, each with its theme as a colour bar\n"
+    "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -58,71 +60,6 @@ struct LibraryDib {
     LibraryDib& operator=(const LibraryDib&) = delete;
     void* dib;
 };
-
-// ---- regions file ----
-
-struct Polygon {
-    std::vector<int32_t> xs, ys;
-};
-
-bool ParseInt32(const std::string& text, int32_t* out) {
-    size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
-    if (i >= text.size() || text.size() - i > 10) return false;
-    for (size_t k = i; k < text.size(); ++k)
-        if (text[k] < '0' || text[k] > '9') return false;
-    const long long v = std::strtoll(text.c_str(), nullptr, 10);
-    if (v < INT32_MIN || v > INT32_MAX) return false;
-    *out = static_cast<int32_t>(v);
-    return true;
-}
-
-// One polygon per line; false with "FILE:LINE: reason".
-bool ReadRegions(const std::string& path, std::vector<Polygon>* regions, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot open regions file '" + path + "'";
-        return false;
-    }
-    std::string line;
-    for (long number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        Polygon poly;
-        size_t pos = first;
-        while (pos < line.size()) {
-            const size_t end = std::min(line.find_first_of(" \t", pos), line.size());
-            const std::string token = line.substr(pos, end - pos);
-            const size_t comma = token.find(',');
-            int32_t x = 0, y = 0;
-            if (comma == std::string::npos || !ParseInt32(token.substr(0, comma), &x) ||
-                !ParseInt32(token.substr(comma + 1), &y)) {
-                *error = path + ":" + std::to_string(number) + ": '" + token +
-                         "' is not a point (expected x,y in whole pixels)";
-                return false;
-            }
-            poly.xs.push_back(x);
-            poly.ys.push_back(y);
-            pos = line.find_first_not_of(" \t", end);
-            if (pos == std::string::npos) break;
-        }
-        if (poly.xs.size() < 3) {
-            *error = path + ":" + std::to_string(number) + ": a polygon needs at least 3 points, found " +
-                     std::to_string(poly.xs.size());
-            return false;
-        }
-        if (poly.xs.size() > static_cast<size_t>(INT32_MAX)) {
-            *error = path + ":" + std::to_string(number) + ": too many points";
-            return false;
-        }
-        regions->push_back(std::move(poly));
-    }
-    if (in.bad()) {
-        *error = "cannot read regions file '" + path + "'";
-        return false;
-    }
-    return true;
-}
 
 // ---- the side-by-side picture ----
 
@@ -236,13 +173,16 @@ int CmdRestyle(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
-                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true}},
+                                   {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
+                                    {"max-pixels", 0, true}},
                                    kHelp, 2, "needs a target image and a style");
     if (early >= 0) return early;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
     if (!args.IntValue("method", 1, 5, 2, &method, &error)) return hvcli::UsageError(cmd, error);
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const std::string targetPath = args.positional()[0], stylePath = args.positional()[1];
     const std::string output = args.Value("output"), compose = args.Value("compose");
     for (const std::string& path : {output, compose})
@@ -251,14 +191,15 @@ int CmdRestyle(int argc, char** argv) {
     if (args.Has("compose") && compose.empty()) return hvcli::UsageError(cmd, "empty --compose file");
     if (args.Has("keep") && args.Value("keep").empty()) return hvcli::UsageError(cmd, "empty --keep file");
 
-    std::vector<Polygon> polygons;
-    if (args.Has("keep") && !ReadRegions(args.Value("keep"), &polygons, &error)) return hvcli::Failure(cmd, error);
+    std::vector<hvcli::Polygon> polygons;
+    if (args.Has("keep") && !hvcli::ReadRegions(args.Value("keep"), &polygons, &error))
+        return hvcli::Failure(cmd, error);
 
-    hvio::OwnedDib image(hvcli::ReadWorkImage(targetPath, &error));
+    hvio::OwnedDib image(hvcli::ReadWorkImage(targetPath, &error, maxPixels));
     if (!image.get()) return hvcli::Failure(cmd, error);
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
-    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels)) return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
     int width = 0, height = 0, bits = 0;
@@ -302,7 +243,7 @@ int CmdRestyle(int argc, char** argv) {
 
     if (!polygons.empty()) {
         std::vector<RegionPolygon> regions;
-        for (Polygon& p : polygons)
+        for (hvcli::Polygon& p : polygons)
             regions.push_back(RegionPolygon{static_cast<int32_t>(p.xs.size()), p.xs.data(), p.ys.data()});
         hv::RegionFill fill;
         if (!fill.Build(regions.data(), static_cast<int>(regions.size())))

@@ -9,11 +9,12 @@
 #include "dib/dib.h"
 #include "huevane/huevane.h"
 #include "imageio.h"
+#include "theme_tools.h"
 
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane tags IMAGE [--json]\n"
+    "Usage: huevane tags IMAGE [--json] [--max-pixels N]\n"
     "Names the colour families of an image (Red, Orange, Yellow, Green, Cyan,\n"
     "Blue, Purple, Black, Gray, White) with the mean colour and the share of\n"
     "the image of each. Palette colours covering 10 pixels or fewer are left\n"
@@ -21,6 +22,8 @@ const char kHelp[] =
     "\n"
     "  IMAGE       a BMP, PNG or JPEG file\n"
     "  --json      print the result as JSON\n"
+    "  --max-pixels N\n"
+    "              refuse images of more than N pixels (default 178000000)\n"
     "  -h, --help  show this help\n";
 
 std::string JsonString(const std::string& s) {
@@ -51,14 +54,16 @@ std::string Hex(const RGBQUAD& c) {
 int CmdTags(int argc, char** argv) {
     const char* cmd = "tags";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"json", 0, false}}, kHelp, 1,
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"json", 0, false}, {"max-pixels", 0, true}}, kHelp, 1,
                                    "missing input image");
     if (early >= 0) return early;
     std::string error;
     const std::string input = args.positional()[0];
     const bool json = args.Has("json");
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
 
-    hvio::OwnedDib image(hvio::ReadImage(input, &error));
+    hvio::OwnedDib image(hvio::ReadImage(input, &error, maxPixels));
     if (!image.get()) return hvcli::Failure(cmd, error);
     int width = 0, height = 0, bits = 0;
     {

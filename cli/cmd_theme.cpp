@@ -20,8 +20,17 @@ bool IsThemeFile(const std::string& path) {
     return ext == ".ccs";
 }
 
-void* ReadWorkImage(const std::string& path, std::string* error) {
-    hvio::OwnedDib image(hvio::ReadImage(path, error));
+bool MaxPixels(const Args& args, long long* out, std::string* error) {
+    int n = 0;
+    if (!args.IntValue("max-pixels", 1, static_cast<int>(hv::kMaxPixels), static_cast<int>(hvio::kDefaultMaxPixels),
+                       &n, error))
+        return false;
+    *out = n;
+    return true;
+}
+
+void* ReadWorkImage(const std::string& path, std::string* error, long long maxPixels) {
+    hvio::OwnedDib image(hvio::ReadImage(path, error, maxPixels));
     if (!image.get()) return nullptr;
     bool keep = false;
     {
@@ -34,7 +43,8 @@ void* ReadWorkImage(const std::string& path, std::string* error) {
     return expanded;
 }
 
-bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDib* image, std::string* error) {
+bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDib* image, std::string* error,
+               long long maxPixels) {
     if (IsThemeFile(path)) {
         const int r = theme.LoadFromFile(path.c_str());
         if (r == -1) {
@@ -47,7 +57,7 @@ bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDi
         }
         return true;
     }
-    image->reset(ReadWorkImage(path, error));
+    image->reset(ReadWorkImage(path, error, maxPixels));
     if (!image->get()) return false;
     bool is24 = false;
     {
@@ -103,7 +113,7 @@ void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPoc
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane theme IMAGE [-o FILE.ccs] [--json]\n"
+    "Usage: huevane theme IMAGE [-o FILE.ccs] [--json] [--max-pixels N]\n"
     "Extracts the colour theme of an image (its pockets: clusters of its\n"
     "palette colours) and prints one line per pocket, largest first: position,\n"
     "colour, share of the image, number of palette colours and of pixels.\n"
@@ -112,6 +122,7 @@ const char kHelp[] =
     "  -o, --output FILE  also save the theme as a theme file (.ccs), usable\n"
     "                     as the style of 'huevane restyle'\n"
     "  --json             print the pockets as JSON instead of a table\n"
+    "  --max-pixels N     refuse images of more than N pixels (default 178000000)\n"
     "  -h, --help         show this help\n";
 
 std::string Hex(const tagRGBQUAD& c) {
@@ -125,10 +136,12 @@ std::string Hex(const tagRGBQUAD& c) {
 int CmdTheme(int argc, char** argv) {
     const char* cmd = "theme";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"json", 0, false}}, kHelp, 1,
-                                   "missing image");
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"json", 0, false}, {"max-pixels", 0, true}},
+                                   kHelp, 1, "missing image");
     if (early >= 0) return early;
     std::string error;
+    long long maxPixels = 0;
+    if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const std::string input = args.positional()[0];
     const std::string output = args.Value("output");
     if (args.Has("output") && !hvcli::IsThemeFile(output))
@@ -136,7 +149,7 @@ int CmdTheme(int argc, char** argv) {
 
     ccColorPocketArray theme(0);
     hvio::OwnedDib image;
-    if (!hvcli::ReadTheme(input, theme, &image, &error)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(input, theme, &image, &error, maxPixels)) return hvcli::Failure(cmd, error);
     if (!output.empty() && theme.SaveToFile(output.c_str()) != 0)
         return hvcli::Failure(cmd, "cannot write '" + output + "'");
 

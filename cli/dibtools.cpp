@@ -13,6 +13,32 @@
 namespace hvio {
 namespace detail {
 
+bool WithinLimits(const char* format, uint64_t width, uint64_t height, uint64_t fileBytes,
+                  uint64_t pixelsPerByte, uint64_t scratch, long long maxPixels, std::string* error) {
+    const uint64_t pixels = width * height;  // each side is below 2^32
+    const uint64_t limit = static_cast<uint64_t>(std::max(0LL, std::min<long long>(maxPixels, hv::kMaxPixels)));
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width > uint64_t(hv::kMaxSide) || height > uint64_t(hv::kMaxSide) || pixels > limit) {
+        *error = std::string("a ") + format + " of " + size + " pixels is beyond the limit of " +
+                 std::to_string(limit) + " pixels";
+        return false;
+    }
+    if (pixels > pixelsPerByte * fileBytes) {
+        *error = "the file is too short for the " + size + " pixels it claims";
+        return false;
+    }
+    // The image at 3 bytes a pixel and the decoder's buffers against the
+    // same for the limit (row padding aside); every term is below 2^40.
+    const uint64_t need = 3 * pixels + scratch;
+    if (need > 3 * limit) {
+        *error = std::string("decoding this ") + format + " of " + size + " pixels would take " +
+                 std::to_string((need + (1u << 20) - 1) >> 20) + " MB, more than the limit of " +
+                 std::to_string(limit) + " pixels allows";
+        return false;
+    }
+    return true;
+}
+
 void* NewDib(long long width, long long height, int bits, std::string* error) {
     if (width <= 0 || height <= 0 || width > hv::kMaxSide || height > hv::kMaxSide ||
         width * height > hv::kMaxPixels) {

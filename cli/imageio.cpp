@@ -111,7 +111,7 @@ constexpr int kJpegQuality = 92;
 
 }  // namespace
 
-void* ReadImage(const std::string& path, std::string* error) {
+void* ReadImage(const std::string& path, std::string* error, long long maxPixels) {
     std::vector<unsigned char> data;
     std::string reason;
     if (!ReadFile(path, &data, &reason)) {
@@ -121,15 +121,31 @@ void* ReadImage(const std::string& path, std::string* error) {
     void* dib = nullptr;
     switch (Sniff(data)) {
     case Format::Png:
-        dib = detail::DecodePng(data.data(), data.size(), &reason);
+        dib = detail::DecodePng(data.data(), data.size(), &reason, maxPixels);
         if (!dib) reason = "cannot decode PNG: " + reason;
         break;
     case Format::Jpeg:
-        dib = detail::DecodeJpeg(data.data(), data.size(), &reason);
+        dib = detail::DecodeJpeg(data.data(), data.size(), &reason, maxPixels);
         if (!dib) reason = "cannot decode JPEG: " + reason;
         break;
     case Format::Bmp:
+        // A bitmap holds its pixels uncompressed, so the file's size already
+        // bounds what loading it takes; only the pixel limit is checked.
         dib = ReadBmp(path, &reason);
+        if (dib) {
+            int64_t w = 0, h = 0;
+            {
+                ipDibStuff view(dib, false);
+                w = view.width();
+                h = view.height();
+            }
+            if (w * h > maxPixels) {
+                GlobalFree(dib);
+                dib = nullptr;
+                reason = "a BMP of " + std::to_string(w) + " x " + std::to_string(h) +
+                         " pixels is beyond the limit of " + std::to_string(maxPixels) + " pixels";
+            }
+        }
         break;
     case Format::Unknown:
         if (data.empty())

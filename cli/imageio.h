@@ -36,12 +36,21 @@ private:
     void* dib_;
 };
 
+// The most pixels an image read may have unless the caller says otherwise:
+// enough for any camera, small enough that a hostile header cannot make the
+// reader take gigabytes.
+constexpr long long kDefaultMaxPixels = 178000000;
+
 // Reads an image file, recognised by its content (BMP, PNG or JPEG), into a
 // new DIB handle. PNG and JPEG give 24-bit DIBs: grey and palette PNGs are
 // expanded to RGB, 16-bit samples reduced to 8, alpha composited over white.
-// BMP keeps the depth it was stored with. Returns null on failure, with the
-// reason in *error (when error is not null). The caller frees the handle.
-void* ReadImage(const std::string& path, std::string* error);
+// BMP keeps the depth it was stored with. Images of more than maxPixels
+// pixels are refused, as are PNG and JPEG files whose decoding would need
+// more memory (the image and the decoder's own buffers together) than a
+// 24-bit image of maxPixels pixels, or that claim more pixels than their
+// size can plausibly hold. Returns null on failure, with the reason in
+// *error (when error is not null). The caller frees the handle.
+void* ReadImage(const std::string& path, std::string* error, long long maxPixels = kDefaultMaxPixels);
 
 // Writes a DIB to a file whose format follows the extension: .bmp, .png
 // (8-bit DIBs as palette PNG, other depths as RGB) or .jpg/.jpeg (RGB; 8-bit

@@ -5,13 +5,15 @@
 // hold nothing with a destructor and keep their allocations in a job
 // structure that their caller releases.
 #include <cstdio>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jerror.h>
+// jpeglib.h needs size_t and FILE declared first; jerror.h needs its
+// configuration (arithmetic coding's messages) from jpeglib.h.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "codecs.h"
@@ -44,6 +46,7 @@ void OnMessage(j_common_ptr cinfo, int level) {
     case JWRN_HUFF_BAD_CODE:
     case JWRN_NOT_SEQUENTIAL:
     case JWRN_BOGUS_PROGRESSION:
+    case JWRN_ARITH_BAD_CODE:
         OnError(cinfo);
         break;
     default:
@@ -54,11 +57,47 @@ void OnMessage(j_common_ptr cinfo, int level) {
 struct JpegReadJob {
     JpegErrors errors;
     jpeg_decompress_struct cinfo;
+    long long maxPixels;    // the reading limit
     bool created;
     void* dib;              // the result; freed by the caller on failure
     BYTE* bits;             // the locked pixels of dib
     unsigned char* scratch; // one CMYK row
 };
+
+// The limits for the job's file, checked after its header has been read;
+// false with the job's message set. Kept out of RunDecode, which may not
+// hold a string across its longjmp.
+//
+// With Huffman coding every 8 x 8 block costs at least a bit, so a file
+// holds at most 1024 pixels per byte (with room for odd sampling factors).
+// Arithmetic coding can go below a bit per block on flat areas, and its
+// decoder reads zeros past the end of a scan's data (encoders drop trailing
+// zero bytes), so a scan cut short cannot be told from a flat one: there
+// the same figure is a plausibility bound, which no photograph comes near,
+// and it is what keeps a few bytes from buying a huge image. An image
+// of several scans (progressive, or one component per scan) is decoded into
+// a buffer of all its coefficients first, 128 bytes per block of each
+// component, which counts against the memory limit with the image (buffers
+// of a row do not).
+bool CheckLimits(JpegReadJob* job, size_t fileBytes) {
+    const jpeg_decompress_struct* cinfo = &job->cinfo;
+    uint64_t scratch = 0;
+    if (cinfo->progressive_mode || cinfo->comps_in_scan < cinfo->num_components) {
+        for (int c = 0; c < cinfo->num_components; ++c) {
+            const jpeg_component_info& comp = cinfo->comp_info[c];
+            const uint64_t h = comp.h_samp_factor, v = comp.v_samp_factor;
+            const uint64_t across = (comp.width_in_blocks + h - 1) / h * h;
+            const uint64_t down = (comp.height_in_blocks + v - 1) / v * v;
+            scratch += across * down * sizeof(JBLOCK);
+        }
+    }
+    std::string why;
+    if (WithinLimits("JPEG", cinfo->image_width, cinfo->image_height, fileBytes, 2048, scratch, job->maxPixels,
+                     &why))
+        return true;
+    std::snprintf(job->errors.message, sizeof job->errors.message, "%s", why.c_str());
+    return false;
+}
 
 bool RunDecode(JpegReadJob* job, const unsigned char* data, size_t size) {
     jpeg_decompress_struct* cinfo = &job->cinfo;
@@ -71,20 +110,7 @@ bool RunDecode(JpegReadJob* job, const unsigned char* data, size_t size) {
     jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(cinfo, TRUE);
     const JDIMENSION width = cinfo->image_width, height = cinfo->image_height;
-    if (uint64_t(width) * height > uint64_t(hv::kMaxPixels)) {
-        std::snprintf(job->errors.message, sizeof job->errors.message,
-                      "a JPEG of %u x %u pixels is beyond the supported size", width, height);
-        return false;
-    }
-    // With Huffman coding every 8 x 8 block of every component costs at
-    // least a bit, so a file holds at most 1024 pixels per byte (with room
-    // for odd sampling factors): a header claiming more is refused before
-    // the decoder allocates for it.
-    if (!cinfo->arith_code && uint64_t(width) * height > 2048 * uint64_t(size)) {
-        std::snprintf(job->errors.message, sizeof job->errors.message,
-                      "the file is too short for the %u x %u pixels it claims", width, height);
-        return false;
-    }
+    if (!CheckLimits(job, size)) return false;
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
     cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(cinfo);
@@ -159,8 +185,9 @@ bool RunEncode(JpegWriteJob* job, std::FILE* out, int quality, JDIMENSION width,
 
 }  // namespace
 
-void* DecodeJpeg(const unsigned char* data, size_t size, std::string* error) {
+void* DecodeJpeg(const unsigned char* data, size_t size, std::string* error, long long maxPixels) {
     JpegReadJob job{};
+    job.maxPixels = maxPixels;
     const bool ok = RunDecode(&job, data, size);
     if (job.created) jpeg_destroy_decompress(&job.cinfo);
     std::free(job.scratch);

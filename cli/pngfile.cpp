@@ -33,6 +33,7 @@ struct PngReadJob : PngJob {
     BYTE* bits;            // the locked pixels of dib
     unsigned char* rgba;   // decoded rows of an image with alpha
     png_bytep* rowPtrs;    // one pointer per decoded row, top row first
+    long long maxPixels;   // the reading limit
 };
 
 void OnError(png_structp png, png_const_charp msg) {
@@ -58,6 +59,16 @@ void OverWhite(const unsigned char* in, BYTE* out, png_uint_32 width) {
     }
 }
 
+// WithinLimits for the job's file; false with the job's message set. Kept
+// out of RunDecode, which may not hold a string across its longjmp.
+bool CheckLimits(PngReadJob* job, png_uint_32 width, png_uint_32 height, uint64_t scratch) {
+    std::string why;
+    if (WithinLimits("PNG", width, height, uint64_t(job->end - job->begin), 8256, scratch, job->maxPixels, &why))
+        return true;
+    std::snprintf(job->message, sizeof job->message, "%s", why.c_str());
+    return false;
+}
+
 bool RunDecode(PngReadJob* job) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<PngJob*>(job), OnError, OnWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -77,18 +88,6 @@ bool RunDecode(PngReadJob* job) {
     png_uint_32 width = 0, height = 0;
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
-    char msg[128];
-    if (uint64_t(width) * height > uint64_t(hv::kMaxPixels)) {
-        std::snprintf(msg, sizeof msg, "a PNG of %u x %u pixels is beyond the supported size", width, height);
-        png_error(png, msg);
-    }
-    // Deflate packs at most 1032 bytes into one, and a pixel takes at least
-    // 1/8 byte before packing: a header claiming more pixels than that is
-    // refused before its image is allocated.
-    if (uint64_t(width) * height > 8256 * uint64_t(job->end - job->begin)) {
-        std::snprintf(msg, sizeof msg, "the file is too short for the %u x %u pixels it claims", width, height);
-        png_error(png, msg);
-    }
     if (depth == 16) png_set_scale_16(png);
     if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -100,6 +99,13 @@ bool RunDecode(PngReadJob* job) {
     const int channels = png_get_channels(png, info);
     if ((channels != 3 && channels != 4) || png_get_rowbytes(png, info) != size_t(width) * channels)
         png_error(png, "unexpected PNG layout after expansion");
+    // Deflate packs at most 1032 bytes into one, and a pixel takes at least
+    // 1/8 byte before packing: a header claiming more pixels than that is
+    // refused before its image is allocated. An interlaced image with alpha
+    // is decoded whole into a buffer of 4 bytes a pixel first, which counts
+    // against the memory limit with the image (buffers of a row do not).
+    const uint64_t scratch = channels == 4 && passes > 1 ? 4 * uint64_t(width) * height : 0;
+    if (!CheckLimits(job, width, height, scratch)) std::longjmp(job->jump, 1);
 
     job->dib = NewDib(width, height, 24, nullptr);
     if (!job->dib) png_error(png, "out of memory");
@@ -176,10 +182,11 @@ bool RunEncode(PngWriteJob* job) {
 
 }  // namespace
 
-void* DecodePng(const unsigned char* data, size_t size, std::string* error) {
+void* DecodePng(const unsigned char* data, size_t size, std::string* error, long long maxPixels) {
     PngReadJob job{};
     job.begin = job.pos = data;
     job.end = data + size;
+    job.maxPixels = maxPixels;
     const bool ok = RunDecode(&job);
     std::free(job.rgba);
     std::free(job.rowPtrs);

@@ -82,6 +82,39 @@ TEST(HuevaneTool, ExitCodesAndMessages) {
     EXPECT_TRUE(tool::Slurp(out).empty());
 }
 
+TEST(HuevaneTool, EveryImageCommandHasAPixelLimit) {
+    // The photo has 451 x 300 = 135,300 pixels; the bombs claim 16384 x 16384.
+    const std::string out = Temp("never.png"), data = std::string(HUEVANE_TEST_DATA) + "/imageio/";
+    const std::string below = "135299", exact = "135300";
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;  // in stderr
+    };
+    const Case cases[] = {
+        {{"theme", data + "arith_progressive_16384.jpg"}, 1, "beyond the limit of 178000000 pixels"},
+        {{"tags", data + "interlaced_alpha_16384.png"}, 1, "beyond the limit of 178000000 pixels"},
+        {{"theme", data + "arith_progressive_16384.jpg", "--max-pixels", "268435456"}, 1, "too short"},
+        {{"tags", data + "interlaced_alpha_16384.png", "--max-pixels=268435456"}, 1, "would take 1792 MB"},
+        {{"tags", kPhoto, "--max-pixels", below}, 1, "beyond the limit of 135299 pixels"},
+        {{"theme", kPhoto, "--max-pixels", below}, 1, "beyond the limit of 135299 pixels"},
+        {{"reduce", kPhoto, "-o", out, "--max-pixels", below}, 1, "beyond the limit of 135299 pixels"},
+        {{"restyle", kPhoto, kPhoto, "-o", out, "--max-pixels", below}, 1, "beyond the limit of 135299 pixels"},
+        {{"tags", kPhoto, "--max-pixels", exact}, 0, ""},
+        {{"theme", kPhoto, "--max-pixels", "0"}, 2, "from 1 to 268435456"},
+        {{"theme", kPhoto, "--max-pixels", "268435457"}, 2, "from 1 to 268435456"},
+        {{"reduce", kPhoto, "-o", out, "--max-pixels", "lots"}, 2, "not 'lots'"},
+    };
+    for (const Case& c : cases) {
+        const tool::Run r = Huevane(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args[0] << " " << c.args[1] << r.err;
+        EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+    }
+    EXPECT_TRUE(tool::Slurp(out).empty());
+    for (const char* cmd : {"reduce", "tags", "theme", "restyle"})
+        EXPECT_TRUE(Contains(Huevane({cmd, "--help"}).out, "--max-pixels N")) << cmd;
+}
+
 TEST(CliArgs, ParsesOptionsFlagsValuesAndPositionals) {
     const std::vector<hvcli::Option> opts = {{"output", 'o', true}, {"level", 0, true}, {"fast", 'f', false}};
     hvcli::Args a;

@@ -7,6 +7,10 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -100,6 +104,69 @@ Bytes Png(uint32_t w, uint32_t h, int depth, int type, const std::vector<Bytes>&
     Chunk(png, "IDAT", z);
     Chunk(png, "IEND", {});
     return png;
+}
+
+// Raw rows of an interlaced image whose samples are all 0, pass by pass
+// (without filter bytes), at `depth` bits per pixel.
+std::vector<Bytes> Adam7Zeros(uint32_t w, uint32_t h, int depth) {
+    const uint32_t pass[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                 {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    std::vector<Bytes> rows;
+    for (const auto& p : pass) {
+        const uint32_t pw = (w - p[0] + p[2] - 1) / p[2], ph = (h - p[1] + p[3] - 1) / p[3];
+        if (w <= p[0] || h <= p[1]) continue;
+        for (uint32_t y = 0; y < ph; ++y) rows.emplace_back((pw * depth + 7) / 8, 0);
+    }
+    return rows;
+}
+
+// A gentle ramp, which JPEG keeps well.
+Bgr Smooth(int x, int y) { return {(2 * x + y) & 255, (3 * y) & 255, (200 - x) & 255}; }
+
+// A JPEG of the Smooth ramp made by libjpeg: progressive or sequential, Huffman
+// or arithmetic coding, with a restart marker after every row of MCUs or none.
+Bytes EncodeJpeg(int w, int h, bool progressive, bool arith, bool restarts) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
+    c.arith_code = arith ? TRUE : FALSE;
+    c.restart_in_rows = restarts ? 1 : 0;
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(static_cast<size_t>(w) * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < w; ++x) {
+            const Bgr p = Smooth(x, static_cast<int>(c.next_scanline));
+            row[3 * x] = BYTE(p.r), row[3 * x + 1] = BYTE(p.g), row[3 * x + 2] = BYTE(p.b);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+// The offset just past the end of the entropy-coded data of the scan whose
+// header starts at `sos` (the first marker other than a restart).
+size_t ScanEnd(const Bytes& jpeg, size_t sos) {
+    size_t at = sos + 2 + (size_t(jpeg[sos + 2]) << 8 | jpeg[sos + 3]);
+    while (at + 1 < jpeg.size() &&
+           !(jpeg[at] == 0xFF && jpeg[at + 1] != 0 && (jpeg[at + 1] < 0xD0 || jpeg[at + 1] > 0xD7)))
+        ++at;
+    return at;
 }
 
 }  // namespace
@@ -237,7 +304,10 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
         {"empty.png", "empty"},
         {"gif_named.png", "a GIF image"},
         {"huge_100000x100000.png", "100000 x 100000"},
-        {"huge_65000x65000.jpg", "beyond the supported size"},
+        {"huge_65000x65000.jpg", "beyond the limit"},
+        {"arith_progressive_16384.jpg", "16384 x 16384 pixels is beyond the limit of 178000000 pixels"},
+        {"arith_empty_scan_4096.jpg", "too short for the 4096 x 4096 pixels"},
+        {"interlaced_alpha_16384.png", "16384 x 16384 pixels is beyond the limit of 178000000 pixels"},
         {"text_named.png", "not a BMP, PNG or JPEG"},
         {"truncated_half.jpg", "Premature end"},
         {"truncated_in_idat.png", "truncated"}};
@@ -313,4 +383,117 @@ TEST(ImageIo, RefusedWritesAndPsnr) {
     ipDibStuff(a.get(), false).header->biHeight = 400;  // more rows than the handle holds
     EXPECT_FALSE(hvio::WriteImage(a.get(), Temp("liar.png"), &error));
     EXPECT_TRUE(tool::Slurp(Temp("liar.png")).empty());
+}
+
+TEST(ImageIo, ArithmeticCodingAndRestartsDecode) {
+    // Every coding the reader meets in the wild: the image comes back, so
+    // that the checks on cut-short scans refuse nothing good.
+    const int w = 72, h = 40;
+    hvio::OwnedDib want(MakeDib24(w, h, Smooth));
+    for (int k = 0; k < 8; ++k) {
+        const bool progressive = k & 1, arith = k & 2, restarts = k & 4;
+        SCOPED_TRACE(std::string(progressive ? "progressive" : "sequential") + (arith ? " arithmetic" : " Huffman") +
+                     (restarts ? " with restarts" : ""));
+        const Bytes jpeg = EncodeJpeg(w, h, progressive, arith, restarts);
+        std::string error;
+        hvio::OwnedDib got(hvio::detail::DecodeJpeg(jpeg.data(), jpeg.size(), &error));
+        ASSERT_NE(got.get(), nullptr) << error;
+        EXPECT_GT(hvio::Psnr(want.get(), got.get()), 30.0);
+    }
+}
+
+TEST(ImageIo, ScansCutShort) {
+    // The first scan of each coding cut in the middle. A file that simply
+    // ends there is refused. Closed right after by an end-of-image marker,
+    // a Huffman scan is refused too; an arithmetic-coded one is decoded, its
+    // decoder reading zeros past the data as that coding defines (encoders
+    // drop trailing zero bytes, so good files end their scans early: the
+    // progressive file's later scans here do).
+    for (int k = 0; k < 4; ++k) {
+        const bool progressive = k & 1, arith = k & 2;
+        SCOPED_TRACE(std::string(progressive ? "progressive" : "sequential") + (arith ? " arithmetic" : " Huffman"));
+        const Bytes jpeg = EncodeJpeg(96, 96, progressive, arith, false);
+        size_t sos = 2;
+        while (sos + 3 < jpeg.size() && !(jpeg[sos] == 0xFF && jpeg[sos + 1] == 0xDA))
+            sos += 2 + (size_t(jpeg[sos + 2]) << 8 | jpeg[sos + 3]);
+        ASSERT_LT(sos + 3, jpeg.size());
+        const size_t data = sos + 2 + (size_t(jpeg[sos + 2]) << 8 | jpeg[sos + 3]), end = ScanEnd(jpeg, sos);
+        ASSERT_GT(end, data + 8);
+        for (const bool closed : {false, true}) {
+            Bytes bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(data + (end - data) / 2));
+            if (closed) bytes.insert(bytes.end(), {0xFF, 0xD9});
+            std::string error;
+            hvio::OwnedDib got(hvio::detail::DecodeJpeg(bytes.data(), bytes.size(), &error));
+            if (closed && arith) {
+                EXPECT_NE(got.get(), nullptr) << error;
+                continue;
+            }
+            EXPECT_EQ(got.get(), nullptr);
+            EXPECT_TRUE(tool::Contains(error, closed ? "premature end of data segment" : "Premature end of JPEG file"))
+                << error;
+        }
+    }
+}
+
+TEST(ImageIo, PixelLimitMemoryLimitAndPlausibility) {
+    // The corpus' bombs, allowed every pixel the library takes: the
+    // arithmetic-coded JPEG claims too much for its size, the interlaced
+    // PNG with transparency would need its passes' buffer besides the image.
+    std::string error;
+    EXPECT_EQ(hvio::ReadImage(Corpus("arith_progressive_16384.jpg"), &error, hv::kMaxPixels), nullptr);
+    EXPECT_TRUE(tool::Contains(error, "too short for the 16384 x 16384 pixels")) << error;
+    EXPECT_EQ(hvio::ReadImage(Corpus("interlaced_alpha_16384.png"), &error, hv::kMaxPixels), nullptr);
+    EXPECT_TRUE(tool::Contains(error, "would take 1792 MB")) << error;  // 3 + 4 bytes a pixel, 256 MP
+
+    // 1000 x 1000 grey pixels of one bit with a transparent grey: 3 MB of
+    // image; interlaced, 4 MB more for the passes (rows do not count).
+    const Bytes flat = Png(1000, 1000, 1, 0, std::vector<Bytes>(1000, Bytes(125, 0)), {}, {0, 0});
+    const Bytes laced = Png(1000, 1000, 1, 0, Adam7Zeros(1000, 1000, 1), {}, {0, 0}, true);
+    const struct {
+        const Bytes* png;
+        long long maxPixels;
+        const char* refusal;  // null: decoded
+    } pngs[] = {{&flat, 1000000, nullptr},
+                {&flat, 999999, "beyond the limit of 999999 pixels"},
+                {&laced, 1000000, "would take 7 MB"},  // 3,000,000 + 4,000,000 bytes
+                {&laced, 2333334, nullptr},            // a budget of 7,000,002 bytes
+                {&laced, 2333333, "would take"}};
+    for (const auto& c : pngs) {
+        SCOPED_TRACE(c.maxPixels);
+        hvio::OwnedDib got(hvio::detail::DecodePng(c.png->data(), c.png->size(), &error, c.maxPixels));
+        if (!c.refusal) {
+            ASSERT_NE(got.get(), nullptr) << error;
+            ExpectPixel(got.get(), 999, 999, {255, 255, 255});  // transparent over white
+        } else {
+            EXPECT_EQ(got.get(), nullptr);
+            EXPECT_TRUE(tool::Contains(error, c.refusal)) << error;
+        }
+    }
+
+    // A progressive JPEG keeps all its coefficients while decoding: 128
+    // bytes a block, 2 bytes a pixel of luma and 1/2 of each subsampled
+    // chroma: 196,608 bytes at 256 x 256, as much as the image itself.
+    const Bytes sequential = EncodeJpeg(256, 256, false, false, false);
+    const Bytes progressive = EncodeJpeg(256, 256, true, false, false);
+    hvio::OwnedDib seq(hvio::detail::DecodeJpeg(sequential.data(), sequential.size(), &error, 65536));
+    EXPECT_NE(seq.get(), nullptr) << error;
+    hvio::OwnedDib prog(hvio::detail::DecodeJpeg(progressive.data(), progressive.size(), &error, 131072));
+    EXPECT_NE(prog.get(), nullptr) << error;
+    prog.reset(hvio::detail::DecodeJpeg(progressive.data(), progressive.size(), &error, 131070));
+    EXPECT_EQ(prog.get(), nullptr);
+    EXPECT_TRUE(tool::Contains(error, "would take")) << error;
+    seq.reset(hvio::detail::DecodeJpeg(sequential.data(), sequential.size(), &error, 65535));
+    EXPECT_EQ(seq.get(), nullptr);
+    EXPECT_TRUE(tool::Contains(error, "beyond the limit of 65535 pixels")) << error;
+
+    // A bitmap is held to the pixel limit too.
+    const std::string bmp = Temp("limit.bmp");
+    hvio::OwnedDib small(MakeDib24(30, 20));
+    ASSERT_TRUE(hvio::WriteImage(small.get(), bmp, &error)) << error;
+    hvio::OwnedDib back(hvio::ReadImage(bmp, &error, 600));
+    EXPECT_NE(back.get(), nullptr) << error;
+    back.reset(hvio::ReadImage(bmp, &error, 599));
+    EXPECT_EQ(back.get(), nullptr);
+    EXPECT_TRUE(tool::Contains(error, "a BMP of 30 x 20 pixels is beyond the limit of 599 pixels")) << error;
+    std::remove(bmp.c_str());
 }

@@ -77,3 +77,42 @@ subprocess.run(['convert', '-size', '16x8', 'gradient:white-black', '-rotate', '
                 '-colorspace', 'Gray', '-quality', '95', 'good_grey.jpg'], check=True)
 subprocess.run(['convert', '-size', '8x16', 'gradient:yellow-blue', '-rotate', '-90',
                 '-colorspace', 'CMYK', '-quality', '95', 'good_cmyk.jpg'], check=True)
+
+# Decompression bombs: tiny files whose headers promise huge images.
+def segment(marker, payload):
+    return bytes([0xFF, marker]) + struct.pack('>H', len(payload) + 2) + payload
+
+
+def jpeg_frame(sof, width, height, scan_end):
+    dqt = segment(0xDB, b'\x00' + bytes([1] * 64))
+    frame = segment(sof, struct.pack('>BHHB', 8, height, width, 1) + b'\x01\x11\x00')
+    scan = segment(0xDA, b'\x01\x01\x00' + bytes([0, scan_end, 0]))
+    return b'\xff\xd8' + dqt + frame + scan
+
+
+# A progressive arithmetic-coded JPEG of 16384 x 16384 pixels whose only
+# scan holds no data: the decoder would pad it and allocate gigabytes.
+write('arith_progressive_16384.jpg', jpeg_frame(0xCA, 16384, 16384, 0) + b'\xff\xd9')
+# A sequential arithmetic-coded JPEG of 4096 x 4096 pixels, within the pixel
+# limit, whose scan ends after two bytes: the decoder would pad it to 16 MP.
+write('arith_empty_scan_4096.jpg', jpeg_frame(0xC9, 4096, 4096, 63) + b'\x00\x00\xff\xd9')
+
+
+def adam7_rows(width, height, depth):
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+    raw = bytearray()
+    for x0, y0, dx, dy in passes:
+        w = (width - x0 + dx - 1) // dx
+        h = (height - y0 + dy - 1) // dy
+        if w and h:
+            raw += bytes(1 + (w * depth + 7) // 8) * h
+    return bytes(raw)
+
+
+# An interlaced 1-bit grey PNG with transparency, 16384 x 16384 pixels in
+# some 33 KB: the compression is real, but the decoder's buffer for the
+# passes would take 1 GB on top of the image.
+ihdr = struct.pack('>IIBBBBB', 16384, 16384, 1, 0, 0, 0, 1)
+write('interlaced_alpha_16384.png',
+      SIG + chunk(b'IHDR', ihdr) + chunk(b'tRNS', b'\x00\x00') +
+      chunk(b'IDAT', zlib.compress(adam7_rows(16384, 16384, 1), 9)) + chunk(b'IEND', b''))
