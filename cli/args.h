@@ -55,4 +55,8 @@ int UsageError(const std::string& command, const std::string& message);
 // Prints "huevane COMMAND: message" to stderr; returns kExitFailure.
 int Failure(const std::string& command, const std::string& message);
 
+// text as a JSON string, quotes included: quote, backslash and control
+// characters escaped; other bytes (UTF-8 included) as they are.
+std::string JsonString(const std::string& text);
+
 }  // namespace hvcli

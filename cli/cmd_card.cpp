@@ -11,13 +11,14 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: huevane card CARDFILE COLOR [-n N]\n"
+    "Usage: huevane card CARDFILE COLOR [-n N] [--json]\n"
     "Lists the samples of a colour card nearest to a colour, by a red-mean\n"
     "weighted RGB distance, with their names, colours and distances.\n"
     "\n"
     "  CARDFILE     a text file with one sample per line: Name: RGB(r, g, b)\n"
     "  COLOR        #rrggbb or r,g,b (each 0 to 255)\n"
     "  -n, --count N  how many samples to list (default 5)\n"
+    "  --json         print the samples as JSON\n"
     "  -h, --help   show this help\n";
 
 bool ParseHexDigit(char c, int* v) {
@@ -76,7 +77,7 @@ std::string Hex(const RGBQUAD& c) {
 int CmdCard(int argc, char** argv) {
     const char* cmd = "card";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"count", 'n', true}}, kHelp, 2,
+    const int early = hvcli::Start(args, argc, argv, cmd, {{"count", 'n', true}, {"json", 0, false}}, kHelp, 2,
                                    "need a card file and a colour");
     if (early >= 0) return early;
     std::string error;
@@ -99,6 +100,20 @@ int CmdCard(int argc, char** argv) {
     std::vector<int> order(static_cast<size_t>(count));
     std::vector<double> dist(static_cast<size_t>(count));
     const int found = card.GetNearestSamplesByWeight(colour, order.data(), dist.data(), count);
+    if (args.Has("json")) {
+        std::printf("{\"card\": %s, \"color\": \"%s\", \"rgb\": [%d, %d, %d], \"samples\": [",
+                    hvcli::JsonString(cardPath).c_str(), Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen,
+                    colour.rgbBlue);
+        for (int i = 0; i < found; ++i) {
+            const csColorSample* s = card.samples[order[i]];
+            std::printf("%s\n  {\"index\": %d, \"name\": %s, \"color\": \"%s\", \"rgb\": [%d, %d, %d], "
+                        "\"distance\": %.4f}",
+                        i ? "," : "", order[i], hvcli::JsonString(s->name).c_str(), Hex(s->rgb).c_str(),
+                        s->rgb.rgbRed, s->rgb.rgbGreen, s->rgb.rgbBlue, dist[i]);
+        }
+        std::printf("%s]}\n", found ? "\n" : "");
+        return hvcli::kExitOk;
+    }
     std::printf("%s: the %d sample%s nearest to %s (%d, %d, %d)\n", cardPath.c_str(), found, found == 1 ? "" : "s",
                 Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
     for (int i = 0; i < found; ++i) {

@@ -31,6 +31,9 @@ const Command kCommands[] = {
     // card:
     {"card", CmdCard, "find the samples of a colour card nearest to a colour"},
 
+    // library:
+    {"library", CmdLibrary, "list or draw a theme library; add photos to it"},
+
 };
 
 void PrintUsage(std::FILE* out) {
@@ -67,7 +70,7 @@ int main(int argc, char** argv) {
         return hvcli::kExitOk;
     }
     if (name == "--version") {
-        std::printf("huevane 0.1\n");
+        std::printf("huevane %s\n", HUEVANE_VERSION);
         return hvcli::kExitOk;
     }
     // "huevane help COMMAND" shows the command's own help.

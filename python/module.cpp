@@ -6,6 +6,7 @@
 #include <pybind11/stl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -292,9 +293,24 @@ void RaiseFileError(const FileError& e) {
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(err.ptr())), err.ptr());
 }
 
+#if defined(__GLIBC__)
+// glibc gives large freed blocks back to the system, so each call would
+// fault its image-sized buffers in afresh, until the process has once freed
+// a block of about 32 MB; from then on it keeps freed memory for reuse.
+// Freeing one such block at import puts it in that state at once, as the
+// first large numpy array a program drops would.
+void KeepFreedMemory() {
+    void* volatile block = std::malloc(size_t(30) << 20);
+    std::free(block);
+}
+#else
+void KeepFreedMemory() {}
+#endif
+
 }  // namespace
 
 PYBIND11_MODULE(huevane, m) {
+    KeepFreedMemory();
     m.doc() =
         "Colour themes and re-colouring of images held as numpy arrays.\n\n"
         "Images are uint8 arrays of shape (height, width, 3) in RGB order, (height, width, 4)\n"

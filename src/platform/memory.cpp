@@ -7,8 +7,7 @@
 
 namespace hv {
 namespace {
-// Atomic: hosts such as the Python module call the library on several
-// threads at once, each on its own images.
+// Atomic: hosts may call the library from several threads at once.
 std::atomic<long> g_live{0};
 }
 
