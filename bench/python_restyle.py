@@ -45,14 +45,6 @@ def main():
     python_ms = time_python(target, style, args.repeat)
     print(f"Python  huevane.restyle  {target.shape[1]} x {target.shape[0]}: {python_ms:.1f} ms "
           f"(CPU, median of {args.repeat})")
-    # glibc hands large freed blocks back to the system, so each call above
-    # faults its buffers in afresh, until the process has once freed a block
-    # of about 32 MB (as a program that handles photos soon does): from then
-    # on freed memory is kept for the next call.
-    big = np.empty(30 << 20, np.uint8)
-    del big
-    kept_ms = time_python(target, style, args.repeat)
-    print(f"Python  the same, memory kept between calls: {kept_ms:.1f} ms")
     if not args.cpp:
         return
     with tempfile.TemporaryDirectory() as folder:
@@ -64,8 +56,7 @@ def main():
     runs = [b for b in json.loads(done.stdout)["benchmarks"] if b.get("aggregate_name") == "median"]
     cpp_ms = runs[0]["cpu_time"]
     print(f"C++     BM_RestyleCpp: {cpp_ms:.1f} ms (CPU, median of {args.repeat})")
-    print(f"the module adds {100 * (python_ms - cpp_ms) / cpp_ms:+.1f}% "
-          f"({100 * (kept_ms - cpp_ms) / cpp_ms:+.1f}% with memory kept)")
+    print(f"the module adds {100 * (python_ms - cpp_ms) / cpp_ms:+.1f}%")
 
 
 if __name__ == "__main__":
