@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "dib/dib.h"
 #include "huevane/huevane.h"
+#include "library_tools.h"
 #include "platform/memory.h"
 #include "theme_tools.h"
 #include "transfer/regionfill.h"
@@ -26,6 +27,7 @@ namespace {
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
     "                       [--compose FILE] [--max-pixels N]\n"
+    "       huevane restyle TARGET --style-library FILE --theme NAME_OR_INDEX -o OUT\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
     "and the target's pixels take the hue and relative saturation of their\n"
@@ -33,6 +35,8 @@ const char kHelp[] =
     "\n"
     "  TARGET               a BMP, PNG or JPEG image\n"
     "  STYLE                an image, or a .ccs theme file (see 'huevane theme')\n"
+    "  --style-library FILE in place of STYLE: a theme of a script or theme list\n"
+    "  --theme NAME_OR_INDEX  file, by name or position (see 'huevane library')\n"
     "  -o, --output OUT     the re-coloured image (.png, .bmp, .jpg or .jpeg)\n"
     "  --method N           how pockets are paired (default 2):\n"
     "                         1 by size\n"
@@ -176,8 +180,9 @@ static int RestyleOne(int argc, char** argv) {
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
-                                    {"max-pixels", 0, true}},
-                                   kHelp, 2, "needs a target image and a style");
+                                    {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true}},
+                                   kHelp, hvcli::MentionsOption(argc, argv, "style-library") ? 1 : 2,
+                                   "needs a target image and a style");
     if (early >= 0) return early;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
@@ -185,7 +190,10 @@ static int RestyleOne(int argc, char** argv) {
     if (!args.IntValue("method", 1, 5, 2, &method, &error)) return hvcli::UsageError(cmd, error);
     long long maxPixels = 0;
     if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
-    const std::string targetPath = args.positional()[0], stylePath = args.positional()[1];
+    const bool fromLibrary = args.Has("style-library");
+    if (fromLibrary != args.Has("theme")) return hvcli::UsageError(cmd, "--style-library and --theme go together");
+    const std::string targetPath = args.positional()[0];
+    const std::string stylePath = fromLibrary ? args.Value("style-library") : args.positional()[1];
     const std::string output = args.Value("output"), compose = args.Value("compose");
     for (const std::string& path : {output, compose})
         if (!path.empty() && !hvio::IsWritableFormat(path))
@@ -201,7 +209,9 @@ static int RestyleOne(int argc, char** argv) {
     if (!image.get()) return hvcli::Failure(cmd, error);
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
-    if (!hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels)) return hvcli::Failure(cmd, error);
+    if (fromLibrary ? !hvcli::ReadLibraryTheme(stylePath, args.Value("theme"), style, &styleImage, &error)
+                    : !hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels))
+        return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
     int width = 0, height = 0, bits = 0;

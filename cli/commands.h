@@ -20,3 +20,5 @@ int CmdTags(int argc, char** argv);
 // card:
 int CmdCard(int argc, char** argv);
 
+// library:
+int CmdLibrary(int argc, char** argv);

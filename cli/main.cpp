@@ -31,6 +31,9 @@ const Command kCommands[] = {
     // card:
     {"card", CmdCard, "find the samples of a colour card nearest to a colour"},
 
+    // library:
+    {"library", CmdLibrary, "list or draw a theme library; add photos to it"},
+
 };
 
 void PrintUsage(std::FILE* out) {

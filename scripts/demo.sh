@@ -5,7 +5,9 @@
 #   out/<target>-like-<style>-compare.png  target, style and result side by
 #                                          side, each with its colour theme
 #                                          as a bar under it
-# and prints one line per pair.
+# and prints one line per pair. It also draws the bundled theme libraries
+# (out/library-themes.png, out/library-photos.png) and re-colours one photo
+# with a theme of the list file (out/coffee-glacier*.{jpg,png}).
 set -euo pipefail
 
 tool=${1:-build/release/huevane}
@@ -51,11 +53,35 @@ for pair in "${pairs[@]}"; do
     fi
 done
 
+# Theme libraries: the bundled list file of hand-made themes and the script
+# file of example photos, each drawn as a sheet; one photo re-coloured with a
+# list-file theme.
+library=$samples/library
+if [[ -e $library/themes.txt && -e $library/photos.txt ]]; then
+    for lib in themes photos; do
+        if "$tool" library "$library/$lib.txt" --sheet "$out/library-$lib.png" >/dev/null; then
+            printf '  library %-21s -> %s\n' "$lib.txt" "$out/library-$lib.png"
+        else
+            echo "demo: listing $library/$lib.txt failed" >&2
+            failed=$((failed + 1))
+        fi
+    done
+    if t=$(find_sample coffee) &&
+        "$tool" restyle "$t" --style-library "$library/themes.txt" --theme "Glacier" \
+            -o "$out/coffee-glacier.jpg" --compose "$out/coffee-glacier-compare.png" >/dev/null; then
+        printf '  %-10s with the theme %-10s -> %s\n' coffee "Glacier" "$out/coffee-glacier-compare.png"
+    else
+        echo "demo: re-colouring coffee with the theme Glacier failed" >&2
+        failed=$((failed + 1))
+    fi
+fi
+
 if (( done_pairs + failed == 0 )); then
     echo "demo: no sample photos in $samples/" >&2
     exit 1
 fi
 echo
 echo "Re-coloured $done_pairs photos in $((SECONDS - start))s ($failed failed)."
-echo "Each $out/*-compare.png shows target, style and result with their colour themes."
+echo "Each $out/*-compare.png shows target, style and result with their colour themes;"
+echo "$out/library-*.png show the bundled theme libraries."
 [[ $failed -eq 0 ]]

@@ -259,5 +259,11 @@ public:
     // longer matches trueDib's size and depth, or RestorePalDibColors' -1.
     int RestoreColors();
 
+    // A new theme (same type; the caller deletes it) holding this theme's
+    // pockets and palette through a theme-buffer round trip and, as its
+    // owned palette image, a 180-pixel-wide copy of palDib after
+    // RestorePalDibColors. Null without a usable 8-bit palDib.
+    ccColorPocketArray* MakeNewTheme();
+
     // ---- editing ----
 };

@@ -5,6 +5,7 @@
 #include "dib/dib.h"
 #include "huevane/huevane.h"
 #include "huevane/theme.h"
+#include "platform/memory.h"
 
 int ccColorPocketArray::GetPalDib() {
     if (palDib) return -1;
@@ -33,7 +34,7 @@ int ccColorPocketArray::ConvertToPalDib() {
     if (!dib) return -3;
     ipDibStuff pal(dib, false);
     if (!pal.isPalette8()) {
-        GlobalFree(dib);
+        hv::FreeHandle(dib);
         return -3;
     }
     for (int i = 0; i < 256; ++i) pal.colors[i] = palette[i].rgb;

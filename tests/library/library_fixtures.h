@@ -1,0 +1,78 @@
+// Files, images and themes for the theme library tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/tool_run.h"
+#include "color/colorword.h"
+#include "dib/dib.h"
+#include "huevane/huevane.h"
+#include "huevane/library.h"
+#include "huevane/theme.h"
+#include "platform/memory.h"
+
+namespace lfix {
+
+// A folder of its own for the running test, removed by the destructor.
+struct Folder {
+    std::string path;  // ends with '/'
+    Folder() : path(tool::Temp("dir") + "/") { std::filesystem::create_directories(path); }
+    ~Folder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string operator+(const std::string& name) const { return path + name; }
+};
+
+inline void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
+// of a table of saturated colours; saved to path when given.
+inline void* Image8(int w, int h, int colours = 4) {
+    void* dib = MakeEmptyDib(w, h, 8, true);
+    ipDibStuff v(dib, false);
+    for (int i = 0; i < 256; ++i)
+        v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / (colours > 0 ? colours : 1), 200, 120, 0)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) v.rows[y][x] = static_cast<BYTE>((x + y) % colours);
+    return dib;
+}
+
+inline void SaveImage8(const std::string& path, int w, int h, int colours = 4) {
+    void* dib = Image8(w, h, colours);
+    SaveDIB(dib, path.c_str());
+    hv::FreeHandle(dib);
+}
+
+// A theme of type `type` with one single-item pocket per hue given (full
+// saturation, mid lightness), in that order.
+inline ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
+    auto* t = new ccColorPocketArray(type);
+    t->InitPalette(static_cast<int>(hues.size()));
+    for (size_t i = 0; i < hues.size(); ++i) {
+        ccColorItem& it = t->palette[i];
+        it.hsl = MakeHsl(hues[i], 255, 128, 0);
+        it.rgb = RgbQuad(HSLtoRGB(it.hsl));
+        it.palIndex = static_cast<int>(i);
+        it.pixelNum = 10;
+        auto* p = new ccColorPocket;
+        p->AddColorItem(&it);
+        t->pockets.Add(p);
+    }
+    return t;
+}
+
+inline std::vector<std::string> Names(const ccColorPocketArrayArray& lib) {
+    std::vector<std::string> out;
+    for (int i = 0; i < lib.themes.GetSize(); ++i) out.push_back(lib.themes[i]->name);
+    return out;
+}
+
+}  // namespace lfix
