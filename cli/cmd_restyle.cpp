@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "args.h"
+#include "batch.h"
 #include "regionsfile.h"
 #include "commands.h"
 #include "dib/dib.h"
@@ -187,7 +188,8 @@ bool ThemeOfImage(void* image, ccColorPocketArray& theme, const hvcli::Extractio
 
 }  // namespace
 
-int CmdRestyle(int argc, char** argv) {
+// One target image into one result; run directly or as one image of a batch.
+static int RestyleOne(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
@@ -321,10 +323,43 @@ int CmdRestyle(int argc, char** argv) {
         if (!hvio::WriteImage(picture.dib, compose, &error, pngLevel)) return hvcli::Failure(cmd, error);
     }
 
-    std::printf("%s: %d x %d, %d colours; style %s: %d colours; method %d%s -> %s\n", targetPath.c_str(), width,
-                height, target.pockets.GetSize(), stylePath.c_str(), style.pockets.GetSize(), method,
-                polygons.empty() ? "" : (", " + std::to_string(polygons.size()) + " regions kept").c_str(),
-                output.c_str());
-    if (!compose.empty()) std::printf("side by side: %s\n", compose.c_str());
+    if (args.Has("json")) {
+        hvcli::Print("{\"input\": %s, \"output\": %s, \"width\": %d, \"height\": %d, \"colours\": %d, "
+                     "\"style\": %s, \"style_colours\": %d, \"method\": %d, \"regions_kept\": %zu, \"compose\": %s}\n",
+                     hvcli::JsonString(targetPath).c_str(), hvcli::JsonString(output).c_str(), width, height,
+                     target.pockets.GetSize(), hvcli::JsonString(stylePath).c_str(), style.pockets.GetSize(), method,
+                     polygons.size(), compose.empty() ? "null" : hvcli::JsonString(compose).c_str());
+        return hvcli::kExitOk;
+    }
+    hvcli::Print("%s: %d x %d, %d colours; style %s: %d colours; method %d%s -> %s\n", targetPath.c_str(), width,
+                 height, target.pockets.GetSize(), stylePath.c_str(), style.pockets.GetSize(), method,
+                 polygons.empty() ? "" : (", " + std::to_string(polygons.size()) + " regions kept").c_str(),
+                 output.c_str());
+    if (!compose.empty()) hvcli::Print("side by side: %s\n", compose.c_str());
     return hvcli::kExitOk;
+}
+
+namespace {
+
+const char kBatchHelp[] =
+    "\n"
+    "Several images:\n"
+    "  huevane restyle TARGET... STYLE -o OUTDIR [-j N] [--quiet] [--json] [options]\n"
+    "Each TARGET is an image or a folder, searched through its subfolders for\n"
+    "images (recognised by their content, whatever their names). Each result\n"
+    "goes to OUTDIR (created if missing) under the target's name, in its format,\n"
+    "keeping the subfolders of a folder target. The style is read for every\n"
+    "image; --compose takes a single target.\n"
+    "  -j, --jobs N         images re-coloured at once (default: the number of\n"
+    "                       cores); the results are the same whatever N is\n"
+    "  --quiet              no progress bar (it is drawn only on a terminal)\n"
+    "  --json               print the results as JSON (one object per image)\n"
+    "A file that cannot be read or re-coloured is reported and the others go\n"
+    "on; the exit status is then 1.\n";
+
+}  // namespace
+
+int CmdRestyle(int argc, char** argv) {
+    const hvcli::BatchSpec spec = {"restyle", "restyled", kBatchHelp, {"compose"}, "", ""};
+    return hvcli::RunCommandBatch(argc, argv, spec, RestyleOne);
 }
