@@ -18,6 +18,7 @@
 #include "fuzz.h"
 #include "huevane/colorsystem.h"
 #include "huevane/huevane.h"
+#include "huevane/library.h"
 #include "huevane/theme.h"
 #include "imageio.h"
 
@@ -220,6 +221,46 @@ void Regions() {
     Put("regions", "two24", std::string(reinterpret_cast<const char*>(two24), sizeof two24));
 }
 
+std::string Le16(size_t n) { return std::string(1, char(n & 0xFF)) + char((n >> 8) & 0xFF); }
+
+// Script files written by AddExample (its thumbnail beside it), with the
+// theme file of the first example; and list files from the sample library.
+void Library() {
+    const std::string script = hvfuzz::ScratchPath("lib.txt");
+    std::string folder = script.substr(0, script.size() - 7);
+    const std::string thumb = hvfuzz::ScratchPath("a.bmp");
+    hvfuzz::ScratchPath("b.bmp");
+    for (int k = 0; k < 2; ++k) {
+        std::ofstream(script, std::ios::binary | std::ios::trunc)
+            << (k ? "[Examples]\n" : "[Version]\n1\n[Category]\nPhotos\n[Examples]\n");
+        ccColorPocketArrayArray lib;
+        lib.scriptPath = script;
+        void* dib = hvfuzz::MakeImage(k ? 40 : 17, 12, 8, static_cast<unsigned>(k + 7));
+        ccColorPocketArray t;
+        t.SetPalDib(dib, false);
+        t.GetColorPockets();
+        lib.AddExample(&t, true, &folder[0], const_cast<char*>("Coffee"), const_cast<char*>("a.bmp"),
+                       const_cast<char*>("#warm#brown"));
+        if (k) lib.AddExample(&t, true, &folder[0], const_cast<char*>("Again"), const_cast<char*>("b.bmp"),
+                              const_cast<char*>(""));
+        const std::string ccsPath = hvfuzz::ScratchPath("a.bmp.ccs");
+        t.SaveToFile(ccsPath.c_str());
+        const std::string text = Slurp(script), ccs = k ? std::string() : Slurp(ccsPath);
+        Put("scriptfile", "script" + std::to_string(k + 1), Le16(text.size()) + text + Le16(ccs.size()) + ccs + Slurp(thumb));
+        t.SetPalDib(nullptr, false);
+        hvfuzz::FreeDib(dib);
+    }
+    std::string sample;
+    {
+        std::istringstream in(Slurp(std::string(HUEVANE_SAMPLES) + "/library/themes.txt"));
+        std::string line;
+        for (int i = 0; i < 24 && std::getline(in, line); ++i) sample += line + "\n";
+    }
+    Put("listfile", "sample", sample);
+    Put("listfile", "odd", "[Version]\n\n[Themes]\n[a]\n1 0 0 0 1 0 0 0 1 1 1 1 0.5 0.5 0.5 9 9 9\n[b\n"
+                           "(nan, -1, 1e9) (0x10, 2e-3, .5)\n[]\n\n[last]");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,5 +275,6 @@ int main(int argc, char** argv) {
     Cards();
     ImageFiles();
     Regions();
+    Library();
     return 0;
 }

@@ -22,7 +22,7 @@ for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   "$build/fuzz/fuzz_$t" "$build/work/$t" "$root/corpus/$t" "${dict[@]}" \
     -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=5 \
-    -print_final_stats=1 -artifact_prefix="$build/findings/$t-" >"$log" 2>&1
+    -close_fd_mask=1 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" >"$log" 2>&1
   rc=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)

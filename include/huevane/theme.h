@@ -161,8 +161,9 @@ public:
     // Replaces name, palette and pockets with those of the buffer, which
     // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
     // beyond those bytes is read. A null or malformed buffer (truncated
-    // field, negative or oversized count, member index outside the palette,
-    // L above INT_MAX - 4, so that the whole buffer's size fits an int)
+    // field, negative or oversized count, more than 256 pockets, member
+    // index outside the palette, L above INT_MAX - 4, so that the whole
+    // buffer's size fits an int)
     // returns -1 and leaves the theme without pockets, its name and palette
     // unchanged. Fields the buffer does not carry stay.
     int LoadFromBuf(char* buf);
@@ -183,9 +184,12 @@ public:
     // only with background pockets and leaves pockets flagged 4 unpaired.
     // Linked pockets then get copies of their destination's colours, and the
     // theme is sorted by percentage. Returns 0; method 4: -2 with no pairing
-    // when a theme has more than 16 pockets; method 5: -1 without palette
-    // DIBs, -2 above 16 pockets; -1 for an unknown method or a null style.
-    // Methods 4 and 5 raise std::out_of_range on an empty theme.
+    // when a theme has more than 16 pockets, -1 with no pairing without the
+    // target's 8-bit palette DIB; method 5: -1 without palette DIBs, -2
+    // above 16 pockets; -1 for an unknown method or a null style. Methods 1
+    // to 3 clear the style's links after pairing, so a theme matched with
+    // itself stays unpaired. Methods 4 and 5 raise std::out_of_range on an
+    // empty theme.
     int GetDstPockets(ccColorPocketArray* style, bool respectBackground, int method);
     // Sets every pocket's destLink to null; the colour copies stay.
     void ClearDstPockets();
@@ -199,7 +203,8 @@ public:
     // m[i][j] = squared RGB distance of the pockets at i and j. 0, or -1 with
     // m untouched when the theme has more than 16 pockets.
     int GetClrDiffMatrix(int (*m)[16]);
-    // Method 4 (the bool is not used): 0, or -2 above 16 pockets.
+    // Method 4 (the bool is not used): 0; -2 above 16 pockets; -1 without
+    // a usable 8-bit palette DIB of this theme (nothing paired).
     int GetMapOnColorDiff(ccColorPocketArray* style, bool unused);
     // Method 5 (the bool is not used): 0, -1 or -2 as GetDstPockets.
     int GetMapOnMixNeighboring(ccColorPocketArray* style, bool unused);

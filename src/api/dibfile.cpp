@@ -104,6 +104,10 @@ extern "C" HUEVANE_API int HUEVANE_CALL SaveDIB(void* dib, const char* filename)
     auto* ih = static_cast<BITMAPINFOHEADER*>(lock.ptr());
     if (ih->biSize != sizeof(BITMAPINFOHEADER)) return 0;
 
+    // A colour count past 16 bits is refused, as LoadDIB and the DIB view
+    // refuse it, rather than read from its low 16 bits (0x10000 would pass
+    // for a full table of 256 colours).
+    if (ih->biClrUsed > 0xFFFF) return 0;
     uint64_t table = 0;
     if (ih->biClrUsed & 0xFFFF)
         table = 4u * (ih->biClrUsed & 0xFFFF);

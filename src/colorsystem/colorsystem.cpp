@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -156,17 +157,16 @@ int csColorSystem::GetCardPalIndices(tagRGBQUAD* colors, int n, int* out) {
 int csColorSystem::GetCardDistOrder(int index, int* out, int count) {
     const int n = samples.GetSize();
     const tagRGBQUAD ref = samples.GetAt(index)->rgb;  // out_of_range before any work
-    std::vector<int> dist(n), order(n);
-    for (int i = 0; i < n; ++i) {
-        dist[i] = hv::ColorDist2(ref, samples.begin()[i]->rgb);
-        order[i] = i;
-    }
-    // Stable exchange sort: the nearer sample bubbles towards the front.
-    for (int k = 0; k + 1 < n; ++k)
-        for (int j = n - 1; j > k; --j)
-            if (dist[order[j]] < dist[order[j - 1]]) std::swap(order[j], order[j - 1]);
     const int written = count < 0 ? 0 : (count < n ? count : n);
     if (written > 0 && !out) return 0;
-    for (int i = 0; i < written; ++i) out[i] = order[i];
+    // Increasing distance, equal distances in index order: the order of a
+    // stable sort. Distance and index in one key give it in n log n (a card
+    // read from a file may be large), and only the first `written` entries
+    // need to be in place.
+    std::vector<uint64_t> key(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        key[static_cast<size_t>(i)] = uint64_t(hv::ColorDist2(ref, samples.begin()[i]->rgb)) << 32 | uint32_t(i);
+    std::partial_sort(key.begin(), key.begin() + written, key.end());
+    for (int i = 0; i < written; ++i) out[i] = static_cast<int>(key[static_cast<size_t>(i)] & 0xFFFFFFFFu);
     return written;
 }

@@ -29,6 +29,11 @@ constexpr int kItemBytes = 20;
 constexpr int kPocketBytes = 44;       // a pocket record without its member indices
 constexpr int kHeaderBytes = 46;       // magic, version, name and both counts
 constexpr int kFixedPaletteSize = 256;
+// Most pockets a buffer may hold. No theme the library makes has more
+// pockets than the 256 colours of an image's palette, and sorting and
+// pairing are quadratic in the count, so a larger count is refused rather
+// than let a small buffer buy seconds of work.
+constexpr int kMaxPockets = 256;
 
 // Little-endian stores, independent of the host's byte order.
 class Writer {
@@ -236,7 +241,7 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
     }
 
     int m;
-    if (!r.I32(m) || m < 0 || uint64_t(m) * kPocketBytes > r.left()) return -1;
+    if (!r.I32(m) || m < 0 || m > kMaxPockets || uint64_t(m) * kPocketBytes > r.left()) return -1;
     std::vector<std::unique_ptr<ccColorPocket>> loaded;
     loaded.reserve(static_cast<size_t>(m));
     for (int j = 0; j < m; ++j) {

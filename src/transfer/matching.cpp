@@ -184,7 +184,10 @@ int ccColorPocketArray::GetDstPockets(ccColorPocketArray* style, bool respectBac
                     if (style->sortMode != 2) style->SortOnPercentage();
                 }
                 PairGreedy(pockets, style->pockets, respectBackground);
-                if (style != this) style->ClearDstPockets();
+                // The style's links are cleared after pairing; a theme
+                // matched with itself thereby loses its own and stays
+                // unpaired.
+                style->ClearDstPockets();
                 if (method == 2) RefineByHue(pockets);
                 result = 0;
                 break;
@@ -227,13 +230,23 @@ int ccColorPocketArray::GetMapOnColorDiff(ccColorPocketArray* style, bool /*unus
     // The search works on 16 x 16 matrices; larger themes are refused before
     // anything changes rather than searched at unbounded cost.
     if (pockets.GetSize() > 16 || style->pockets.GetSize() > 16) return -2;
+    // The costs weigh colour differences by how often the target's pockets
+    // touch in its image. Without that image (a theme read from a buffer)
+    // every cost would be 0 and every pocket paired with the first style
+    // pocket as if that were a result: nothing is paired, as in method 5.
+    {
+        ipDibStuff view(palDib, false);
+        if (!view.usable() || view.bitCount() != 8) return -1;
+    }
     SortOnPercentage();
     if (style != this) style->SortOnPercentage();
 
     hv::ColorDiffProblem pr;
     const int nA = pockets.GetSize(), nB = style->pockets.GetSize();
     // Adjacency of the target's pockets in its image.
-    if (void* map = FillPocketIndexInDib()) {
+    void* map = FillPocketIndexInDib();
+    if (!map) return -1;  // memory short: nothing paired
+    {
         auto table = std::make_unique<int[][256]>(256);
         {
             ipDibStuff view(map, false);

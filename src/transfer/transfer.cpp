@@ -49,7 +49,8 @@ PixelTransferTables::PixelTransferTables(const std::vector<ccColorPocket*>& byIn
     // The result of a pixel transfer depends only on the pocket's
     // destination hue and saturation ratio and on the source pixel's largest
     // and smallest channels (they alone fix its saturation and lightness).
-    // Pockets with equal parameters share one table, filled lazily.
+    // Pockets with equal parameters share one table, made on first use and
+    // filled entry by entry as pixels need them.
     for (int i = 0; i < 256; ++i) {
         ccColorPocket* p = byIndex[static_cast<size_t>(i)];
         table_[i] = -1;
@@ -60,17 +61,25 @@ PixelTransferTables::PixelTransferTables(const std::vector<ccColorPocket*>& byIn
         if (t == static_cast<int>(keys_.size())) keys_.push_back(key);
         table_[i] = t;
     }
-    luts_.assign(keys_.size() * kTriSize, kEmpty);
+    luts_.resize(keys_.size());
 }
 
-uint32_t PixelTransferTables::Fill(int t, int mx, int mn) {
+uint32_t* PixelTransferTables::Make(int t) {
+    auto& lut = luts_[static_cast<size_t>(t)];
+    lut.reset(new uint32_t[kTriSize]);
+    std::fill(lut.get(), lut.get() + kTriSize, kEmpty);
+    ++made_;
+    return lut.get();
+}
+
+uint32_t PixelTransferTables::Fill(int t, uint32_t* lut, int mx, int mn) {
     const Key& k = keys_[static_cast<size_t>(t)];
     // A pixel with these extremes: its saturation and lightness are those
     // of every pixel with the same largest and smallest channels.
     const uint32_t hsl = RGBtoHSL(uint32_t(mn) | uint32_t(mn) << 8 | uint32_t(mx) << 16);
     const int s = Scale(HslSat(hsl), k.destSat, k.divisor);
     const uint32_t rgb = HSLtoRGB(MakeHsl(k.hue, s, HslLight(hsl), 0)) & 0xFFFFFF;
-    luts_[static_cast<size_t>(t) * kTriSize + TriIndex(mx, mn)] = rgb;
+    lut[TriIndex(mx, mn)] = rgb;
     return rgb;
 }
 
@@ -80,8 +89,10 @@ void PixelTransferTables::Row(const BYTE* index, const BYTE* src, BYTE* dst, int
         if (t < 0) continue;
         const int b = src[0], g = src[1], r = src[2];
         const int mx = std::max(std::max(b, g), r), mn = std::min(std::min(b, g), r);
-        uint32_t rgb = luts_[static_cast<size_t>(t) * kTriSize + TriIndex(mx, mn)];
-        if (rgb == kEmpty) rgb = Fill(t, mx, mn);
+        uint32_t* lut = luts_[static_cast<size_t>(t)].get();
+        if (!lut) lut = Make(t);
+        uint32_t rgb = lut[TriIndex(mx, mn)];
+        if (rgb == kEmpty) rgb = Fill(t, lut, mx, mn);
         dst[0] = BYTE(rgb);
         dst[1] = BYTE(rgb >> 8);
         dst[2] = BYTE(rgb >> 16);

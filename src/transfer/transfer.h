@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "huevane/color.h"
@@ -20,6 +21,10 @@ public:
     // dst[x] = transfer of src[x] through the pocket of index[x], for the
     // pixels whose pocket is paired; the others are not written.
     void Row(const BYTE* index, const BYTE* src, BYTE* dst, int width);
+    // Tables made so far: one per distinct destination that a pixel has
+    // used, each made on its first use (a small image costs little whatever
+    // the number of pockets).
+    int TablesMade() const { return made_; }
 
 private:
     struct Key {
@@ -29,11 +34,13 @@ private:
         }
     };
     static constexpr uint32_t kEmpty = 0xFFFFFFFFu;  // results have a 0 top byte
-    uint32_t Fill(int t, int mx, int mn);
+    uint32_t* Make(int t);
+    uint32_t Fill(int t, uint32_t* lut, int mx, int mn);
 
     int table_[256];
     std::vector<Key> keys_;
-    std::vector<uint32_t> luts_;
+    std::vector<std::unique_ptr<uint32_t[]>> luts_;  // null until first used
+    int made_ = 0;
 };
 
 // The true-DIB pass of a theme used once: as ApplyFinalTransToTrueDib,

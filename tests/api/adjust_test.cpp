@@ -80,6 +80,16 @@ TEST(AdjustImageStyle, MatchLinksRoundTripAndEmptyThemes) {
         hv::FreeHandle(a);
         hv::FreeHandle(b);
 
+        // Buffers carry no image, so method 4 has no neighbour counts to
+        // weigh colour differences by: it pairs nothing, as method 5 does,
+        // rather than every pocket with the first style pocket.
+        for (int method : {4, 5}) {
+            table = {0, links.data()};
+            EXPECT_EQ(GetMatchLinks(ph.style.data(), ph.own.data(), method, &table), 0);
+            ASSERT_GT(table.count, 0);
+            for (int i = 0; i < table.count; ++i) EXPECT_EQ(links[i].styleIndex, -1) << method;
+        }
+
         // Methods 4 and 5 on empty themes: every pocket unpaired, no entries
         // for an empty target, no exception escaping.
         ccColorPocketArray empty(0);

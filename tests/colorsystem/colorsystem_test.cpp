@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -104,6 +105,33 @@ TEST(ColorSystem, DistOrderIsStableAndBounded) {
     EXPECT_THROW(cs.GetCardDistOrder(6, out.data(), 3), std::out_of_range);
     EXPECT_THROW(cs.GetCardDistOrder(-1, out.data(), 3), std::out_of_range);
     EXPECT_EQ(out[0], 1);
+}
+
+TEST(ColorSystem, DistOrderOfALargeCardWithManyTies) {
+    // 5,000 samples over 40 colours: the order is by distance, equal
+    // distances in index order, whatever the count asked for.
+    std::vector<tagRGBQUAD> colors;
+    unsigned seed = 99;
+    for (int i = 0; i < 5000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int c = static_cast<int>((seed >> 16) % 40);
+        colors.push_back(Rgb(BYTE(c * 6), BYTE(255 - c * 3), BYTE(c % 5 * 50)));
+    }
+    csColorSystem cs = Card(colors);
+    const tagRGBQUAD ref = colors[1234];
+    std::vector<int> want(colors.size());
+    for (size_t i = 0; i < want.size(); ++i) want[i] = static_cast<int>(i);
+    auto dist = [&](int i) {
+        const tagRGBQUAD& c = colors[static_cast<size_t>(i)];
+        const int dr = c.rgbRed - ref.rgbRed, dg = c.rgbGreen - ref.rgbGreen, db = c.rgbBlue - ref.rgbBlue;
+        return dr * dr + dg * dg + db * db;
+    };
+    std::stable_sort(want.begin(), want.end(), [&](int a, int b) { return dist(a) < dist(b); });
+    for (int count : {5000, 137, 1}) {
+        std::vector<int> out(static_cast<size_t>(count), -1);
+        ASSERT_EQ(cs.GetCardDistOrder(1234, out.data(), count), count);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), want.begin())) << count;
+    }
 }
 
 TEST(ColorSystem, EmptyCardsAndCopies) {

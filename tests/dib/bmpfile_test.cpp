@@ -157,5 +157,15 @@ TEST(SaveDib, RefusesWhatItCannotWriteSafely) {
     EXPECT_EQ(SaveDIB(small, path.c_str()), 0);
     EXPECT_LE(ReadFile(path).size(), 0u);
     GlobalFree(small);
+
+    // An 8-bit image whose colour count has bits past the low 16: not taken
+    // for a full table (0x10000 has none in its low 16 bits), but refused.
+    for (DWORD used : {0x10000u, 0x10002u, 0xFFFFFFFFu}) {
+        void* eight = MakeEmptyDib(4, 2, 8, true);
+        ipDibStuff(eight, false).header->biClrUsed = used;
+        EXPECT_EQ(SaveDIB(eight, path.c_str()), 0) << used;
+        EXPECT_TRUE(ReadFile(path).empty()) << used;
+        hv::FreeHandle(eight);
+    }
     std::remove(path.c_str());
 }

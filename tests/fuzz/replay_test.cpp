@@ -70,7 +70,8 @@ void Replay(const std::string& name) {
     }
 }
 
-const char* const kReplayed[] = {"loaddib", "stylebuf", "themefile", "cardfile", "groupfile", "regions",
+const char* const kReplayed[] = {"loaddib",   "stylebuf",   "themefile", "cardfile", "groupfile",
+                                 "regions",   "scriptfile", "listfile",
 #ifdef HUEVANE_FUZZ_CLI
                                  "imagefile", "regionsfile",
 #endif
@@ -90,6 +91,8 @@ TEST(FuzzReplay, ThemeFiles) { Replay("themefile"); }
 TEST(FuzzReplay, CardFiles) { Replay("cardfile"); }
 TEST(FuzzReplay, GroupFiles) { Replay("groupfile"); }
 TEST(FuzzReplay, RegionsAndLinkTables) { Replay("regions"); }
+TEST(FuzzReplay, ScriptFiles) { Replay("scriptfile"); }
+TEST(FuzzReplay, ListFiles) { Replay("listfile"); }
 #ifdef HUEVANE_FUZZ_CLI
 TEST(FuzzReplay, ToolImageFiles) { Replay("imagefile"); }
 TEST(FuzzReplay, ToolRegionsFiles) { Replay("regionsfile"); }

@@ -239,6 +239,21 @@ TEST(ThemeBuffer, MembersOutsideThePaletteAreLeftOut) {
     EXPECT_EQ(bare.GetDataBufLength(), 46 + 44);
 }
 
+TEST(ThemeBuffer, ReadsUpTo256Pockets) {
+    // As many pockets as a palette has colours: read; one more is refused
+    // (see the corrupt buffers), so that a small buffer cannot make sorting
+    // and pairing, quadratic in the count, take seconds.
+    Bytes b;
+    b.u8('C').u8('C').i32(21).text("full", 32).i32(1).item(0, 0).i32(256);
+    for (int j = 0; j < 256; ++j) b.pocket(0, "p", 0, j, {0});
+    auto in = Exact(b.framed());
+    ccColorPocketArray t;
+    ASSERT_EQ(t.LoadFromBuf(in.get()), static_cast<int>(b.v.size()));
+    ASSERT_EQ(t.pockets.GetSize(), 256);
+    EXPECT_EQ(t.pockets[255]->pixelNum, 255);
+    EXPECT_EQ(t.pockets[255]->index, 255);
+}
+
 TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
     // blocks: 256-item palettes before the pockets (the last one is kept);
     // 0 for a counted palette of 3 items.
@@ -310,6 +325,9 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
     bad.push_back({"huge palette count", v21(0x7FFFFFFF, 3).i32(0).framed()});
     bad.push_back({"negative pocket count", v21(0, 0).i32(-3).framed()});
     bad.push_back({"huge pocket count", v21(0, 0).i32(0x7FFFFFFF).framed()});
+    Bytes many = v21(1, 1).i32(257);
+    for (int j = 0; j < 257; ++j) many.pocket(0, "p", 0, 1, {0});
+    bad.push_back({"257 pockets", many.framed()});
     Bytes negMembers = v21(2, 2).i32(1).pocket(0, "p", 0, 0, {});
     negMembers.v.resize(negMembers.v.size() - 4);  // without its member count
     bad.push_back({"negative member count", Bytes(negMembers).i32(-1).framed()});
@@ -410,7 +428,7 @@ TEST(ThemeFile, CorpusLoadsTheGoodFileAndRefusesTheDamagedOnes) {
     EXPECT_EQ(good.pockets[1]->items[1], &good.palette[2]);
     for (const char* nm : {"empty", "magic_only", "cut_in_name", "cut_in_palette", "cut_in_pocket",
                            "no_pocket_count", "negative_palette_count", "negative_member_count",
-                           "huge_pocket_count", "member_index_300", "v16_cut_in_blocks", "random",
+                           "huge_pocket_count", "pockets_257", "member_index_300", "v16_cut_in_blocks", "random",
                            "random_with_magic"}) {
         ccColorPocketArray t;
         Prime(t);

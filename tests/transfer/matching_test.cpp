@@ -142,6 +142,52 @@ TEST(Matching, ColourDifferenceMethodKeepsDistances) {
     }
 }
 
+TEST(Matching, ColourDifferenceMethodNeedsTheTargetsImage) {
+    // Without the target's image there are no neighbour counts to weigh the
+    // differences by: nothing is paired (-1), as method 5 does, instead of
+    // every pocket taking the first style pocket. The same theme read back
+    // from its buffer, which carries no image, behaves alike.
+    const tagRGBQUAD red{0, 0, 255, 0}, green{0, 200, 0, 0}, blue{100, 0, 0, 0};
+    ccColorPocketArray t, s;
+    tfix::PaletteTheme(t, {red, green, blue}, {40, 30, 20}, 3, {0, 1, 2, 0, 1, 2});
+    tfix::PaletteTheme(s, {blue, red, green}, {40, 30, 20}, 3, {0, 1, 2, 0, 1, 2});
+    char* buf = nullptr;
+    ASSERT_GT(t.SaveToBuf(buf), 0);
+    ccColorPocketArray loaded;
+    ASSERT_GT(loaded.LoadFromBuf(buf), 0);
+    t.FreeDataBuf(buf);
+    ccColorPocketArray bare;  // a palette DIB of another depth counts as none
+    tfix::PaletteTheme(bare, {red, green, blue}, {40, 30, 20}, 3, {0, 1, 2, 0, 1, 2});
+    bare.SetPalDib(MakeEmptyDib(3, 2, 24, true), true);
+    for (ccColorPocketArray* target : {&loaded, &bare}) {
+        EXPECT_EQ(target->GetDstPockets(&s, true, 4), -1);
+        EXPECT_EQ(Links(*target, s), (std::vector<int>{-1, -1, -1}));
+        for (ccColorPocket* p : target->pockets) EXPECT_EQ(RgbWord(p->destRGB), 0u);
+    }
+    // With its image the method pairs every pocket (the style needs none).
+    s.SetPalDib(nullptr, false);
+    EXPECT_EQ(t.GetDstPockets(&s, true, 4), 0);
+    for (int link : Links(t, s)) EXPECT_GE(link, 0);
+}
+
+TEST(Matching, ATargetMatchedWithItselfStaysUnpaired) {
+    // The style's links are cleared after the greedy pairing; when the
+    // style is the target itself, that clears the pairs just made.
+    for (int method : {1, 2, 3}) {
+        SCOPED_TRACE(method);
+        ccColorPocketArray t;
+        Add(t, 10, 200, 100, 50);
+        Add(t, 90, 150, 140, 30);
+        Add(t, 170, 100, 60, 20);
+        for (ccColorPocket* p : t.pockets) p->destRGB = {1, 2, 3, 0};
+        EXPECT_EQ(t.GetDstPockets(&t, false, method), 0);
+        for (ccColorPocket* p : t.pockets) {
+            EXPECT_EQ(p->destLink, nullptr);
+            EXPECT_EQ(RgbWord(p->destRGB), 0x030201u);  // no colour copied
+        }
+    }
+}
+
 TEST(Matching, NeighbourChainsOfMethodFive) {
     // One-row images whose columns are the pockets named by the layout.
     auto strip = [](ccColorPocketArray& t, const std::vector<int>& hues, const std::vector<int>& sizes,

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "transfer/transfer.h"
 #include "transfer_fixtures.h"
 
 using tfix::Add;
@@ -145,4 +146,39 @@ TEST(Transfer, RepeatedTransfersStartFromTheFirstColours) {
         EXPECT_EQ(tfix::Pixels(sc.t.trueDibCopy), original);
     }
     EXPECT_EQ(hv::LiveHandles(), handles);
+}
+
+TEST(Transfer, TrueDibTablesAreMadeOnlyForDestinationsInUse) {
+    // 256 paired pockets, one per palette index, each with a destination of
+    // its own; a 4 x 4 image uses three indices, two of which share a
+    // destination. Only the tables of those two destinations are made, and
+    // every pixel is what the per-pixel transfer gives.
+    ccColorPocketArray target, style;
+    std::vector<ccColorPocket*> byIndex(256, nullptr);
+    for (int i = 0; i < 256; ++i) {
+        ccColorPocket* p = tfix::Add(target, i, 120, 100, 10);
+        ccColorPocket* d = tfix::Add(style, (i * 7) % 256, 40 + i % 200, 90, 10);
+        if (i == 9) d = style.pockets[5];  // index 9 shares index 5's destination
+        p->SetDestLink(d);
+        byIndex[static_cast<size_t>(i)] = p;
+    }
+    hv::PixelTransferTables tables(byIndex);
+    EXPECT_EQ(tables.TablesMade(), 0);
+    const BYTE index[4][4] = {{5, 5, 9, 9}, {200, 5, 9, 200}, {5, 5, 5, 5}, {9, 200, 200, 9}};
+    BYTE src[4][12], dst[4][12];
+    for (int y = 0; y < 4; ++y)
+        for (int b = 0; b < 12; ++b) src[y][b] = BYTE(y * 50 + b * 17), dst[y][b] = 0;
+    tables.Row(index[0], src[0], dst[0], 4);
+    EXPECT_EQ(tables.TablesMade(), 1);  // 5 and 9 share one
+    for (int y = 1; y < 4; ++y) tables.Row(index[y], src[y], dst[y], 4);
+    EXPECT_EQ(tables.TablesMade(), 2);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const tagRGBQUAD in = {src[y][3 * x], src[y][3 * x + 1], src[y][3 * x + 2], 0};
+            tagRGBQUAD want = {0, 0, 0, 0};
+            ASSERT_EQ(target.ClrTransOnRGB(in, want, byIndex[index[y][x]]), 0);
+            EXPECT_EQ(dst[y][3 * x], want.rgbBlue) << x << "," << y;
+            EXPECT_EQ(dst[y][3 * x + 1], want.rgbGreen) << x << "," << y;
+            EXPECT_EQ(dst[y][3 * x + 2], want.rgbRed) << x << "," << y;
+        }
 }
