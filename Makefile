@@ -10,7 +10,7 @@ RELEASE_DIR ?= build/release
 BENCH ?= OFF
 RELEASE_FLAGS = -DCMAKE_BUILD_TYPE=Release -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=$(BENCH)
 
-.PHONY: all release test demo bench clean windows install package fuzz fuzz-build fuzz-seeds
+.PHONY: all release test demo bench clean windows install package fuzz fuzz-build fuzz-seeds python pytest
 
 all: release
 
@@ -36,12 +36,33 @@ package:
 
 test:
 	$(SETUP) test
-	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DHUEVANE_BENCH=OFF \
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DHUEVANE_BENCH=OFF -DHUEVANE_PYTHON=OFF \
 	  -DCMAKE_CXX_FLAGS="$(SAN) -O1" -DCMAKE_C_FLAGS="$(SAN) -O1" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$(SAN)" -DCMAKE_SHARED_LINKER_FLAGS="$(SAN)"
 	cmake --build build/asan -j $(JOBS)
+	$(MAKE) --no-print-directory pytest
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The Python module, build/python/python/huevane*.so, in a tree of its own
+# without sanitizers (a sanitized module cannot be loaded by a plain
+# interpreter), with the tool its tests compare against.
+PY_FLAGS := -DCMAKE_BUILD_TYPE=Release -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=OFF
+python:
+	$(SETUP) build python
+	cmake -S . -B build/python $(PY_FLAGS) -DHUEVANE_PYTHON=ON
+	cmake --build build/python -j $(JOBS) --target huevane_python huevane_cli
+
+# The module's pytest suite, run by the interpreter it was built for; skipped
+# (with a note) when pybind11 or Python's headers are missing.
+pytest:
+	cmake -S . -B build/python $(PY_FLAGS) -UHUEVANE_PYTHON
+	@if grep -q '^HUEVANE_PYTHON:BOOL=ON' build/python/CMakeCache.txt; then \
+	  cmake --build build/python -j $(JOBS) --target huevane_python huevane_cli && \
+	  PYTHONPATH=$(CURDIR)/build/python/python HUEVANE_CLI=$(CURDIR)/build/python/huevane \
+	  PYTHONDONTWRITEBYTECODE=1 "$$(sed -n 's/^Python_EXECUTABLE:FILEPATH=//p' build/python/CMakeCache.txt)" \
+	    -m pytest -q -p no:cacheprovider python/tests; \
+	else echo "pybind11 or Python's headers not found: the Python module and its tests are skipped"; fi
 
 demo: release
 	./scripts/demo.sh "$(RELEASE_DIR)/huevane"
@@ -72,7 +93,7 @@ FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=
 fuzz-build:
 	$(SETUP) fuzz
 	cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= \
-	  -DHUEVANE_FUZZ=ON -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=OFF -DHUEVANE_CLI=ON \
+	  -DHUEVANE_FUZZ=ON -DHUEVANE_TESTS=OFF -DHUEVANE_BENCH=OFF -DHUEVANE_CLI=ON -DHUEVANE_PYTHON=OFF \
 	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
 	cmake --build build/fuzz -j $(JOBS) --target huevane_fuzz

@@ -2,10 +2,40 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 namespace hvcli {
+
+namespace {
+thread_local Capture* t_capture = nullptr;
+thread_local const CommandExtras* t_extras = nullptr;
+}  // namespace
+
+void SetCapture(Capture* capture) { t_capture = capture; }
+void SetCommandExtras(const CommandExtras* extras) { t_extras = extras; }
+
+void Print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (!t_capture) {
+        std::vprintf(format, args);
+        va_end(args);
+        return;
+    }
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    if (n > 0) {
+        std::string text(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(&text[0], text.size(), format, again);
+        text.pop_back();
+        t_capture->out += text;
+    }
+    va_end(again);
+    va_end(args);
+}
 
 bool Args::Parse(int argc, char** argv, const std::vector<Option>& options, std::string* error) {
     values_.clear();
@@ -92,9 +122,19 @@ bool Args::IntValue(const std::string& name, int lo, int hi, int fallback, int* 
 int Start(Args& args, int argc, char** argv, const std::string& command, const std::vector<Option>& options,
           const char* help, size_t positionals, const char* missing) {
     std::string error;
-    if (!args.Parse(argc, argv, options, &error)) return UsageError(command, error);
+    std::vector<Option> all = options;
+    if (t_extras) {
+        all.insert(all.end(), t_extras->options.begin(), t_extras->options.end());
+        if (t_extras->probe) {
+            t_extras->probe->options = all;
+            t_extras->probe->positionals = positionals;
+            return kExitUsage;
+        }
+    }
+    if (!args.Parse(argc, argv, all, &error)) return UsageError(command, error);
     if (args.Has("help")) {
         std::fputs(help, stdout);
+        if (t_extras) std::fputs(t_extras->help, stdout);
         return kExitOk;
     }
     if (args.positional().size() != positionals)
@@ -103,12 +143,20 @@ int Start(Args& args, int argc, char** argv, const std::string& command, const s
 }
 
 int UsageError(const std::string& command, const std::string& message) {
+    if (t_capture) {
+        t_capture->err += message + "\n";
+        return kExitUsage;
+    }
     std::fprintf(stderr, "huevane %s: %s\nTry 'huevane %s --help'.\n", command.c_str(), message.c_str(),
                  command.c_str());
     return kExitUsage;
 }
 
 int Failure(const std::string& command, const std::string& message) {
+    if (t_capture) {
+        t_capture->err += message + "\n";
+        return kExitFailure;
+    }
     std::fprintf(stderr, "huevane %s: %s\n", command.c_str(), message.c_str());
     return kExitFailure;
 }

@@ -36,6 +36,8 @@ public:
     // fallback when the option is absent; false with a message otherwise.
     bool IntValue(const std::string& name, int lo, int hi, int fallback, int* out, std::string* error) const;
     const std::vector<std::string>& positional() const { return positional_; }
+    // Every option given, by long name, with its value ("" for flags).
+    const std::map<std::string, std::string>& values() const { return values_; }
 
 private:
     std::map<std::string, std::string> values_;
@@ -54,6 +56,32 @@ int Start(Args& args, int argc, char** argv, const std::string& command, const s
 int UsageError(const std::string& command, const std::string& message);
 // Prints "huevane COMMAND: message" to stderr; returns kExitFailure.
 int Failure(const std::string& command, const std::string& message);
+
+// A command's output while it runs as one job of a batch: while a capture is
+// set on the calling thread, Print, UsageError and Failure write into it
+// (messages without the "huevane COMMAND: " prefix) instead of to stdout and
+// stderr.
+struct Capture {
+    std::string out, err;
+};
+void SetCapture(Capture* capture);  // for the calling thread; null ends it
+// printf to stdout, or into the calling thread's capture.
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// What a command's batch form adds to its single form: while set on the
+// calling thread, Start accepts these options too and prints `help` after
+// the command's own. With `probe` set, Start only records the command's
+// options (theirs and these) and the positional count it expects, and
+// returns kExitUsage without parsing or printing anything.
+struct CommandExtras {
+    std::vector<Option> options;
+    const char* help = "";
+    struct Probe {
+        std::vector<Option> options;
+        size_t positionals = 0;
+    }* probe = nullptr;
+};
+void SetCommandExtras(const CommandExtras* extras);  // for the calling thread; null ends it
 
 // text as a JSON string, quotes included: quote, backslash and control
 // characters escaped; other bytes (UTF-8 included) as they are.

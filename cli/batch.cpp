@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,15 @@ std::string Stem(const std::string& name) {
     const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
     const size_t dot = base.find_last_of('.');
     return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+// True when the name ends in an image extension the tool writes.
+bool NamesImageFile(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".png" || ext == ".bmp" || ext == ".jpg" || ext == ".jpeg";
 }
 
 std::string Folder(const std::string& path) {
@@ -310,6 +320,11 @@ int RunBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
     size_t printed = 0;
     int failed = 0;
     if (options.json) std::printf("{\"files\": [");
+    if (options.progress && n) {
+        std::fprintf(stderr, "%s\033[K", FormatProgress(0, static_cast<int>(n), 0).c_str());
+        std::fflush(stderr);
+        barShown = true;
+    }
     std::unique_lock<std::mutex> g(lock);
     while (printed < n) {
         changed.wait_for(g, std::chrono::milliseconds(250), [&] { return finished[printed] != 0; });
@@ -325,8 +340,10 @@ int RunBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
                     std::printf("%s\n", r.text.c_str());
             } else {
                 ++failed;
-                std::fprintf(stderr, "huevane %s: %s: %s\n", options.command.c_str(), j.input.c_str(),
-                             r.error.c_str());
+                // Messages that name their file already are not prefixed again.
+                const bool named = r.error.compare(0, j.input.size() + 1, j.input + ":") == 0;
+                std::fprintf(stderr, "huevane %s: %s%s%s\n", options.command.c_str(), named ? "" : j.input.c_str(),
+                             named ? "" : ": ", r.error.c_str());
                 if (options.json)
                     std::printf("%s\n  {\"input\": %s, \"error\": %s}", printed ? "," : "",
                                 JsonString(j.input).c_str(), JsonString(r.error).c_str());
@@ -359,6 +376,112 @@ int RunBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
     }
     std::fflush(stdout);
     return failed ? kExitFailure : kExitOk;
+}
+
+int RunCommandBatch(int argc, char** argv, const BatchSpec& spec, int (*one)(int argc, char** argv)) {
+    CommandExtras extras;
+    extras.options = {{"jobs", 'j', true}, {"quiet", 0, false}, {"json", 0, false}};
+    extras.help = spec.help;
+    // The command's options and positional count, as its Start sees them.
+    CommandExtras::Probe probe;
+    extras.probe = &probe;
+    SetCommandExtras(&extras);
+    one(argc, argv);
+    extras.probe = nullptr;
+
+    // Anything but a batch, wrong command lines included, is the single
+    // form's to run or report.
+    auto single = [&] {
+        const int code = one(argc, argv);
+        SetCommandExtras(nullptr);
+        return code;
+    };
+    Args args;
+    std::string error;
+    if (probe.positionals < 1 || !args.Parse(argc, argv, probe.options, &error) || args.Has("help")) return single();
+    const size_t fixedCount = probe.positionals - 1;
+    const std::vector<std::string>& pos = args.positional();
+    if (pos.size() < fixedCount + 1) return single();
+    const std::vector<std::string> targets(pos.begin(), pos.end() - static_cast<long>(fixedCount));
+    const std::vector<std::string> fixed(pos.end() - static_cast<long>(fixedCount), pos.end());
+    const std::string outDir = args.Value("output");
+    struct stat st;
+    const bool outIsFolder =
+        args.Has("output") && ((!outDir.empty() && outDir.back() == '/') ||
+                               (stat(outDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
+    const bool targetIsFolder = stat(targets[0].c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (targets.size() == 1 && !targetIsFolder && !outIsFolder) return single();
+    SetCommandExtras(nullptr);
+
+    const std::string cmd = spec.command;
+    if (!args.Has("output")) return UsageError(cmd, "missing output folder (-o OUTDIR) for several images");
+    if (!outIsFolder && NamesImageFile(outDir))
+        return UsageError(cmd, "'" + outDir + "' names an image file; several images need an output folder");
+    for (const std::string& name : spec.singleOnly)
+        if (args.Has(name)) return UsageError(cmd, "--" + name + " names one file; it takes a single target");
+    int jobsWanted = 1;
+    if (!args.IntValue("jobs", 1, 256, DefaultJobCount(), &jobsWanted, &error)) return UsageError(cmd, error);
+    if (!PrepareOutputFolder(outDir, &error)) return Failure(cmd, error);
+
+    BatchOptions options;
+    options.command = cmd;
+    options.verb = spec.verb;
+    options.threads = jobsWanted;
+    options.json = args.Has("json");
+    options.progress = !args.Has("quiet") && !options.json && isatty(2);
+    std::vector<std::string> notes;
+    const std::vector<BatchJob> jobs = CollectJobs(targets, outDir, spec.suffix, spec.ext, &options.skipped, &notes);
+    for (const std::string& note : notes) std::fprintf(stderr, "huevane %s: %s\n", cmd.c_str(), note.c_str());
+
+    // The options each image's run gets: all given but the batch's own.
+    std::vector<std::string> forwarded;
+    for (const auto& [name, value] : args.values()) {
+        if (name == "output" || name == "jobs" || name == "quiet") continue;
+        bool hasValue = false;
+        for (const Option& o : probe.options)
+            if (name == o.name) hasValue = o.hasValue;
+        forwarded.push_back(hasValue ? "--" + name + "=" + value : "--" + name);
+    }
+
+    auto work = [&](const BatchJob& job) {
+        BatchResult r;
+        if (!MakeParentFolders(job.output, &r.error)) return r;
+        // "--" ends the options, so inputs whose names start with '-' stay
+        // positional.
+        std::vector<std::string> words = {cmd, "--output=" + job.output};
+        words.insert(words.end(), forwarded.begin(), forwarded.end());
+        words.push_back("--");
+        words.push_back(job.input);
+        words.insert(words.end(), fixed.begin(), fixed.end());
+        std::vector<char*> argvJob;
+        for (std::string& w : words) argvJob.push_back(&w[0]);
+        argvJob.push_back(nullptr);
+        Capture capture;
+        SetCapture(&capture);
+        SetCommandExtras(&extras);
+        int code = kExitFailure;
+        try {
+            code = one(static_cast<int>(argvJob.size()) - 1, argvJob.data());
+        } catch (...) {
+            SetCapture(nullptr);
+            SetCommandExtras(nullptr);
+            throw;  // RunBatch reports it as this image's failure
+        }
+        SetCapture(nullptr);
+        SetCommandExtras(nullptr);
+        auto trimmed = [](std::string text) {
+            while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+            return text;
+        };
+        r.ok = code == kExitOk;
+        r.text = r.json = trimmed(capture.out);
+        r.error = trimmed(capture.err);
+        if (!r.ok && r.error.empty()) r.error = "failed";
+        // A failed run leaves no half result behind.
+        if (!r.ok) std::remove(job.output.c_str());
+        return r;
+    };
+    return RunBatch(jobs, options, work);
 }
 
 }  // namespace hvcli

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
+
 namespace hvcli {
 
 // One image to process and where its result goes.
@@ -74,5 +76,28 @@ struct BatchOptions {
 // json). Returns the exit code: 0 when every job succeeded, 1 otherwise.
 int RunBatch(const std::vector<BatchJob>& jobs, const BatchOptions& options,
              const std::function<BatchResult(const BatchJob&)>& work);
+
+// The batch form of a command that turns one image into one image:
+//   huevane COMMAND TARGET... [FIXED...] -o OUTDIR [-j N] [--quiet] [options]
+// where each TARGET is an image file or a folder and FIXED are the
+// command's other positional arguments (restyle: the style).
+struct BatchSpec {
+    const char* command;                  // "restyle"
+    const char* verb;                     // for the summary: "restyled"
+    const char* help;                     // printed after the command's own help
+    std::vector<std::string> singleOnly;  // options that name one output file
+    std::string suffix;                   // added to each output's name
+    std::string ext;                      // the output's extension; "" keeps the input's format
+};
+
+// Runs a command that has a batch form. one() is its single form, which
+// starts with hvcli::Start; through this it also accepts -j/--jobs N,
+// --quiet and --json (it prints its result as one JSON object with
+// --json). When argv names several targets, a folder, or an output folder
+// (an existing folder, or a path ending in '/'), each image goes through
+// one(), called as "COMMAND --output=OUT [options] -- INPUT FIXED..." with
+// the options given (but -o, -j and --quiet) and its output captured, on N
+// threads; otherwise one() runs argv itself. Returns the exit code.
+int RunCommandBatch(int argc, char** argv, const BatchSpec& spec, int (*one)(int argc, char** argv));
 
 }  // namespace hvcli

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "args.h"
+#include "batch.h"
 #include "commands.h"
 #include "dib/dib.h"
 #include "imageio.h"
@@ -52,7 +53,8 @@ int CountUsedColours(void* dib8) {
 
 }  // namespace
 
-int CmdReduce(int argc, char** argv) {
+// One photo into one reduced image; run directly or as one image of a batch.
+static int ReduceOne(int argc, char** argv) {
     const char* cmd = "reduce";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
@@ -77,8 +79,10 @@ int CmdReduce(int argc, char** argv) {
     hvio::OwnedDib original(hvio::ReadImage(input, &error, maxPixels));
     if (!original.get()) return hvcli::Failure(cmd, error);
     std::string note;
+    int inputBits = 24;
     {
         ipDibStuff view(original.get(), false);
+        inputBits = view.bitCount();
         if (!view.is24()) note = " (expanded from " + std::to_string(view.bitCount()) + " bits)";
     }
     if (!note.empty()) {
@@ -105,7 +109,41 @@ int CmdReduce(int argc, char** argv) {
         std::snprintf(psnrText, sizeof psnrText, "inf");
     else
         std::snprintf(psnrText, sizeof psnrText, "%.2f", psnr);
-    std::printf("%s: %d x %d%s, %d colours, PSNR %s dB, %.1f ms -> %s\n", input.c_str(), view.width(),
-                view.height(), note.c_str(), CountUsedColours(reduced.dib), psnrText, ms, output.c_str());
+    const int colours = CountUsedColours(reduced.dib);
+    if (args.Has("json")) {
+        // JSON has no infinity: identical images give a null PSNR.
+        hvcli::Print("{\"input\": %s, \"output\": %s, \"width\": %d, \"height\": %d, \"bits\": %d, "
+                     "\"colours\": %d, \"psnr\": %s, \"ms\": %.1f}\n",
+                     hvcli::JsonString(input).c_str(), hvcli::JsonString(output).c_str(), view.width(), view.height(),
+                     inputBits, colours, std::isinf(psnr) ? "null" : psnrText, ms);
+        return hvcli::kExitOk;
+    }
+    hvcli::Print("%s: %d x %d%s, %d colours, PSNR %s dB, %.1f ms -> %s\n", input.c_str(), view.width(),
+                 view.height(), note.c_str(), colours, psnrText, ms, output.c_str());
     return hvcli::kExitOk;
+}
+
+namespace {
+
+const char kBatchHelp[] =
+    "\n"
+    "Several images:\n"
+    "  huevane reduce IMAGE... -o OUTDIR [-j N] [--quiet] [--json] [options]\n"
+    "Each IMAGE is an image or a folder, searched through its subfolders for\n"
+    "images (recognised by their content, whatever their names). Each result\n"
+    "is written to OUTDIR (created if missing) as a palette PNG under the\n"
+    "input's name, keeping the subfolders of a folder; --side-by-side takes a\n"
+    "single image.\n"
+    "  -j, --jobs N         images reduced at once (default: the number of\n"
+    "                       cores); the results are the same whatever N is\n"
+    "  --quiet              no progress bar (it is drawn only on a terminal)\n"
+    "  --json               print the results as JSON (one object per image)\n"
+    "A file that cannot be read or reduced is reported and the others go on;\n"
+    "the exit status is then 1.\n";
+
+}  // namespace
+
+int CmdReduce(int argc, char** argv) {
+    const hvcli::BatchSpec spec = {"reduce", "reduced", kBatchHelp, {"side-by-side"}, "", ".png"};
+    return hvcli::RunCommandBatch(argc, argv, spec, ReduceOne);
 }

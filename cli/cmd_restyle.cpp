@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "args.h"
+#include "batch.h"
 #include "regionsfile.h"
 #include "commands.h"
 #include "dib/dib.h"
+#include "edit_tools.h"
 #include "huevane/huevane.h"
 #include "library_tools.h"
 #include "platform/memory.h"
@@ -27,6 +29,8 @@ namespace {
 const char kHelp[] =
     "Usage: huevane restyle TARGET STYLE -o OUT [--method N] [--keep REGIONS.txt]\n"
     "                       [--compose FILE] [--max-pixels N] [--png-level N]\n"
+    "                       [--target-theme FILE] [--extract METHOD]\n"
+    "                       [--style-extract METHOD] [--card FILE]\n"
     "       huevane restyle TARGET --style-library FILE --theme NAME_OR_INDEX -o OUT\n"
     "Re-colours TARGET in the colours of STYLE: the theme of each is extracted,\n"
     "every colour pocket of the target is paired with a pocket of the style,\n"
@@ -55,6 +59,13 @@ const char kHelp[] =
     "  --max-pixels N       refuse images of more than N pixels (default 178000000)\n"
     "  --png-level N        zlib level of PNG files, 0 to 9 (default 1: fast;\n"
     "                       9 writes the smallest files, several times slower)\n"
+    "  --target-theme FILE  take TARGET's theme from a theme file written for it\n"
+    "                       by 'huevane edit' instead of extracting it; its\n"
+    "                       background pocket keeps its colours\n"
+    "  --extract METHOD     how the target's theme is extracted: default, g, d,\n"
+    "                       cg or q (see 'huevane theme --help')\n"
+    "  --style-extract METHOD  the same for a STYLE image\n"
+    "  --card FILE          the colour card of the cg extraction\n"
     "  -h, --help           show this help\n";
 
 // Releases a handle made by the library at the end of a scope.
@@ -161,8 +172,9 @@ void* Compose(std::vector<Panel>& panels) {
     return canvas;
 }
 
-// The theme of an image as the style functions would extract it.
-bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
+// The theme of an image as the style functions would extract it, or by
+// the extraction `how` names.
+bool ThemeOfImage(void* image, ccColorPocketArray& theme, const hvcli::Extraction& how = {}) {
     ipDibStuff v(image, false);
     if (v.is24()) {
         void* dib8 = DecreaseBpp24to8(image);
@@ -171,21 +183,31 @@ bool ThemeOfImage(void* image, ccColorPocketArray& theme) {
     } else {
         theme.SetPalDib(image, false);
     }
-    return theme.GetColorPockets() == 0;
+    return hvcli::Extract(theme, how) == 0;
 }
 
 }  // namespace
 
-int CmdRestyle(int argc, char** argv) {
+// One target image into one result; run directly or as one image of a batch.
+static int RestyleOne(int argc, char** argv) {
     const char* cmd = "restyle";
     hvcli::Args args;
     const int early = hvcli::Start(args, argc, argv, cmd,
                                    {{"output", 'o', true}, {"method", 0, true}, {"keep", 0, true}, {"compose", 0, true},
                                     {"max-pixels", 0, true}, {"style-library", 0, true}, {"theme", 0, true},
-                                    {"png-level", 0, true}},
+                                    {"png-level", 0, true}, {"target-theme", 0, true}, {"extract", 0, true},
+                                    {"style-extract", 0, true}, {"card", 0, true}},
                                    kHelp, hvcli::MentionsOption(argc, argv, "style-library") ? 1 : 2,
                                    "needs a target image and a style");
     if (early >= 0) return early;
+    hvcli::Extraction targetHow, styleHow;
+    csColorSystem card;
+    int bad = hvcli::ReadExtraction(cmd, args, "extract", &targetHow);
+    if (bad < 0) bad = hvcli::ReadExtraction(cmd, args, "style-extract", &styleHow);
+    const bool cg = targetHow.method == "cg" || styleHow.method == "cg";
+    if (bad < 0) bad = hvcli::CardOption(cmd, args, cg, cg, card);
+    if (bad >= 0) return bad;
+    targetHow.card = styleHow.card = &card;
     std::string error;
     if (!args.Has("output")) return hvcli::UsageError(cmd, "missing output file (-o OUT)");
     int method = 2;
@@ -214,7 +236,7 @@ int CmdRestyle(int argc, char** argv) {
     ccColorPocketArray style(0);
     hvio::OwnedDib styleImage;
     if (fromLibrary ? !hvcli::ReadLibraryTheme(stylePath, args.Value("theme"), style, &styleImage, &error)
-                    : !hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels))
+                    : !hvcli::ReadTheme(stylePath, style, &styleImage, &error, maxPixels, &styleHow))
         return hvcli::Failure(cmd, error);
     if (style.pockets.GetSize() == 0) return hvcli::Failure(cmd, stylePath + ": the style has no colours");
 
@@ -236,7 +258,12 @@ int CmdRestyle(int argc, char** argv) {
     // with the chosen method.
     ccColorPocketArray target(0);
     if (bits == 24) target.SetTrueDib(image.get());
-    if (!ThemeOfImage(image.get(), target)) return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    if (args.Has("target-theme")) {
+        if (!hvcli::LoadEditedTheme(args.Value("target-theme"), image.get(), target, &error))
+            return hvcli::Failure(cmd, error);
+    } else if (!ThemeOfImage(image.get(), target, targetHow)) {
+        return hvcli::Failure(cmd, targetPath + ": cannot extract its theme");
+    }
     if (target.pockets.GetSize() == 0) return hvcli::Failure(cmd, targetPath + ": the image has no colours");
     int paired = 0;
     try {
@@ -282,7 +309,7 @@ int CmdRestyle(int argc, char** argv) {
         // The target's pockets keep their first colours; the result's theme
         // is extracted afresh.
         ccColorPocketArray resultTheme(0);
-        if (!ThemeOfImage(after.get(), resultTheme))
+        if (!ThemeOfImage(after.get(), resultTheme, targetHow))
             return hvcli::Failure(cmd, "cannot compose the picture: theme extraction failed");
         std::vector<Panel> panels(3);
         panels[0].image = before.get();
@@ -296,10 +323,43 @@ int CmdRestyle(int argc, char** argv) {
         if (!hvio::WriteImage(picture.dib, compose, &error, pngLevel)) return hvcli::Failure(cmd, error);
     }
 
-    std::printf("%s: %d x %d, %d colours; style %s: %d colours; method %d%s -> %s\n", targetPath.c_str(), width,
-                height, target.pockets.GetSize(), stylePath.c_str(), style.pockets.GetSize(), method,
-                polygons.empty() ? "" : (", " + std::to_string(polygons.size()) + " regions kept").c_str(),
-                output.c_str());
-    if (!compose.empty()) std::printf("side by side: %s\n", compose.c_str());
+    if (args.Has("json")) {
+        hvcli::Print("{\"input\": %s, \"output\": %s, \"width\": %d, \"height\": %d, \"colours\": %d, "
+                     "\"style\": %s, \"style_colours\": %d, \"method\": %d, \"regions_kept\": %zu, \"compose\": %s}\n",
+                     hvcli::JsonString(targetPath).c_str(), hvcli::JsonString(output).c_str(), width, height,
+                     target.pockets.GetSize(), hvcli::JsonString(stylePath).c_str(), style.pockets.GetSize(), method,
+                     polygons.size(), compose.empty() ? "null" : hvcli::JsonString(compose).c_str());
+        return hvcli::kExitOk;
+    }
+    hvcli::Print("%s: %d x %d, %d colours; style %s: %d colours; method %d%s -> %s\n", targetPath.c_str(), width,
+                 height, target.pockets.GetSize(), stylePath.c_str(), style.pockets.GetSize(), method,
+                 polygons.empty() ? "" : (", " + std::to_string(polygons.size()) + " regions kept").c_str(),
+                 output.c_str());
+    if (!compose.empty()) hvcli::Print("side by side: %s\n", compose.c_str());
     return hvcli::kExitOk;
+}
+
+namespace {
+
+const char kBatchHelp[] =
+    "\n"
+    "Several images:\n"
+    "  huevane restyle TARGET... STYLE -o OUTDIR [-j N] [--quiet] [--json] [options]\n"
+    "Each TARGET is an image or a folder, searched through its subfolders for\n"
+    "images (recognised by their content, whatever their names). Each result\n"
+    "goes to OUTDIR (created if missing) under the target's name, in its format,\n"
+    "keeping the subfolders of a folder target. The style is read for every\n"
+    "image; --compose takes a single target.\n"
+    "  -j, --jobs N         images re-coloured at once (default: the number of\n"
+    "                       cores); the results are the same whatever N is\n"
+    "  --quiet              no progress bar (it is drawn only on a terminal)\n"
+    "  --json               print the results as JSON (one object per image)\n"
+    "A file that cannot be read or re-coloured is reported and the others go\n"
+    "on; the exit status is then 1.\n";
+
+}  // namespace
+
+int CmdRestyle(int argc, char** argv) {
+    const hvcli::BatchSpec spec = {"restyle", "restyled", kBatchHelp, {"compose"}, "", ""};
+    return hvcli::RunCommandBatch(argc, argv, spec, RestyleOne);
 }

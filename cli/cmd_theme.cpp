@@ -7,6 +7,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "labelfont.h"
 #include "dib/dib.h"
 #include "platform/memory.h"
 #include "theme_tools.h"
@@ -43,8 +44,42 @@ void* ReadWorkImage(const std::string& path, std::string* error, long long maxPi
     return expanded;
 }
 
+bool IsExtraction(const std::string& method) {
+    return method == "default" || method == "g" || method == "d" || method == "cg" || method == "q";
+}
+
+int Extract(ccColorPocketArray& theme, const Extraction& how) {
+    if (how.method == "default") return theme.GetColorPockets();
+    int result = -1;
+    if (how.method == "g") {
+        result = theme.GetColorPocketsG();
+    } else if (how.method == "d") {
+        result = theme.GetColorPocketsD();
+    } else if (how.method == "cg") {
+        // The card cache holds for one palette only: a fresh one per image.
+        csColorSystem none;
+        int cardIndex[256];
+        cardIndex[0] = -1;
+        result = theme.GetColorPocketsCG(how.card ? how.card : &none, cardIndex);
+    } else if (how.method == "q") {
+        result = theme.GetColorPocketsQ();
+    }
+    if (result != 0) return result;
+    theme.GetPercentage();
+    theme.SortOnPercentage();
+    for (int k = 0; k < theme.pockets.GetSize(); ++k) theme.pockets[k]->index = k;
+    return 0;
+}
+
+bool LoadCard(const std::string& path, csColorSystem& card, std::string* error) {
+    card.LoadFromFile(path.c_str());
+    if (card.samples.GetSize() > 0) return true;
+    *error = "no colour samples in '" + path + "' (cannot read it, or no 'Name: RGB(r, g, b)' line)";
+    return false;
+}
+
 bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDib* image, std::string* error,
-               long long maxPixels) {
+               long long maxPixels, const Extraction* how) {
     if (IsThemeFile(path)) {
         const int r = theme.LoadFromFile(path.c_str());
         if (r == -1) {
@@ -74,7 +109,7 @@ bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDi
     } else {
         theme.SetPalDib(image->get(), false);
     }
-    if (theme.GetColorPockets() != 0) {
+    if ((how ? Extract(theme, *how) : theme.GetColorPockets()) != 0) {
         *error = path + ": cannot extract a theme from this image";
         return false;
     }
@@ -108,12 +143,103 @@ void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPoc
     }
 }
 
+int ReadExtraction(const std::string& cmd, const Args& args, const std::string& option, Extraction* how) {
+    how->method = args.Value(option, "default");
+    if (IsExtraction(how->method)) return -1;
+    return UsageError(cmd, "unknown --" + option + " '" + how->method + "' (use default, g, d, cg or q)");
+}
+
+int CardOption(const std::string& cmd, const Args& args, bool needed, bool usable, csColorSystem& card) {
+    if (!args.Has("card")) return needed ? UsageError(cmd, "the cg extraction needs a colour card (--card FILE)") : -1;
+    if (!usable) return UsageError(cmd, "--card is used only by the cg extraction");
+    std::string error;
+    return LoadCard(args.Value("card"), card, &error) ? -1 : Failure(cmd, error);
+}
+
+namespace {
+
+constexpr int kMargin = 12, kLabelWidth = 132, kBarHeight = 28, kBarGap = 8, kFontScale = 2;
+constexpr int kMaxPictureWidth = 800, kMaxPictureHeight = 560;
+
+void Fill(ipDibStuff& v, int x0, int y0, int w, int h, tagRGBQUAD c) {
+    for (int y = std::max(y0, 0); y < std::min(y0 + h, v.height()); ++y) {
+        BYTE* row = v.rows[static_cast<size_t>(v.height() - 1 - y)];
+        for (int x = std::max(x0, 0); x < std::min(x0 + w, v.width()); ++x) {
+            row[3 * x] = c.rgbBlue;
+            row[3 * x + 1] = c.rgbGreen;
+            row[3 * x + 2] = c.rgbRed;
+        }
+    }
+}
+
+// Writes text with its top-left corner at (x, y) from the top left; letters
+// the font lacks are left blank.
+void DrawLabel(ipDibStuff& v, int x, int y, const std::string& text) {
+    const tagRGBQUAD ink = {40, 40, 40, 0};
+    for (char c : text) {
+        if (const Glyph* g = FindGlyph(c))
+            for (int r = 0; r < 7; ++r)
+                for (int b = 0; b < 5; ++b)
+                    if (g->rows[r] >> (4 - b) & 1)
+                        Fill(v, x + b * kFontScale, y + r * kFontScale, kFontScale, kFontScale, ink);
+        x += 6 * kFontScale;
+    }
+}
+
+}  // namespace
+
+bool DrawExtractions(void* image, void* dib8, csColorSystem* card, const std::string& path, std::string* error) {
+    hvio::OwnedDib rgb(hvio::ToRgb24(image, error));
+    if (!rgb.get()) return false;
+    ipDibStuff src(rgb.get(), false);
+    const int w = src.width(), h = src.height();
+    const int factor = std::max({1, (w + kMaxPictureWidth - 1) / kMaxPictureWidth,
+                                 (h + kMaxPictureHeight - 1) / kMaxPictureHeight});
+    const int pw = (w + factor - 1) / factor, ph = (h + factor - 1) / factor;
+    const char* methods[] = {"default", "g", "d", "cg", "q"};
+    const int width = kMargin + kLabelWidth + std::max(pw, 240) + kMargin;
+    const int height = kMargin + ph + 5 * (kBarGap + kBarHeight) + kMargin;
+    void* canvas = MakeEmptyDib(width, height, 24, true);
+    if (!canvas) {
+        *error = "cannot make the comparison picture";
+        return false;
+    }
+    bool ok = true;
+    {
+        ipDibStuff dst(canvas, false);
+        Fill(dst, 0, 0, width, height, {255, 255, 255, 0});
+        hvio::PlaceShrunk(src, factor, dst, kMargin + kLabelWidth, kMargin);
+        DrawLabel(dst, kMargin, kMargin, "IMAGE");
+        for (int m = 0; m < 5; ++m) {
+            const int y = kMargin + ph + kBarGap + m * (kBarGap + kBarHeight);
+            ccColorPocketArray theme(0);
+            theme.SetPalDib(dib8, false);
+            Extraction how;
+            how.method = methods[m];
+            how.card = card;
+            std::string label = how.method;
+            if (Extract(theme, how) == 0) {
+                DrawThemeBar(canvas, kMargin + kLabelWidth, y, pw, kBarHeight, theme);
+                label += " " + std::to_string(theme.pockets.GetSize());
+            } else {
+                Fill(dst, kMargin + kLabelWidth, y, pw, kBarHeight, {200, 200, 200, 0});
+                label += " -";
+            }
+            DrawLabel(dst, kMargin, y + (kBarHeight - 7 * kFontScale) / 2, label);
+        }
+    }
+    ok = hvio::WriteImage(canvas, path, error);
+    hv::FreeHandle(canvas);
+    return ok;
+}
+
 }  // namespace hvcli
 
 namespace {
 
 const char kHelp[] =
     "Usage: huevane theme IMAGE [-o FILE.ccs] [--json] [--max-pixels N]\n"
+    "                     [--extract METHOD] [--card FILE] [--compare OUT.png]\n"
     "Extracts the colour theme of an image (its pockets: clusters of its\n"
     "palette colours) and prints one line per pocket, largest first: position,\n"
     "colour, share of the image, number of palette colours and of pixels.\n"
@@ -123,6 +249,22 @@ const char kHelp[] =
     "                     as the style of 'huevane restyle'\n"
     "  --json             print the pockets as JSON instead of a table\n"
     "  --max-pixels N     refuse images of more than N pixels (default 178000000)\n"
+    "  --extract METHOD   how the pockets are formed (default: default):\n"
+    "                       default  palette colours grouped by hue, then each\n"
+    "                                joins the nearest group colour\n"
+    "                       g        grown from the most frequent colours (at\n"
+    "                                most 16, none under 2%)\n"
+    "                       d        touching colours of similar hue merged,\n"
+    "                                closest first, down to 6\n"
+    "                       cg       as d by RGB distance, never merging colours\n"
+    "                                of different groups of the --card\n"
+    "                       q        an octree quantizer: at most 10 colours\n"
+    "  --card FILE        the colour card for cg ('Name: RGB(r, g, b)' lines;\n"
+    "                     its groups are read from FILE.grp)\n"
+    "  --compare OUT      also draw the image with the colour bar of each of\n"
+    "                     the five methods under it, labelled with the method\n"
+    "                     and its number of colours (cg uses --card, or a card\n"
+    "                     without groups)\n"
     "  -h, --help         show this help\n";
 
 std::string Hex(const tagRGBQUAD& c) {
@@ -136,20 +278,41 @@ std::string Hex(const tagRGBQUAD& c) {
 int CmdTheme(int argc, char** argv) {
     const char* cmd = "theme";
     hvcli::Args args;
-    const int early = hvcli::Start(args, argc, argv, cmd, {{"output", 'o', true}, {"json", 0, false}, {"max-pixels", 0, true}},
+    const int early = hvcli::Start(args, argc, argv, cmd,
+                                   {{"output", 'o', true},
+                                    {"json", 0, false},
+                                    {"max-pixels", 0, true},
+                                    {"extract", 0, true},
+                                    {"card", 0, true},
+                                    {"compare", 0, true}},
                                    kHelp, 1, "missing image");
     if (early >= 0) return early;
     std::string error;
     long long maxPixels = 0;
     if (!hvcli::MaxPixels(args, &maxPixels, &error)) return hvcli::UsageError(cmd, error);
     const std::string input = args.positional()[0];
-    const std::string output = args.Value("output");
+    const std::string output = args.Value("output"), compare = args.Value("compare");
     if (args.Has("output") && !hvcli::IsThemeFile(output))
         return hvcli::UsageError(cmd, "the theme file '" + output + "' must end in .ccs");
+    hvcli::Extraction how;
+    csColorSystem card;
+    int bad = hvcli::ReadExtraction(cmd, args, "extract", &how);
+    if (bad < 0)
+        bad = hvcli::CardOption(cmd, args, how.method == "cg", how.method == "cg" || args.Has("compare"), card);
+    if (bad >= 0) return bad;
+    if (args.Has("card")) how.card = &card;
+    if (args.Has("compare") && !hvio::IsWritableFormat(compare))
+        return hvcli::UsageError(cmd, "cannot tell the format of '" + compare + "' (use .bmp, .png, .jpg or .jpeg)");
+    if (hvcli::IsThemeFile(input) && (args.Has("extract") || args.Has("compare")))
+        return hvcli::UsageError(cmd, "--extract and --compare need an image, not a theme file");
 
     ccColorPocketArray theme(0);
     hvio::OwnedDib image;
-    if (!hvcli::ReadTheme(input, theme, &image, &error, maxPixels)) return hvcli::Failure(cmd, error);
+    if (!hvcli::ReadTheme(input, theme, &image, &error, maxPixels, &how)) return hvcli::Failure(cmd, error);
+    if (!compare.empty()) {
+        if (!hvcli::DrawExtractions(image.get(), theme.palDib, how.card, compare, &error))
+            return hvcli::Failure(cmd, error);
+    }
     if (!output.empty() && theme.SaveToFile(output.c_str()) != 0)
         return hvcli::Failure(cmd, "cannot write '" + output + "'");
 
@@ -183,6 +346,7 @@ int CmdTheme(int argc, char** argv) {
                         p->pixelNum);
         }
         if (!output.empty()) std::printf("theme saved to %s\n", output.c_str());
+        if (!compare.empty()) std::printf("five extractions drawn in %s\n", compare.c_str());
     }
     return hvcli::kExitOk;
 }

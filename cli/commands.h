@@ -22,3 +22,7 @@ int CmdCard(int argc, char** argv);
 
 // library:
 int CmdLibrary(int argc, char** argv);
+
+// edit:
+int CmdEdit(int argc, char** argv);
+

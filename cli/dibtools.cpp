@@ -163,11 +163,6 @@ double Psnr(void* a, void* b) {
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-namespace {
-
-// Copies src into dst with its top-left corner at column left, top row
-// `top` (counted from the top), shrinking by an integer factor with a box
-// average over each factor x factor block (partial blocks at the edges).
 void PlaceShrunk(ipDibStuff& src, int factor, ipDibStuff& dst, int left, int top) {
     const int sw = src.width(), sh = src.height();
     const int ow = (sw + factor - 1) / factor, oh = (sh + factor - 1) / factor;
@@ -193,8 +188,6 @@ void PlaceShrunk(ipDibStuff& src, int factor, ipDibStuff& dst, int left, int top
                 out[3 * ox + c] = static_cast<BYTE>((sums[3 * ox + c] + counts[ox] / 2) / counts[ox]);
     }
 }
-
-}  // namespace
 
 void* SideBySide(void* a, void* b, int maxSide, std::string* error) {
     OwnedDib ca(ToRgb24(a, error));

@@ -9,6 +9,8 @@
 
 #include "huevane/platform.h"
 
+class ipDibStuff;
+
 namespace hvio {
 
 // Owns a handle made with GlobalAlloc (as every function here hands out)
@@ -78,5 +80,11 @@ double Psnr(void* a, void* b);
 // gap, each scaled down by averaging to at most maxSide pixels wide and high
 // (0 keeps full size). Null with the reason in *error. The caller frees it.
 void* SideBySide(void* a, void* b, int maxSide, std::string* error);
+
+// Copies the 24-bit view src into the 24-bit view dst with its top-left
+// corner at column left, row top (from the top), shrunk by an integer factor
+// with a box average over each factor x factor block (partial blocks at the
+// edges). The caller makes dst large enough.
+void PlaceShrunk(ipDibStuff& src, int factor, ipDibStuff& dst, int left, int top);
 
 }  // namespace hvio

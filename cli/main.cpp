@@ -34,6 +34,9 @@ const Command kCommands[] = {
     // library:
     {"library", CmdLibrary, "list or draw a theme library; add photos to it"},
 
+    // edit:
+    {"edit", CmdEdit, "reshape an image's colour theme by a script of edits"},
+
 };
 
 void PrintUsage(std::FILE* out) {

@@ -6,8 +6,10 @@
 #                                          side, each with its colour theme
 #                                          as a bar under it
 # and prints one line per pair. It also draws the bundled theme libraries
-# (out/library-themes.png, out/library-photos.png) and re-colours one photo
-# with a theme of the list file (out/coffee-glacier*.{jpg,png}).
+# (out/library-themes.png, out/library-photos.png), re-colours one photo
+# with a theme of the list file (out/coffee-glacier*.{jpg,png}) and draws
+# the coffee photo with the colour bars of the five extractions (default,
+# g, d, cg, q), labelled (out/coffee-extractions.png).
 set -euo pipefail
 
 tool=${1:-build/release/huevane}
@@ -53,6 +55,37 @@ for pair in "${pairs[@]}"; do
     fi
 done
 
+# An edit script: the rocket's evening sky becomes the background pocket,
+# then the rocket is re-coloured with that theme, which keeps the sky.
+#   out/rocket-sky-edit.png              photo, background pixels in colour on
+#                                        grey, and the edited theme
+#   out/rocket-sky-like-cups-compare.png the re-colouring that keeps the sky
+edits="$samples/rocket-sky.edit"
+if [[ -e $edits ]] && t=$(find_sample rocket) && s=$(find_sample cups); then
+    t0=$SECONDS
+    if "$tool" edit "$t" "$edits" -o "$out/rocket-sky.ccs" --show "$out/rocket-sky-edit.png" >/dev/null &&
+       "$tool" restyle "$t" "$s" --target-theme "$out/rocket-sky.ccs" -o "$out/rocket-sky-like-cups.jpg" \
+           --compose "$out/rocket-sky-like-cups-compare.png" >/dev/null; then
+        printf '  %-10s edited by %-16s -> %s  (%ds)\n' rocket "${edits##*/}" "$out/rocket-sky-edit.png" \
+            $((SECONDS - t0))
+        done_pairs=$((done_pairs + 1))
+    else
+        echo "demo: editing $t with $edits failed" >&2
+        failed=$((failed + 1))
+    fi
+fi
+
+# The five extractions of one photo, one colour bar each.
+if c=$(find_sample coffee); then
+    extractions="$out/coffee-extractions.png"
+    if "$tool" theme "$c" --compare "$extractions" --card "$samples/css-colours.txt" >/dev/null; then
+        printf '  %-10s five extractions              -> %s\n' coffee "$extractions"
+    else
+        echo "demo: drawing the extractions of $c failed" >&2
+        failed=$((failed + 1))
+    fi
+fi
+
 # Theme libraries: the bundled list file of hand-made themes and the script
 # file of example photos, each drawn as a sheet; one photo re-coloured with a
 # list-file theme.
@@ -83,5 +116,5 @@ fi
 echo
 echo "Re-coloured $done_pairs photos in $((SECONDS - start))s ($failed failed)."
 echo "Each $out/*-compare.png shows target, style and result with their colour themes;"
-echo "$out/library-*.png show the bundled theme libraries."
+echo "$out/library-*.png show the bundled theme libraries; $out/rocket-sky-edit.png the edit script."
 [[ $failed -eq 0 ]]

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the given make targets need, if missing.
 #
-#   scripts/setup.sh TARGET...     targets: build test bench package fuzz windows
+#   scripts/setup.sh TARGET...     targets: build test bench package fuzz windows python
 #
 # Each package is checked with dpkg -s; the missing ones are installed with
 # apt-get (through sudo when not run as root), after saying which. On a system
@@ -18,12 +18,15 @@ packages_for() {
         package) packages_for build; echo dpkg-dev ;;
         fuzz)    packages_for build; echo clang libclang-rt-14-dev ;;
         windows) echo cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 googletest ;;
+        # The Python module (for /usr/bin/python3), its tests and pip install.
+        python)  echo pybind11-dev python3-dev python3-numpy python3-pil python3-pytest \
+                      python3-setuptools python3-wheel python3-pip python3-venv ;;
         *) return 1 ;;
     esac
 }
 
 if (($# == 0)); then
-    echo "usage: scripts/setup.sh TARGET... (build, test, bench, package, fuzz, windows)" >&2
+    echo "usage: scripts/setup.sh TARGET... (build, test, bench, package, fuzz, windows, python)" >&2
     exit 2
 fi
 if [[ ${HUEVANE_SKIP_SETUP:-} == 1 ]]; then
@@ -33,7 +36,7 @@ fi
 wanted=()
 for target in "$@"; do
     if ! list=$(packages_for "$target"); then
-        echo "setup: unknown target '$target' (build, test, bench, package, fuzz, windows)" >&2
+        echo "setup: unknown target '$target' (build, test, bench, package, fuzz, windows, python)" >&2
         exit 2
     fi
     for p in $list; do

@@ -15,6 +15,9 @@
 #include "huevane/color.h"
 #include "huevane/dynaarray.h"
 #include "huevane/platform.h"
+#include "huevane/stroke.h"
+
+class csColorSystem;
 
 class HUEVANE_API ccColorPocketArray {
 public:
@@ -86,6 +89,35 @@ public:
     // there is no usable 8-bit image with a 256-entry colour table (a header
     // width or height of 0 or less counts as unusable).
     int GetColorPockets();
+    // The alternative extractions below share GetColorPockets' start (palDib
+    // derived from trueDib when needed, the palette made on first use) and
+    // return 0, or -1 with the pockets unchanged without a usable 8-bit
+    // image. None of them sets index.
+    //
+    // G: each most frequent colour not yet taken seeds a pocket that takes
+    // the colours nearest the seed while they lie within 30 city-block steps
+    // of its moving mean; at most 16 pockets, those under 2% merged away.
+    // Shares of the image; pockets by descending pixelNum (sortMode 2).
+    int GetColorPocketsG();
+    // D: one pocket per used colour; the closest pair (hue-weighted HSL
+    // distance) of pockets that touch in the image and lie at most 60 hue
+    // steps apart merges until 6 remain or no pair qualifies. Shares of the
+    // clustered pixels; palette order, no sort.
+    int GetColorPocketsD();
+    // CG: as D, with closeness the squared RGB distance, and pockets of two
+    // different groups of the card never merged. cardIndex (256 ints, the
+    // caller's) caches the card sample nearest to each palette colour: it
+    // is filled when cardIndex[0] is negative and used as it is otherwise.
+    // groupIndex: the last group listing the sample, -1 for none (also for
+    // cache entries outside the card); a merged pocket without a group takes
+    // its partner's. -1 also for a null cs or cardIndex (nothing changed).
+    int GetColorPocketsCG(csColorSystem* cs, int* cardIndex);
+    // Q: an octree over the 256 table colours gives at most 10 colours; each
+    // used palette colour joins the pocket of its nearest colour, then
+    // empty pockets go and the pockets are reclustered. percentage stays 0;
+    // call GetPercentage for shares. -1 (pockets unchanged) also when the
+    // octree cannot be built for lack of memory.
+    int GetColorPocketsQ();
     // Position among the first n pockets of the aveRGB nearest to p's (ties to
     // the lowest position); -1 when n < 1 or p is null; std::out_of_range
     // when n exceeds the pocket count.
@@ -271,4 +303,101 @@ public:
     ccColorPocketArray* MakeNewTheme();
 
     // ---- editing ----
+
+    // -- selection and highlighting (a pocket is selected when selState >= 256) --
+
+    // Sets every pocket's rdsFlag.
+    void SetRDSFlag(int flag);
+    // The first selected pocket in list order, or null.
+    ccColorPocket* GetFirstSelected();
+    // Its position, or -1.
+    int GetFirstSelectedIndex();
+    // selState = 256 on every pocket; returns the pocket count.
+    int SelectAll();
+    // selState = -1 on every pocket; returns the pocket count.
+    int UnselectAll();
+    // Greys palDib's colour table (entry i: 100 + L x 100 / 255 in blue,
+    // green and red, L the lightness of palette item i, or of the entry
+    // itself where the palette has no item i; reserved bytes kept), then
+    // shows in true colour the items of `pocket` (may be null, need not be
+    // in the list) and, with withSelected, of every selected pocket. The
+    // table as it was goes to savedColors; while a highlight is on, a second
+    // one keeps the table saved by the first. 0; -1 with nothing changed
+    // without a palDib with a 256-entry colour table.
+    int HighlightColors(ccColorPocket* pocket, bool withSelected);
+    // Puts back the colour table saved by HighlightColors and ends the
+    // highlight. 0; -1 with nothing changed when no highlight is on or
+    // palDib is missing or not 256 colours.
+    int UnhighlightColors();
+    // Empties the selected pockets (their items stay in the palette, in no
+    // pocket) and removes every pocket without items. Returns how many
+    // selected pockets were removed; counts of the others are not touched.
+    int DelSelPockets();
+    // Moves the items, pixels and shares of every later selected pocket
+    // into the first selected one, sets its aveRGB to the plain mean of its
+    // items (reserved byte kept) and aveHSL from it, and removes the emptied
+    // pockets. Returns the number merged (0 for one selected pocket); -1
+    // with nothing changed when no pocket is selected.
+    int MergeSelectedPockets();
+
+    // -- stroke-driven edits --
+    // The stroke operations visit the pixels of the stroke's polyline
+    // (y flipped into palDib's bottom-up rows), in drawing order, and pass
+    // over those outside palDib. Each colour is handled once per call
+    // through a table from palette index to owning pocket. None of them
+    // raises; only MoveClrItem does, for a bad position.
+
+    // Moves the item at `index` of from to the end of to, carrying its
+    // pixels and share, and recomputes both plain means (an emptied from
+    // keeps its last colour; it is not removed). 0; -1 with nothing changed
+    // when from and to are the same pocket or either is null;
+    // std::out_of_range when index is not a position in from.
+    int MoveClrItem(ccColorPocket* from, int index, ccColorPocket* to);
+    // Offers every colour under the stroke that belongs to no pocket to the
+    // one pocket whose selState is exactly 256 (AddColorItem's hue test
+    // applies); colours of other pockets stay where they are. Removes empty
+    // pockets. 0; -1 without a 256-colour palDib or with a stroke without
+    // points (or null); -2 no such pocket, -3 several: nothing changed.
+    int AddToSelFromStroke(wStroke* stroke);
+    // Appends a new pocket (origin 3, unselected) that takes the colours
+    // under the stroke: free colours through AddColorItem, colours of other
+    // pockets (selected or not) moved; then, when it took anything, every
+    // free colour with pixels whose RGB distance (sum of absolute channel
+    // differences) to its running mean is below 20. Removes empty pockets
+    // (the new one too when it took nothing). 0; -1 as AddToSelFromStroke.
+    int NewPocket(wStroke* stroke);
+    // As NewPocket (origin 2) but moves only colours of pockets whose
+    // selState is exactly 256 and has no near-colour pass. 0; -1.
+    int DetachColor(wStroke* stroke);
+    // Moves into the pocket owning the colour under pixels[0] (palDib
+    // column and storage row) the colours under the later pixels, skipping
+    // pixels outside palDib and colours of no pocket. Emptied pockets stay.
+    // 0; -1 with fewer than 2 pixels (or null) or without a 256-colour
+    // palDib; -2 with nothing changed when pixel 0 is outside palDib or its
+    // colour belongs to no pocket.
+    int MergePocketOnStroke(dPointBuf* pixels);
+    // Along the cut's points inside palDib (image coordinates, y downwards;
+    // the others are dropped first), finds the strongest step in mean
+    // brightness ((r + g + b) / 3 of the colour-table entry) between the
+    // points before and after it (first largest wins) and moves the colours
+    // under the points before the edge into one pocket: the first pocket
+    // with a non-zero origin owning one of them, or a new pocket of origin
+    // 1 (removed again when it took nothing). Colours of no pocket stay
+    // free; emptied pockets stay. 0; -1 without a 256-colour palDib; -3
+    // with fewer than 5 points inside palDib (nothing changed).
+    int GetColorPocketsFromCut(cPointsCut* cut);
+
+    // -- background --
+
+    // Moves every colour found in the rectangle of palDib (columns left..
+    // right, storage rows top..bottom, both inclusive, clipped to the
+    // image; nothing when top > bottom or left > right) out of the other
+    // pockets into the first pocket flagged as background (flags bit 0),
+    // made at the end of the list when there is none; then removes every
+    // pocket without items. 0; -1 with nothing changed without a 256-colour
+    // palDib or with a null rect.
+    int GetBackground(tagRECT* rect);
+    // 0 when palDib is present with a 256-entry colour table, else -1; the
+    // stroke is not used and nothing changes.
+    int GetBackground(wStroke* stroke);
 };

@@ -64,7 +64,7 @@ TEST(HuevaneTool, ExitCodesAndMessages) {
         {{"reduce", kPhoto, "-o", out, "--colours", "16"}, 2, "unknown option '--colours'"},
         {{"reduce", kPhoto}, 2, "missing output"},
         {{"reduce", "-o", out}, 2, "missing input"},
-        {{"reduce", kPhoto, kPhoto, "-o", out}, 2, "too many arguments"},
+        {{"reduce", kPhoto, kPhoto, "-o", out}, 2, "several images need an output folder"},
         {{"reduce", kPhoto, "-o"}, 2, "needs a value"},
         {{"reduce", kPhoto, "-o", Temp("x.gif")}, 2, ".gif"},
         {{"reduce", kPhoto, "--help=yes"}, 2, "takes no value"},

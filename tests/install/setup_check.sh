@@ -131,6 +131,12 @@ run "dpkg apt-get id" "$build_pkgs" 0 fuzz
 check "fuzz: clang and its libFuzzer runtime" \
     grep -qx "apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev" "$log"
 
+# The Python module's interpreter headers, binding library, numpy, Pillow,
+# pytest and what pip needs to build it.
+run "dpkg apt-get id" "" 0 python
+check "python: pybind11, numpy, Pillow, pytest and pip's tools" \
+    grep -qx "apt-get install -y -qq --no-install-recommends pybind11-dev python3-dev python3-numpy python3-pil python3-pytest python3-setuptools python3-wheel python3-pip python3-venv" "$log"
+
 # Wrong use, and the escape hatch.
 run "dpkg apt-get id" "" 0 frobnicate
 check "unknown target: exit 2" [ $code = 2 ]
