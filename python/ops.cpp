@@ -174,13 +174,20 @@ void ExtractInto(ccColorPocketArray& t, void* dib24, Extraction how, csColorSyst
     if (!dib8) throw std::runtime_error("the image could not be reduced to 256 colours");
     t.SetPalDib(dib8, true);
     int rc = -1;
+    std::vector<int> cardIndex(256, -1);  // filled by the card extraction
     switch (how) {
         case Extraction::Default: rc = t.GetColorPockets(); break;
-        default:
-            (void)card;
-            throw std::invalid_argument("this extraction is not available in this build");
+        case Extraction::G: rc = t.GetColorPocketsG(); break;
+        case Extraction::D: rc = t.GetColorPocketsD(); break;
+        case Extraction::CG: rc = t.GetColorPocketsCG(card, cardIndex.data()); break;
+        case Extraction::Q: rc = t.GetColorPocketsQ(); break;
     }
     if (rc != 0) throw std::runtime_error("the theme of the image could not be extracted");
+    // The variants leave themes in palette order (d, cg), or sorted before
+    // small pockets are merged away (g): largest first, as the default
+    // extraction gives them (a stable order; fewer than two pockets need
+    // none).
+    if (how != Extraction::Default) t.SortOnPercentage();
 }
 
 }  // namespace

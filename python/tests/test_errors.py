@@ -75,6 +75,7 @@ def test_a_style_without_colours(cat, handles):
 
 @pytest.mark.parametrize("extract, card, message", [
     ("octree", None, "extract must be"),
+    ("G", None, "extract must be"),
     ("cg", None, "needs a colour card"),
     ("default", "card", "only with extract='cg'"),
 ])

@@ -3,7 +3,7 @@ import numpy as np
 import pytest
 
 import huevane
-from conftest import style_buffer
+from conftest import SAMPLES, style_buffer
 
 
 def test_pockets_describe_the_image(astronaut, handles):
@@ -82,3 +82,17 @@ def test_kept_polygons_keep_their_first_colours(cat, coffee, handles):
     edge = np.zeros((h, w), bool)
     edge[18:82, 48:152] = True
     assert np.array_equal(out[~edge], full[~edge])
+
+
+@pytest.mark.parametrize("extract, most", [("default", 256), ("g", 16), ("d", 6), ("cg", 6), ("q", 10)])
+def test_every_extraction_gives_a_theme_of_the_whole_image(astronaut, coffee, extract, most, handles):
+    card = huevane.Card.load(SAMPLES / "css-colours.txt") if extract == "cg" else None
+    theme = huevane.theme(astronaut, extract=extract, card=card)
+    pixels = [p.pixels for p in theme.pockets]
+    assert 1 <= len(pixels) <= most
+    assert pixels == sorted(pixels, reverse=True)
+    assert sum(p.colours for p in theme.pockets) <= 256
+    again = huevane.Theme.from_bytes(theme.to_bytes())
+    assert [p.rgb for p in again.pockets] == [p.rgb for p in theme.pockets]
+    out = huevane.restyle(coffee, theme)
+    assert out.shape == coffee.shape and not np.array_equal(out, coffee)
