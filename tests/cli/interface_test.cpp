@@ -186,17 +186,22 @@ TEST(ToolInterface, CardJsonListsTheSameSamplesAsTheText) {
 // but the JSON on stdout.
 TEST(ToolInterface, EveryDataCommandPrintsValidJson) {
     const std::string photo = kSamples + "/chelsea.png";
-    const std::string ccs = Temp("theme.ccs");
+    const std::string data = HUEVANE_TEST_DATA;
+    const std::string ccs = Temp("theme.ccs"), image = Temp("result.png"), folder = Temp("results");
     const std::vector<std::vector<std::string>> runs = {
         {"theme", photo, "-o", ccs, "--json"},
         {"theme", ccs, "--json"},
         {"tags", photo, "--json"},
         {"card", kSamples + "/css-colours.txt", "#336699", "--json"},
+        {"reduce", data + "/coffee_small.bmp", "-o", image, "--json"},
+        {"restyle", data + "/coffee_small.bmp", ccs, "-o", image, "--json"},
+        {"reduce", data + "/coffee_small.bmp", data + "/transfer/cups_256.bmp", "-o", folder, "--json"},
     };
     for (const auto& args : runs) {
         const tool::Run r = Huevane(args);
         EXPECT_EQ(r.code, 0) << args[0] << ": " << r.err;
         EXPECT_TRUE(ValidJson(r.out)) << args[0] << ": " << r.out;
     }
-    std::remove(ccs.c_str());
+    for (const std::string& f : {ccs, image, folder + "/coffee_small.png", folder + "/cups_256.png", folder})
+        std::remove(f.c_str());
 }

@@ -130,6 +130,10 @@ TEST(Library, AssignmentReleasesWhatTheTargetOwnedAndNoThemeTwice) {
         ASSERT_EQ(a.themes.GetSize(), 1);
         EXPECT_EQ(a.themes[0]->name, "a2");
         EXPECT_EQ(hv::LiveHandles(), handles + 1);
+        // Two views of the same themes: neither becomes an owner.
+        ccColorPocketArrayArray v1(a), v2(a);
+        v1 = v2;
+        EXPECT_FALSE(v1.ownsThemes);
     }
     EXPECT_EQ(hv::LiveHandles(), handles);
 }
@@ -201,6 +205,12 @@ TEST(Examples, AddWithoutSaveCopiesWithAThumbnailAndTouchesNoFile) {
         EXPECT_EQ(thumb.height(), 192);
         EXPECT_EQ(RgbWord(ipDibStuff(theme.palDib, false).colors[0]), RgbWord(theme.palette[0].rgb));
         EXPECT_FALSE(std::filesystem::exists(dir + "sea.bmp"));
+
+        // A strip 4 pixels high gives a thumbnail of one row.
+        ccColorPocketArray strip;
+        strip.SetPalDib(lfix::Image8(1024, 4), true);
+        lib.AddExample(&strip, false, folder, name, file, tags);
+        EXPECT_EQ(ipDibStuff(lib.themes[1]->palDib, false).height(), 1);
     }
     EXPECT_EQ(hv::LiveHandles(), handles);
 }

@@ -63,6 +63,18 @@ TEST(ListFile, TheWarmExample) {
     }
 }
 
+TEST(ListFile, FiveColoursTakeTheFixedWeights) {
+    ccColorPocketArrayArray lib;
+    LoadList("[Version]\n1\n[Themes]\n[Five]\n1 0 0 0 1 0 0 0 1 1 1 0 0 1 1\n", false, &lib);
+    ASSERT_EQ(lib.themes.GetSize(), 1);
+    const int want[] = {6250, 3750, 2500, 1875, 1250};
+    ASSERT_EQ(lib.themes[0]->paletteSize, 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(lib.themes[0]->palette[i].pixelNum, want[i]) << i;
+        EXPECT_FLOAT_EQ(lib.themes[0]->palette[i].percentage, want[i] / 15625.0f) << i;
+    }
+}
+
 TEST(ListFile, StateMachine) {
     const std::string head = "[Version]\n1\n[Themes]\n";
     const std::string longLine(256, '0');
