@@ -38,10 +38,12 @@ def relayout(img, layout):
         return wide[:, ::2]
     if layout == "reversed_rows":
         return np.ascontiguousarray(img[::-1])[::-1]
+    if layout == "reversed_channels":  # pixels 3 bytes apart, channels running backwards
+        return np.ascontiguousarray(img[..., ::-1])[..., ::-1]
     return np.moveaxis(np.ascontiguousarray(np.moveaxis(img, 2, 0)), 0, 2)  # planar
 
 
-@pytest.mark.parametrize("layout", ["fortran", "every_other_column", "reversed_rows", "planar"])
+@pytest.mark.parametrize("layout", ["fortran", "every_other_column", "reversed_rows", "reversed_channels", "planar"])
 def test_any_strides_give_the_contiguous_result(cat, coffee, layout, handles):
     expected = huevane.restyle(cat, coffee)
     target, style = relayout(cat, layout), relayout(coffee, layout)
@@ -153,11 +155,11 @@ def test_every_width_crosses_both_ways_unchanged(channels, handles):
     rng = np.random.default_rng(channels)
     colours = np.array([RED, GREEN, BLUE, WHITE, (9, 99, 199)], np.uint8)
     for width in range(1, 22):
-        img = colours[rng.integers(0, len(colours), (3, width))]
+        img = colours[rng.integers(0, len(colours), (1 + width % 3, width))]  # 1 to 3 rows
         if channels == 1:
             img = img[..., 0].copy()
         elif channels == 4:
-            img = np.dstack([img, rng.integers(0, 256, (3, width), dtype=np.uint8)])
+            img = np.dstack([img, rng.integers(0, 256, img.shape[:2], dtype=np.uint8)])
         unpaired = [(t, -1) for t in range(len(huevane.theme(img)))]
         out = huevane.restyle(img, img, links=unpaired)
         rgb = np.dstack([img] * 3) if channels == 1 else img
