@@ -32,6 +32,8 @@ def test_an_image_too_large_for_the_library(handles):
     tall = np.broadcast_to(np.uint8(0), (1 << 17 | 1, 1, 3))  # no memory behind it
     with pytest.raises(ValueError, match="beyond the supported size"):
         huevane.reduce(tall)
+    for shape in ((1, 1 << 17, 3), (1 << 17, 1)):  # the longest sides taken
+        assert huevane.reduce(np.zeros(shape, np.uint8))[0].shape == shape[:2]
 
 
 @pytest.mark.parametrize("kwargs, message", [

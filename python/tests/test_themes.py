@@ -21,6 +21,9 @@ def test_pocket_fields_come_from_the_buffer_in_rgb_order():
     assert theme.name == "pair" and not theme.has_image
     assert [(p.rgb, p.pixels, p.colours) for p in theme.pockets] == [((200, 100, 10), 30, 0), ((1, 2, 3), 10, 0)]
     assert [p.share for p in theme.pockets] == pytest.approx([0.75, 0.25])
+    hsl = bytearray(style_buffer([(200, 100, 10, 30)]))
+    hsl[-16:-12] = bytes((21, 180, 105, 0))  # hue, saturation, lightness, grey flag
+    assert huevane.Theme.from_bytes(bytes(hsl)).pockets[0].hsl == (21, 180, 105)
 
 
 def test_buffer_and_file_round_trips_keep_every_byte(cat, tmp_path, handles):
