@@ -1,51 +1,32 @@
-// Style extraction through the flat functions.
-#include <gtest/gtest.h>
-
+// Style extraction through the flat functions, and the colour list of a
+// style buffer.
 #include <cstring>
-#include <string>
-#include <vector>
+#include <numeric>
 
-#include "huevane/huevane.h"
-#include "huevane/theme.h"
-#include "platform/memory.h"
+#include "api/api_fixtures.h"
+
+using api::Host;
 
 namespace {
 
-BITMAPINFOHEADER Header(int w, int h, int bits) {
-    return {sizeof(BITMAPINFOHEADER), w, h, 1, static_cast<WORD>(bits), 0, 0, 0, 0, 0, 0};
+// Four colour bands with a little variation, or 64 indices of a full table.
+uint32_t Bands(int x, int y, int w) {
+    const uint32_t bands[4] = {0xDC281E, 0x1EB432, 0x283CC8, 0x808080};
+    return bands[x * 4 / w] + (y % 16) + ((x % 8) << 8) - ((y % 8) << 16);
 }
-
-// A host DIB (GlobalAlloc) of 8 bits with a full colour table, 24 or 32
-// bits, holding four colour bands.
-HGLOBAL HostDib(int w, int h, int bits) {
-    const int table = bits == 8 ? 256 : 0;
-    const size_t stride = static_cast<size_t>((w * bits + 31) / 32) * 4;
-    HGLOBAL dib = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 4 * table + stride * h);
-    auto* hd = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
-    *hd = Header(w, h, bits);
-    auto* colors = reinterpret_cast<tagRGBQUAD*>(hd + 1);
-    for (int i = 0; i < table; ++i) colors[i] = {(BYTE)(i * 3), (BYTE)(255 - i), (BYTE)(i * 7), 0};
-    const BYTE bands[4][3] = {{30, 40, 220}, {50, 180, 30}, {200, 60, 40}, {128, 128, 128}};  // BGR
-    BYTE* px = reinterpret_cast<BYTE*>(colors + table);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            BYTE* p = px + y * stride + x * (bits / 8);
-            const BYTE* c = bands[x * 4 / w];
-            if (bits == 8) p[0] = static_cast<BYTE>((x * 16 + y) % 64);
-            else p[0] = c[0] + y % 16, p[1] = c[1] + x % 8, p[2] = c[2] - y % 8;
-        }
-    GlobalUnlock(dib);
-    return dib;
+std::vector<tagRGBQUAD> Table() {
+    std::vector<tagRGBQUAD> t;
+    for (int i = 0; i < 256; ++i) t.push_back(api::Rgb(i * 7, 255 - i, i * 3));
+    return t;
 }
 
 std::vector<unsigned char> Fetched() {
     std::vector<unsigned char> v(1 << 16);
-    const int n = FetchStyle(v.data());
-    v.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    v.resize(std::max(FetchStyle(v.data()), 0));
     return v;
 }
 
-std::vector<unsigned char> Preprocessed(HGLOBAL dib) {
+std::vector<unsigned char> Preprocessed(void* dib) {
     char* buf = nullptr;
     EXPECT_EQ(Preprocess(dib, &buf), 0);
     if (!buf) return {};
@@ -64,78 +45,116 @@ TEST(StyleFunctions, NoStyleYetAndOtherDepthsGiveTheEmptyStyle) {
     EXPECT_EQ(FetchStyle(dest.data()), -1);
     EXPECT_EQ(dest[0], 0xAB);
     EXPECT_EQ(Preprocess(nullptr, nullptr), -1);
-
     std::vector<unsigned char> empty = {46, 0, 0, 0, 'C', 'C', 21, 0, 0, 0};
     empty.resize(50, 0);
-    HGLOBAL dib32 = HostDib(8, 4, 32);
-    EXPECT_EQ(GenStyle(dib32), 50);
+    Host dib32(8, 4, 32, [](int x, int y) { return Bands(x, y, 8); });
+    EXPECT_EQ(GenStyle(dib32.h), 50);
     EXPECT_EQ(Fetched(), empty);
-    EXPECT_EQ(Preprocessed(dib32), empty);
+    EXPECT_EQ(Preprocessed(dib32.h), empty);
     EXPECT_EQ(GenStyle(nullptr), 50);
     EXPECT_EQ(FetchStyle(nullptr), -1);
-    GlobalFree(dib32);
 }
 
 TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessAndLeavesNoDib) {
-    for (int bits : {24, 8}) {
-        SCOPED_TRACE(bits);
-        HGLOBAL dib = HostDib(64, 48, bits);
-        const long live = hv::LiveHandles();
+    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
+    void* photo = reinterpret_cast<void*>(LoadDIB(path.c_str()));
+    Host bands(64, 48, 24, [](int x, int y) { return Bands(x, y, 64); });
+    Host indexed(
+        64, 48, 8, [](int x, int y) { return uint32_t(x * 16 + y) % 64; }, Table());
+    for (void* dib : {bands.h, indexed.h, photo}) {
+        tfix::NoLeak noLeak;
         const int len = GenStyle(dib);
-        EXPECT_EQ(hv::LiveHandles(), live);
+        ASSERT_GT(len, 50 + 5120);  // a full palette and some pockets
         const std::vector<unsigned char> fetched = Fetched();
-        ASSERT_GT(len, 50 + 5120);
         ASSERT_EQ(static_cast<int>(fetched.size()), len);
         EXPECT_EQ(fetched[0] | fetched[1] << 8 | fetched[2] << 16 | fetched[3] << 24, len - 4);
         EXPECT_EQ(Preprocessed(dib), fetched);
-        EXPECT_EQ(hv::LiveHandles(), live);
-        ccColorPocketArray t;
+        EXPECT_EQ(GenStyle(dib), len);
+        EXPECT_EQ(Fetched(), fetched);
+        ccColorPocketArray t;  // every pixel of the photo lands in some pocket
         std::vector<char> copy(fetched.begin(), fetched.end());
         ASSERT_EQ(t.LoadFromBuf(copy.data()), len - 4);
         EXPECT_GT(t.pockets.GetSize(), 1);
-        GlobalFree(dib);
+        long long sum = 0;
+        for (ccColorPocket* p : t.pockets) sum += p->pixelNum;
+        if (dib == photo) EXPECT_EQ(sum, 120 * 80);
     }
+    hv::FreeHandle(photo);
 }
 
 TEST(StyleFunctions, FailedReductionKeepsThePreviousStyle) {
-    HGLOBAL a = HostDib(40, 30, 24);
-    ASSERT_GT(GenStyle(a), 0);
+    Host a(40, 30, 24, [](int x, int y) { return Bands(x, y, 40); });
+    ASSERT_GT(GenStyle(a.h), 0);
     const std::vector<unsigned char> styleA = Fetched();
     // A 24-bit header whose pixels are missing cannot be reduced.
-    HGLOBAL cut = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 10);
-    *static_cast<BITMAPINFOHEADER*>(GlobalLock(cut)) = Header(100, 100, 24);
+    void* cut = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 10);
+    *static_cast<BITMAPINFOHEADER*>(GlobalLock(cut)) = {
+        sizeof(BITMAPINFOHEADER), 100, 100, 1, 24, 0, 0, 0, 0, 0, 0};
     GlobalUnlock(cut);
-    const long live = hv::LiveHandles();
+    tfix::NoLeak noLeak;
     EXPECT_EQ(GenStyle(cut), -1);
     EXPECT_EQ(Fetched(), styleA);
-    char mark = 0;
-    char* out = &mark;
+    char mark = 0, *out = &mark;
     EXPECT_EQ(Preprocess(cut, &out), -1);
     EXPECT_EQ(out, &mark);
-    EXPECT_EQ(hv::LiveHandles(), live);
-    GlobalFree(a);
     GlobalFree(cut);
 }
 
-TEST(StyleFunctions, PhotoGivesTheSameStyleTwice) {
-    // The coffee sample photo, scaled down to a 24-bit bitmap.
-    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
-    auto* dib = reinterpret_cast<void*>(LoadDIB(path.c_str()));
-    ASSERT_NE(dib, nullptr);
-    const long live = hv::LiveHandles();
-    const int len = GenStyle(dib);
-    ASSERT_GT(len, 50 + 5120);  // a full palette and some pockets
-    const std::vector<unsigned char> first = Fetched();
-    EXPECT_EQ(GenStyle(dib), len);
-    EXPECT_EQ(Fetched(), first);
-    EXPECT_EQ(Preprocessed(dib), first);
-    EXPECT_EQ(hv::LiveHandles(), live);
+TEST(ThemeStruct, ListsThePocketsOfABufferAndFreesThem) {
+    // Four colours in bands of 4, 8, 12 and 16 columns.
+    Host dib(40, 10, 8, [](int x, int) { return x < 4    ? 0
+                                                : x < 12 ? 1
+                                                : x < 24 ? 2
+                                                         : 3; },
+             {api::Rgb(250, 0, 0), api::Rgb(0, 250, 0), api::Rgb(0, 0, 250), api::Rgb(250, 250, 0)});
+    ccColorPocketArray theme;
+    theme.SetDib(dib.h);
+    char* buf = nullptr;
+    ASSERT_GT(theme.SaveToBuf(buf), 0);
+    ColorThemeStruct s;
+    ASSERT_EQ(GetColorThemeStruct(&s, buf), 0);
+    theme.FreeDataBuf(buf);
+    ASSERT_EQ(s.count, 4);
+    const float share[4] = {0.4f, 0.3f, 0.2f, 0.1f};  // largest first; reserved bytes 0
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(RgbWord(s.entries[i].color), RgbWord(theme.pockets[i]->aveRGB) & 0xFFFFFF) << i;
+        EXPECT_FLOAT_EQ(s.entries[i].share, share[i]) << i;
+    }
+    EXPECT_EQ(RgbWord(s.entries[0].color), 0xFAFA00u);
+    FreeThemeStruct(&s);
+    EXPECT_EQ(s.count + !!s.entries, 0);
+    FreeThemeStruct(&s);  // again: nothing happens
+    FreeThemeStruct(nullptr);
 
-    ccColorPocketArray t;  // every pixel lands in some pocket
-    std::vector<char> copy(first.begin(), first.end());
-    ASSERT_EQ(t.LoadFromBuf(copy.data()), len - 4);
-    long long sum = 0;
-    for (ccColorPocket* p : t.pockets) sum += p->pixelNum;
-    EXPECT_EQ(sum, 120 * 80);
-    hv::FreeHandle(dib);  // made by the library
+    // A null or malformed buffer gives an empty, allocated list (the
+    // sanitizers check that it is released).
+    char bad[16] = {12};  // claims 12 bytes of theme, holds zeros
+    for (char* b : {static_cast<char*>(nullptr), bad}) {
+        ASSERT_EQ(GetColorThemeStruct(&s, b), 0);
+        EXPECT_EQ(s.count, 0);
+        EXPECT_NE(s.entries, nullptr);
+        FreeThemeStruct(&s);
+    }
+    EXPECT_EQ(GetColorThemeStruct(nullptr, nullptr), -1);
+}
+
+TEST(ThemeStruct, NeighbourTableCountsAdjacentPocketPairs) {
+    // Red on the left half, blue on the right, 4 x 2 pixels: 6 horizontal
+    // and 4 vertical pairs, 2 counts each, in a table cleared first.
+    tfix::NoLeak noLeak;  // index and reduced images released
+    Host dib8(4, 2, 8, [](int x, int) { return x < 2 ? 0 : 1; }, {api::Rgb(255, 0, 0), api::Rgb(0, 0, 255)});
+    Host dib24(4, 2, 24, [](int x, int) { return x < 2 ? 0xFF0000 : 0x0000FF; });
+    Host deep(8, 8, 16, [](int, int) { return 9; });
+    std::vector<int> table(256 * 256, -7);
+    auto* t = reinterpret_cast<int(*)[256]>(table.data());
+    EXPECT_EQ(GetColorThemeNeighbor(deep.h, t, nullptr), -1);
+    EXPECT_EQ(GetColorThemeNeighbor(nullptr, t, nullptr), -1);
+    EXPECT_EQ(GetColorThemeNeighbor(dib8.h, nullptr, nullptr), -1);
+    EXPECT_EQ(table, std::vector<int>(256 * 256, -7));  // untouched
+    for (void* dib : {dib8.h, dib24.h}) {
+        std::fill(table.begin(), table.end(), -7);
+        ASSERT_EQ(GetColorThemeNeighbor(dib, t, nullptr), 0);
+        EXPECT_EQ(std::accumulate(table.begin(), table.end(), 0), 20);
+        EXPECT_EQ((std::vector<int>{t[0][0], t[0][1], t[1][0], t[1][1]}), (std::vector<int>{8, 2, 2, 8}));
+    }
 }

@@ -1,41 +1,59 @@
-// The flat interface as a host sees it: only the public header and the
-// shared library.
+// The shared library as a host sees it through the public headers alone:
+// the flat functions, and objects, strings and exceptions made on one side
+// of the boundary and used or released on the other.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "huevane/huevane.h"
+#include "huevane/theme.h"
 
 TEST(Exported, HslToRgbAndBitmapRoundTripThroughTheSharedLibrary) {
     EXPECT_EQ(HSLtoRGB(0x0080FF00u), 0x00FF0101u);  // hue 0, sat 255, light 128: red 255, green 1, blue 1
-
     // A 2x2 24-bit DIB made the way a host makes one.
     const size_t size = sizeof(BITMAPINFOHEADER) + 2 * 8;
     HGLOBAL dib = GlobalAlloc(GHND, size);
-    ASSERT_NE(dib, nullptr);
     auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
-    h->biSize = 40;
-    h->biWidth = 2;
-    h->biHeight = 2;
-    h->biPlanes = 1;
-    h->biBitCount = 24;
-    BYTE* px = reinterpret_cast<BYTE*>(h + 1);
-    for (int i = 0; i < 16; ++i) px[i] = static_cast<BYTE>(i * 13);
-    GlobalUnlock(dib);
-
+    *h = {40, 2, 2, 1, 24, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 16; ++i) reinterpret_cast<BYTE*>(h + 1)[i] = static_cast<BYTE>(i * 13);
     const std::string path = ::testing::TempDir() + "exported_roundtrip.bmp";
     ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
-    intptr_t back = LoadDIB(path.c_str());
-    ASSERT_NE(back, 0);
-    ASSERT_EQ(GlobalSize(reinterpret_cast<HGLOBAL>(back)), size);
-    void* a = GlobalLock(dib);
-    void* b = GlobalLock(reinterpret_cast<HGLOBAL>(back));
-    EXPECT_EQ(std::memcmp(a, b, size), 0);
+    auto back = reinterpret_cast<HGLOBAL>(LoadDIB(path.c_str()));
+    ASSERT_EQ(GlobalSize(back), size);
+    EXPECT_EQ(std::memcmp(h, GlobalLock(back), size), 0);
+    GlobalUnlock(back);
     GlobalUnlock(dib);
-    GlobalUnlock(reinterpret_cast<HGLOBAL>(back));
-    EXPECT_EQ(GlobalFree(reinterpret_cast<HGLOBAL>(back)), nullptr);
+    EXPECT_EQ(GlobalFree(back), nullptr);
     EXPECT_EQ(GlobalFree(dib), nullptr);
     std::remove(path.c_str());
+}
+
+TEST(ExportedClasses, ThemeOwnsWhatTheHostAddsAndReportsErrorsToIt) {
+    auto* theme = new ccColorPocketArray(1);  // constructed by the library
+    // An empty theme has no main hue: the range error thrown inside the
+    // library reaches the host as the standard exception.
+    EXPECT_THROW(theme->GetMainHue(), std::out_of_range);
+    // A palette item made by the library, read through the host's view of
+    // the class layout.
+    ASSERT_EQ(theme->InitPalette(256), 256);
+    ccColorItem* item = theme->SetPalEntryBYTE(7, 200, 100, 50, 25, 100);
+    ASSERT_EQ(item, &theme->palette[7]);
+    EXPECT_EQ(RgbWord(item->rgb) & 0xFFFFFF, 0xC86432u);
+    EXPECT_EQ(item->palIndex, 7);
+    EXPECT_FLOAT_EQ(item->percentage, 0.25f);
+    // A pocket allocated by the host, with a string too long for in-place
+    // storage, handed to the theme, which deletes it in its destructor.
+    auto* pocket = new ccColorPocket;
+    pocket->name = std::string(64, 'x') + " made by the host";
+    EXPECT_EQ(pocket->AddColorItem(item), 0);
+    pocket->aveHSL = 0x00804020u;  // hue 0x20
+    pocket->index = 3;
+    theme->pockets.Add(pocket);
+    theme->name = "a theme named by the host, long enough to live on the heap";
+    EXPECT_EQ(theme->GetMainHue(), 0x20);
+    EXPECT_EQ(theme->GetColorPocket(3), pocket);
+    delete theme;  // releases the host's pocket and strings inside the library
 }

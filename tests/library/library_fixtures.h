@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,14 +15,18 @@
 #include "huevane/huevane.h"
 #include "huevane/library.h"
 #include "huevane/theme.h"
+#include "platform/file.h"
 #include "platform/memory.h"
 
 namespace lfix {
 
+using Names = std::vector<std::string>;
+using Theme = std::unique_ptr<ccColorPocketArray>;
+
 // A folder of its own for the running test, removed by the destructor.
 struct Folder {
-    std::string path;  // ends with '/'
-    Folder() : path(tool::Temp("dir") + "/") { std::filesystem::create_directories(path); }
+    std::string path = tool::Temp("dir") + "/";
+    Folder() { std::filesystem::create_directories(path); }
     ~Folder() {
         std::error_code ec;
         std::filesystem::remove_all(path, ec);
@@ -33,26 +38,38 @@ inline void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
-// of a table of saturated colours; saved to path when given.
-inline void* Image8(int w, int h, int colours = 4) {
-    void* dib = MakeEmptyDib(w, h, 8, true);
-    ipDibStuff v(dib, false);
-    for (int i = 0; i < 256; ++i)
-        v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / (colours > 0 ? colours : 1), 200, 120, 0)));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) v.rows[y][x] = static_cast<BYTE>((x + y) % colours);
-    return dib;
+// A NUL-terminated copy that the library may write into.
+inline std::vector<char> Text(const std::string& s) {
+    std::vector<char> v(s.begin(), s.end());
+    v.push_back('\0');
+    return v;
 }
 
-inline void SaveImage8(const std::string& path, int w, int h, int colours = 4) {
-    void* dib = Image8(w, h, colours);
+// Fails the test when handles made in its scope outlive it.
+struct NoLeak {
+    long before = hv::LiveHandles();
+    ~NoLeak() { EXPECT_EQ(hv::LiveHandles(), before); }
+};
+
+// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
+// of a table of saturated colours; saved to path when one is given.
+inline void* Image8(int w, int h, int colours = 4, const std::string& path = "") {
+    void* dib = MakeEmptyDib(w, h, 8, true);
+    {
+        ipDibStuff v(dib, false);
+        for (int i = 0; i < 256; ++i)
+            v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / colours, 200, 120, 0)));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) v.rows[y][x] = static_cast<BYTE>((x + y) % colours);
+    }
+    if (path.empty()) return dib;
     SaveDIB(dib, path.c_str());
     hv::FreeHandle(dib);
+    return nullptr;
 }
 
-// A theme of type `type` with one single-item pocket per hue given (full
-// saturation, mid lightness), in that order.
+// A theme of type `type` with one single-item pocket of 10 pixels per hue
+// given (full saturation, mid lightness), in that order.
 inline ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
     auto* t = new ccColorPocketArray(type);
     t->InitPalette(static_cast<int>(hues.size()));
@@ -69,8 +86,8 @@ inline ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
     return t;
 }
 
-inline std::vector<std::string> Names(const ccColorPocketArrayArray& lib) {
-    std::vector<std::string> out;
+inline Names NamesOf(const ccColorPocketArrayArray& lib) {
+    Names out;
     for (int i = 0; i < lib.themes.GetSize(); ++i) out.push_back(lib.themes[i]->name);
     return out;
 }

@@ -1,35 +1,32 @@
-// The region fill's blocked active list against a plain one: every edge
+// The region fill: even-odd spans over the edges of all regions, clipped to
+// the picture, and its blocked active list against a plain one (every edge
 // inserted by a linear search of the list, the list never re-sorted, so that
-// crossing edges keep the order they entered in.
+// crossing edges keep the order they entered in).
+#include "transfer/regionfill.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <random>
 #include <vector>
 
-#include "transfer/regionfill.h"
-
 namespace {
 
 using Span = std::array<int, 3>;  // y, xa, xb
-
-struct PlainEdge {
-    int yMax, yMin;
-    float x, slope;
-};
+using Coords = std::vector<int32_t>;
 
 int64_t Round(float x) {
     const double v = static_cast<double>(x) + 0.5;
     if (!(v > -1e12)) return INT64_MIN / 2;
-    if (v > 1e12) return INT64_MAX / 2;
-    return static_cast<int64_t>(v);
+    return v > 1e12 ? INT64_MAX / 2 : static_cast<int64_t>(v);
 }
 
 // One polygon, filled with the plain list.
-std::vector<Span> PlainFill(const std::vector<int32_t>& xs, const std::vector<int32_t>& ys, int w, int h) {
-    std::vector<PlainEdge> table;
+std::vector<Span> PlainFill(const Coords& xs, const Coords& ys, int w, int h) {
+    std::vector<hv::RegionFill::Edge> table;
     const int n = static_cast<int>(xs.size());
     int64_t minY = ys[0], maxY = ys[0];
     for (int i = 0; i < n; ++i) {
@@ -37,56 +34,91 @@ std::vector<Span> PlainFill(const std::vector<int32_t>& xs, const std::vector<in
         maxY = std::max<int64_t>(maxY, ys[i]);
         const int j = (i + 1) % n;
         if (ys[i] == ys[j]) continue;
-        PlainEdge e;
-        e.yMax = std::max(ys[i], ys[j]);
-        e.yMin = std::min(ys[i], ys[j]);
-        e.x = static_cast<float>(ys[i] < ys[j] ? xs[i] : xs[j]);
-        e.slope = static_cast<float>(static_cast<float>(int64_t(xs[i]) - xs[j]) /
-                                     static_cast<float>(int64_t(ys[i]) - ys[j]));
-        table.push_back(e);
+        table.push_back(
+            {std::max(ys[i], ys[j]), std::min(ys[i], ys[j]),
+             static_cast<float>(ys[i] < ys[j] ? xs[i] : xs[j]),
+             static_cast<float>(int64_t(xs[i]) - xs[j]) / static_cast<float>(int64_t(ys[i]) - ys[j])});
     }
     std::stable_sort(table.begin(), table.end(), [](auto& a, auto& b) { return a.yMin < b.yMin; });
     std::vector<Span> out;
-    std::vector<PlainEdge> active;
+    std::vector<hv::RegionFill::Edge> active;
     size_t next = 0;
     for (int64_t y = std::max<int64_t>(minY, 0); y <= std::min<int64_t>(maxY, h - 1); ++y) {
         active.erase(std::remove_if(active.begin(), active.end(), [y](auto& e) { return e.yMax == y; }),
                      active.end());
         for (; next < table.size() && table[next].yMin <= y; ++next) {
-            PlainEdge e = table[next];
+            auto e = table[next];
             if (e.yMax <= y) continue;
             if (e.yMin < y) e.x = static_cast<float>(e.x + static_cast<double>(e.slope) * (y - e.yMin));
             size_t at = 0;
-            while (at < active.size()) {
-                const PlainEdge& a = active[at];
-                const bool after = std::abs(a.x - e.x) < 0.0001f ? a.slope > e.slope : a.x > e.x;
-                if (after) break;
-                ++at;
-            }
+            for (; at < active.size(); ++at)
+                if (std::abs(active[at].x - e.x) < 0.0001f ? active[at].slope > e.slope : active[at].x > e.x)
+                    break;
             active.insert(active.begin() + static_cast<std::ptrdiff_t>(at), e);
         }
         for (size_t i = 0; i + 1 < active.size(); i += 2) {
-            int64_t xa = Round(active[i].x), xb = Round(active[i + 1].x);
-            if (xa > xb) continue;
-            xa = std::max<int64_t>(xa, 0);
-            xb = std::min<int64_t>(xb, w - 1);
-            if (xa <= xb) out.push_back({int(y), int(xa), int(xb)});
+            const int64_t xa = std::max<int64_t>(Round(active[i].x), 0);
+            const int64_t xb = std::min<int64_t>(Round(active[i + 1].x), w - 1);
+            if (Round(active[i].x) <= Round(active[i + 1].x) && xa <= xb)
+                out.push_back({int(y), int(xa), int(xb)});
         }
-        for (PlainEdge& e : active) e.x += e.slope;
+        for (auto& e : active) e.x += e.slope;
     }
     return out;
 }
 
-std::vector<Span> Fill(std::vector<int32_t>& xs, std::vector<int32_t>& ys, int w, int h) {
-    RegionPolygon region{static_cast<int32_t>(xs.size()), xs.data(), ys.data()};
+// The spans of the regions given as (x, y) vertex lists.
+std::vector<Span> Fill(std::vector<std::pair<Coords, Coords>> polys, int w, int h) {
+    std::vector<RegionPolygon> regions;
+    for (auto& p : polys)
+        regions.push_back({static_cast<int32_t>(p.first.size()), p.first.data(), p.second.data()});
     hv::RegionFill fill;
-    EXPECT_TRUE(fill.Build(&region, 1));
+    EXPECT_TRUE(fill.Build(regions.data(), static_cast<int>(regions.size())));
     std::vector<Span> out;
     fill.ForEachSpan(w, h, [&](int y, int xa, int xb) { out.push_back({y, xa, xb}); });
     return out;
 }
 
 }  // namespace
+
+TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
+    // A rectangle: rows 20..39, the row of largest y not filled.
+    std::vector<Span> want;
+    for (int y = 20; y < 40; ++y) want.push_back({y, 10, 30});
+    EXPECT_EQ(Fill({{{10, 30, 30, 10}, {20, 20, 40, 40}}}, 100, 100), want);
+
+    // Overlapping squares: even-odd over all edges leaves the overlap out.
+    want.clear();
+    for (int y = 0; y < 15; ++y) {
+        if (y < 10) want.push_back({y, 0, y < 5 ? 10 : 5});
+        if (y >= 5) want.push_back({y, y < 10 ? 10 : 5, 15});
+    }
+    EXPECT_EQ(Fill({{{0, 10, 10, 0}, {0, 0, 10, 10}}, {{5, 15, 15, 5}, {5, 5, 15, 15}}}, 100, 100), want);
+
+    // Clipped to the picture, however far outside the vertices lie; a
+    // slanted edge entering from above keeps its course; flat or two-vertex
+    // regions fill nothing.
+    want.clear();
+    for (int y = 0; y < 20; ++y) want.push_back({y, 0, 29});
+    EXPECT_EQ(Fill({{{INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}}, 30, 20),
+              want);
+    const std::vector<Span> s = Fill({{{0, 20, 0}, {-10, 10, 10}}}, 30, 20);
+    ASSERT_EQ(s.size(), 10u);
+    EXPECT_EQ(s[0], (Span{0, 0, 10}));
+    EXPECT_EQ(s[9], (Span{9, 0, 19}));
+    EXPECT_TRUE(Fill({{{0, 20, 40}, {5, 5, 5}}, {{0, 10}, {0, 10}}}, 100, 100).empty());
+
+    // Malformed lists are refused, whichever region is at fault.
+    Coords xs{0, 10, 0}, ys{0, 0, 10};
+    RegionPolygon bad[2] = {{3, xs.data(), nullptr}, {3, xs.data(), ys.data()}};
+    hv::RegionFill fill;
+    EXPECT_FALSE(fill.Build(bad, 2));
+    bad[0].ys = ys.data();
+    bad[1].count = -1;
+    EXPECT_FALSE(fill.Build(bad, 2));
+    EXPECT_FALSE(fill.Build(nullptr, 1));
+    EXPECT_FALSE(fill.Build(bad, -1));
+}
 
 // Polygons of hundreds of edges crossing one another, entering on many
 // rows and at equal x, partly outside the picture: the same spans in the
@@ -96,27 +128,19 @@ TEST(RegionFill, ManyCrossingEdgesMatchThePlainList) {
     struct Case {
         int vertices, w, h, spread;
     };
-    for (const Case c : {Case{300, 200, 120, 240}, Case{1000, 300, 200, 200}, Case{2000, 64, 400, 80},
-                         Case{600, 100, 100, 130}}) {
+    for (const Case c : {Case{300, 200, 120, 240}, Case{1000, 300, 200, 200}, Case{2000, 64, 400, 80}}) {
         for (int shape = 0; shape < 3; ++shape) {
-            std::vector<int32_t> xs, ys;
+            Coords xs, ys;
             std::uniform_int_distribution<int> x(-c.spread / 4, c.spread), y(-10, c.h + 10), few(0, 6);
             for (int i = 0; i < c.vertices; ++i) {
-                if (shape == 0) {  // anywhere
-                    xs.push_back(x(rng));
-                    ys.push_back(y(rng));
-                } else if (shape == 1) {  // a zigzag, every edge crossing every row
-                    xs.push_back(x(rng));
-                    ys.push_back(i % 2 ? c.h - 1 : 0);
-                } else {  // few distinct x: many equal keys
-                    xs.push_back(few(rng) * c.w / 6);
-                    ys.push_back(y(rng));
-                }
+                // Anywhere; a zigzag, every edge crossing every row; few distinct x.
+                xs.push_back(shape == 2 ? few(rng) * c.w / 6 : x(rng));
+                ys.push_back(shape == 1 ? (i % 2 ? c.h - 1 : 0) : y(rng));
             }
             SCOPED_TRACE(testing::Message() << c.vertices << " vertices, shape " << shape);
             const std::vector<Span> want = PlainFill(xs, ys, c.w, c.h);
             EXPECT_FALSE(want.empty());
-            EXPECT_EQ(Fill(xs, ys, c.w, c.h), want);
+            EXPECT_EQ(Fill({{xs, ys}}, c.w, c.h), want);
         }
     }
 }

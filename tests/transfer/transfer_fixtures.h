@@ -1,6 +1,8 @@
 // Hand-built themes and images for the matching and transfer tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -12,9 +14,16 @@
 
 namespace tfix {
 
+// Fails the test when handles made in its scope outlive it.
+struct NoLeak {
+    long before = hv::LiveHandles();
+    ~NoLeak() { EXPECT_EQ(hv::LiveHandles(), before); }
+};
+
 // A pocket with an explicit HSL word (aveRGB derived from it), added to a
 // theme with its position as index.
-inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels, float share = 0, int flags = 0) {
+inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels, float share = 0,
+                          int flags = 0) {
     auto* p = new ccColorPocket;
     p->aveHSL = MakeHsl(h, s, l, 0);
     p->aveRGB = RgbQuad(HSLtoRGB(p->aveHSL));
@@ -25,26 +34,23 @@ inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels
     return p;
 }
 
-// A new 8-bit DIB with the given colours and pixels[y * w + x] (memory rows).
-inline void* Dib8(int w, int h, const std::vector<tagRGBQUAD>& colors, const std::vector<BYTE>& pixels) {
-    void* dib = MakeEmptyDib(w, h, 8, true);
-    ipDibStuff v(dib, false);
-    for (size_t i = 0; i < colors.size() && i < 256; ++i) v.colors[i] = colors[i];
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) v.rows[y][x] = pixels[static_cast<size_t>(y) * w + x];
-    return dib;
-}
-
-// A theme over a palette image of the given colours laid out as `pixels` in
-// a w-wide image, with one pocket per palette index for each size given.
-inline void PaletteTheme(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colours, const std::vector<int>& sizes,
-                         int w, const std::vector<BYTE>& pixels) {
+// A theme over an 8-bit palette image of the given colours laid out as
+// `pixels` (memory rows) in a w-wide image, with one pocket per palette
+// index for each size given.
+inline void PaletteTheme(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colours,
+                         const std::vector<int>& sizes, int w, const std::vector<BYTE>& pixels) {
     t.InitPalette(256);
-    for (int i = 0; i < 256; ++i) {
-        const tagRGBQUAD c = i < static_cast<int>(colours.size()) ? colours[i] : tagRGBQUAD{0, 0, 0, 0};
-        t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, 100);
+    void* dib = MakeEmptyDib(w, static_cast<int>(pixels.size()) / w, 8, true);
+    {
+        ipDibStuff v(dib, false);
+        for (int i = 0; i < 256; ++i) {
+            const tagRGBQUAD c = i < static_cast<int>(colours.size()) ? colours[i] : tagRGBQUAD{0, 0, 0, 0};
+            t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, 100);
+            v.colors[i] = c;
+        }
+        for (size_t i = 0; i < pixels.size(); ++i) v.rows[i / w][i % w] = pixels[i];
     }
-    t.SetPalDib(Dib8(w, static_cast<int>(pixels.size()) / w, colours, pixels), true);
+    t.SetPalDib(dib, true);
     for (size_t i = 0; i < sizes.size(); ++i) {
         const uint32_t hsl = RGBtoHSL(colours[i]);
         Add(t, HslHue(hsl), HslSat(hsl), HslLight(hsl), sizes[i])->items.Add(&t.palette[i]);
@@ -86,7 +92,5 @@ inline std::vector<char> StyleOf(void* dib) {
 
 // A copy of a DIB as a new handle (released with hv::FreeHandle).
 inline void* Copy(void* dib) { return ipDibStuff(dib, false).CopyToHandle(); }
-
-inline bool Same(const tagRGBQUAD& a, const tagRGBQUAD& b) { return RgbWord(a) == RgbWord(b); }
 
 }  // namespace tfix
