@@ -7,27 +7,53 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "huevane/huevane.h"
 #include "huevane/theme.h"
 
-TEST(Exported, HslToRgbAndBitmapRoundTripThroughTheSharedLibrary) {
-    EXPECT_EQ(HSLtoRGB(0x0080FF00u), 0x00FF0101u);  // hue 0, sat 255, light 128: red 255, green 1, blue 1
-    // A 2x2 24-bit DIB made the way a host makes one.
-    const size_t size = sizeof(BITMAPINFOHEADER) + 2 * 8;
-    HGLOBAL dib = GlobalAlloc(GHND, size);
-    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
-    *h = {40, 2, 2, 1, 24, 0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 16; ++i) reinterpret_cast<BYTE*>(h + 1)[i] = static_cast<BYTE>(i * 13);
-    const std::string path = ::testing::TempDir() + "exported_roundtrip.bmp";
-    ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
-    auto back = reinterpret_cast<HGLOBAL>(LoadDIB(path.c_str()));
-    ASSERT_EQ(GlobalSize(back), size);
-    EXPECT_EQ(std::memcmp(h, GlobalLock(back), size), 0);
-    GlobalUnlock(back);
+namespace {
+
+// A host DIB of a header, a colour table and image bytes.
+HGLOBAL HostDib(const BITMAPINFOHEADER& header, const std::vector<BYTE>& rest) {
+    HGLOBAL dib = GlobalAlloc(GHND, sizeof header + rest.size());
+    auto* p = static_cast<BYTE*>(GlobalLock(dib));
+    std::memcpy(p, &header, sizeof header);
+    std::copy(rest.begin(), rest.end(), p + sizeof header);
     GlobalUnlock(dib);
-    EXPECT_EQ(GlobalFree(back), nullptr);
-    EXPECT_EQ(GlobalFree(dib), nullptr);
+    return dib;
+}
+
+}  // namespace
+
+TEST(Exported, HslToRgbAndBitmapRoundTripsThroughTheSharedLibrary) {
+    EXPECT_EQ(HSLtoRGB(0x0080FF00u), 0x00FF0101u);  // hue 0, sat 255, light 128: red 255, green 1, blue 1
+    // A 2 x 2 24-bit DIB made the way a host makes one, and a run-length
+    // coded 8-bit one (two pixels of colour 1, end of line, end of image).
+    std::vector<BYTE> pixels(16);
+    for (int i = 0; i < 16; ++i) pixels[i] = static_cast<BYTE>(i * 13);
+    const std::vector<BYTE> rle = {0, 0, 255, 0, 255, 0, 0, 0, 2, 1, 0, 0, 0, 1};
+    const std::string path = ::testing::TempDir() + "exported_roundtrip.bmp";
+    for (HGLOBAL dib : {HostDib({40, 2, 2, 1, 24, 0, 16, 0, 0, 0, 0}, pixels),
+                        HostDib({40, 2, 2, 1, 8, BI_RLE8, 6, 0, 0, 2, 0}, rle)}) {
+        ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
+        auto back = reinterpret_cast<HGLOBAL>(LoadDIB(path.c_str()));
+        ASSERT_EQ(GlobalSize(back), GlobalSize(dib));
+        EXPECT_EQ(std::memcmp(GlobalLock(dib), GlobalLock(back), GlobalSize(dib)), 0);
+        GlobalUnlock(back);
+        GlobalUnlock(dib);
+        EXPECT_EQ(GlobalFree(back), nullptr);
+        EXPECT_EQ(GlobalFree(dib), nullptr);
+    }
+    // A coded image without its size, or a handle short of a header, is refused.
+    HGLOBAL sizeless = HostDib({40, 2, 2, 1, 8, BI_RLE8, 0, 0, 0, 2, 0}, rle);
+    ASSERT_EQ(SaveDIB(sizeless, path.c_str()), 1);
+    EXPECT_EQ(LoadDIB(path.c_str()), 0);
+    HGLOBAL shortHandle = GlobalAlloc(GHND, 10);
+    EXPECT_EQ(SaveDIB(shortHandle, path.c_str()), 0);
+    GlobalFree(sizeless);
+    GlobalFree(shortHandle);
     std::remove(path.c_str());
 }
 

@@ -63,6 +63,7 @@ TEST(Matching, GreedyPairingWithBackgroundsAndFallback) {
         for (ccColorPocket* p : t.pockets)
             EXPECT_EQ(p->destHSL, p->destLink ? p->destLink->aveHSL : p->destHSL);
         for (ccColorPocket* q : s.pockets) EXPECT_EQ(q->destLink, nullptr);
+        EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6), -2);  // no style, no method
     }
     // The style's links are cleared after the greedy pairing: a target
     // matched with itself stays unpaired and copies no colour.
@@ -104,7 +105,7 @@ TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
     std::mt19937 rng(12345);
     for (int round = 0; round < 120; ++round) {
         hv::ColorDiffProblem pr;
-        pr.k = 2 + round % 4;
+        pr.k = 2 + round % 6;  // up to the largest tuple searched
         pr.nB = 1 + (round / 4) % 6;
         // Narrow ranges make many ties; wide ones overflow 32-bit products.
         const bool narrow = round % 3 == 0;
@@ -128,6 +129,8 @@ TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
         hv::ColorDiffSearch(pr, best);
         ASSERT_EQ(std::vector<int>(best, best + pr.k), want) << "round " << round;
     }
+    const int zeros[hv::kMaxColorDiffPositions] = {};
+    EXPECT_EQ(hv::ColorDiffCost(hv::ColorDiffProblem{}, zeros), 0);
 }
 
 TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
@@ -142,6 +145,9 @@ TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
     s.SetPalDib(nullptr, false);  // the style needs no image
     EXPECT_EQ(t.GetDstPockets(&s, true, 4), 0);
     for (ccColorPocket* p : t.pockets) EXPECT_EQ(RgbWord(p->destRGB), RgbWord(p->aveRGB));
+    int m[16][16];
+    EXPECT_EQ(t.GetClrDiffMatrix(m), 0);
+    EXPECT_EQ(m[0][1], hv::ColorDist2(t.pockets[0]->aveRGB, t.pockets[1]->aveRGB));
 
     // Without the target's image there are no neighbour counts to weigh the
     // differences by: nothing is paired (-1), as method 5 does. The theme
@@ -181,6 +187,18 @@ TEST(Matching, NeighbourChainsOfMethodFive) {
     strip(b, {0, 50, 100, 150}, {10, 20, 90, 30}, {0, 2, 3, 1});
     b.SortOnMixNeighboring(order);
     EXPECT_EQ(std::vector<int>(order, order + 4), (std::vector<int>{2, 0, 1, 3}));
+    // Also of two pockets the larger starts; more than 16 are refused.
+    ccColorPocketArray two, many;
+    strip(two, {0, 100}, {10, 20}, {0, 1});
+    two.SortOnMixNeighboring(order);
+    EXPECT_EQ(order[0], 1);
+    std::vector<int> hues, sizes(16, 5);
+    std::vector<BYTE> layout;
+    for (int i = 0; i < 16; ++i) hues.push_back(i * 16), layout.push_back(BYTE(i));
+    strip(many, hues, sizes, layout);
+    EXPECT_EQ(many.SortOnMixNeighboring(order), 0);
+    Add(many, 0, 0, 0, 1);
+    EXPECT_EQ(many.SortOnMixNeighboring(order), -1);
 
     // Hue step 40 > 30 advances the style chain, 5 < 70 stays, 75 > 70
     // advances, then the style chain is exhausted.

@@ -2,6 +2,8 @@
 // the picture, and its blocked active list against a plain one (every edge
 // inserted by a linear search of the list, the list never re-sorted, so that
 // crossing edges keep the order they entered in).
+#include "dib/dib.h"
+#include "platform/memory.h"
 #include "transfer/regionfill.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +120,15 @@ TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
     EXPECT_FALSE(fill.Build(bad, 2));
     EXPECT_FALSE(fill.Build(nullptr, 1));
     EXPECT_FALSE(fill.Build(bad, -1));
+    // Restoring needs two images of one size.
+    void* a = MakeEmptyDib(4, 4, 24, true);
+    void* b = MakeEmptyDib(4, 5, 24, true);
+    {
+        ipDibStuff va(a, true), vb(b, false);
+        EXPECT_FALSE(fill.Restore(va, vb));
+    }
+    hv::FreeHandle(a);
+    hv::FreeHandle(b);
 }
 
 // Polygons of hundreds of edges crossing one another, entering on many

@@ -25,6 +25,9 @@ TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     t.palette[3].hsl = MakeHsl(170, 0, 200, 1);  // grey
     t.palette[4].hsl = MakeHsl(170, 0, 5, 1);
     for (int i = 1; i <= 4; ++i) p->items.Add(&t.palette[i]);
+    t.palette[6].palIndex = 256;  // past the colour table: not written
+    p->items.Add(&t.palette[6]);
+    const std::vector<BYTE> pixels = tfix::Pixels(t.palDib);
     Add(t, 0, 50, 50, 1)->items.Add(&t.palette[5]);  // unpaired
     auto colour = [&](int i) { return RgbWord(tfix::Colors(t.palDib)[i]) & 0xFFFFFF; };
     const uint32_t before = colour(0);
@@ -38,6 +41,11 @@ TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     EXPECT_EQ(t.ApplyFinalTransToPalDib(true), 0);
     EXPECT_EQ(colour(1), Hsl(100, 60, 255));
     EXPECT_EQ(colour(4), Hsl(100, 0, 67));  // 5 x 15 = 75, less a tenth
+    EXPECT_EQ(tfix::Pixels(t.palDib), pixels);
+    // The true-DIB transfer needs both images.
+    ccColorPocketArray bare;
+    bare.SetTrueDib(t.palDib);
+    EXPECT_EQ(bare.ApplyColorTransToTrueDib(&s, true, false, false), -1);
 }
 
 TEST(Transfer, TrueDibPassEqualsPerPixelDefinitionOnAPhoto) {
