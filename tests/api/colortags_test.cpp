@@ -95,8 +95,7 @@ TEST(ColorTags, ThresholdWeightedMeansAndFamilyOrder) {
 
 TEST(ColorTags, SumsBeyondThirtyTwoBitsStayExact) {
     // 4112 x 4097 pixels of entry 0, red 255: the red sum is 4.3e9.
-    Host dib(
-        4112, 4097, 8, [](int, int) { return 0u; }, {Rgb(255, 0, 0)}, 1);
+    Host dib(4112, 4097, 8, nullptr, {Rgb(255, 0, 0)}, 1);
     EXPECT_EQ(Tags(dib.h), Entry(kRed, 0xFF0000, 1.0));
 }
 
