@@ -62,6 +62,44 @@ int ipDibStuff::SetNeighbor(int table[][256]) {
     return 0;
 }
 
+namespace {
+uint64_t Load8(const BYTE* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+}  // namespace
+
+int ipDibStuff::MarkNeighbors(BYTE table[][256]) {
+    if (!table || !usable() || header->biBitCount != 8) return -1;
+    std::memset(table, 0, 256 * 256);
+    const int w = width();
+    // Pairs go eight at a time: a block of eight equal pairs (most of a
+    // photo) is skipped after one comparison; in the others every pair is
+    // written, the equal ones landing on the diagonal, cleared at the end.
+    for (size_t y = 0; y < rows.size(); ++y) {
+        const BYTE* row = rows[y];
+        int x = 0;
+        for (; x + 8 < w; x += 8) {
+            if (Load8(row + x) == Load8(row + x + 1)) continue;
+            for (int k = x; k < x + 8; ++k) table[row[k]][row[k + 1]] = 1;
+        }
+        for (; x + 1 < w; ++x) table[row[x]][row[x + 1]] = 1;
+        if (y == 0) continue;
+        const BYTE* below = rows[y - 1];
+        for (x = 0; x + 8 <= w; x += 8) {
+            if (Load8(row + x) == Load8(below + x)) continue;
+            for (int k = x; k < x + 8; ++k) table[below[k]][row[k]] = 1;
+        }
+        for (; x < w; ++x) table[below[x]][row[x]] = 1;
+    }
+    for (int a = 0; a < 256; ++a) {
+        table[a][a] = 0;
+        for (int b = a + 1; b < 256; ++b) table[a][b] = table[b][a] = table[a][b] | table[b][a];
+    }
+    return 0;
+}
+
 int ipDibStuff::GetNearestColor(const unsigned char* bgr) {
     if (!colors || numColors <= 0) return -1;
     int best = -1, bestDist = 0x7FFFFFFF;
