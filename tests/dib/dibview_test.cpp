@@ -84,7 +84,9 @@ TEST(DibServices, NeighbourMarksAreTheNonZeroCountsOfDifferentIndices) {
     // Runs of indices 1 to 5 (0 never occurs, so a pair read from row
     // padding shows), each row a copy of the one below with a few changes:
     // blocks of eight equal pairs and blocks with one change at any place,
-    // on widths around the block size and single rows and columns.
+    // on widths around the block size and single rows and columns. The top
+    // row of taller images alternates two indices found nowhere else: its
+    // pairs all differ although the row equals itself shifted by two.
     uint32_t seed = 7;
     auto next = [&seed](int n) {
         seed = seed * 1103515245u + 12345u;
@@ -100,7 +102,9 @@ TEST(DibServices, NeighbourMarksAreTheNonZeroCountsOfDifferentIndices) {
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x) {
                         const BYTE same = y > 0 ? v.rows[y - 1][x] : x > 0 ? v.rows[y][x - 1] : 1;
-                        v.rows[y][x] = next(6) == 0 ? static_cast<BYTE>(1 + next(5)) : same;
+                        v.rows[y][x] = y > 0 && y == h - 1 ? static_cast<BYTE>(6 + x % 2)
+                                       : next(6) == 0 ? static_cast<BYTE>(1 + next(5))
+                                                      : same;
                     }
                 std::fill(marks.begin(), marks.end(), 9);  // cleared by the call
                 ASSERT_EQ(v.SetNeighbor(reinterpret_cast<int(*)[256]>(counts.data())), 0);
