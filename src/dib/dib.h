@@ -52,6 +52,12 @@ public:
     // horizontally or vertically adjacent pair a, b adds 1 to [a][b] and to
     // [b][a]. 0, or -1.
     int SetNeighbor(int table[][256]);
+    // Which different indices of an 8-bit image lie next to each other: the
+    // table is cleared, then [a][b] and [b][a] are set to 1 for every
+    // horizontally or vertically adjacent pair of different indices a, b.
+    // The diagonal stays 0; elsewhere an entry is 1 exactly where
+    // SetNeighbor's count is not zero. 0, or -1.
+    int MarkNeighbors(BYTE table[][256]);
     // Colour-table index nearest to a blue, green, red pixel by squared RGB
     // distance, the lowest index on ties; -1 without a colour table.
     int GetNearestColor(const unsigned char* bgr);

@@ -35,10 +35,21 @@ ipDibStuff::~ipDibStuff() {
 
 int ipDibStuff::StatHisto(int* histo) {
     if (!histo || !usable() || header->biBitCount != 8) return -1;
-    std::memset(histo, 0, 256 * sizeof(int));
+    // Four sets of counters taking turns, so that a run of one index does
+    // not make each increment wait for the previous one.
+    int part[4][256] = {};
     const int w = width();
-    for (BYTE* row : rows)
-        for (int x = 0; x < w; ++x) ++histo[row[x]];
+    for (const BYTE* row : rows) {
+        int x = 0;
+        for (; x + 4 <= w; x += 4) {
+            ++part[0][row[x]];
+            ++part[1][row[x + 1]];
+            ++part[2][row[x + 2]];
+            ++part[3][row[x + 3]];
+        }
+        for (; x < w; ++x) ++part[0][row[x]];
+    }
+    for (int i = 0; i < 256; ++i) histo[i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
     return 0;
 }
 
@@ -58,6 +69,44 @@ int ipDibStuff::SetNeighbor(int table[][256]) {
             ++table[below[x]][row[x]];
             ++table[row[x]][below[x]];
         }
+    }
+    return 0;
+}
+
+namespace {
+uint64_t Load8(const BYTE* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+}  // namespace
+
+int ipDibStuff::MarkNeighbors(BYTE table[][256]) {
+    if (!table || !usable() || header->biBitCount != 8) return -1;
+    std::memset(table, 0, 256 * 256);
+    const int w = width();
+    // Pairs go eight at a time: a block of eight equal pairs (most of a
+    // photo) is skipped after one comparison; in the others every pair is
+    // written, the equal ones landing on the diagonal, cleared at the end.
+    for (size_t y = 0; y < rows.size(); ++y) {
+        const BYTE* row = rows[y];
+        int x = 0;
+        for (; x + 8 < w; x += 8) {
+            if (Load8(row + x) == Load8(row + x + 1)) continue;
+            for (int k = x; k < x + 8; ++k) table[row[k]][row[k + 1]] = 1;
+        }
+        for (; x + 1 < w; ++x) table[row[x]][row[x + 1]] = 1;
+        if (y == 0) continue;
+        const BYTE* below = rows[y - 1];
+        for (x = 0; x + 8 <= w; x += 8) {
+            if (Load8(row + x) == Load8(below + x)) continue;
+            for (int k = x; k < x + 8; ++k) table[below[k]][row[k]] = 1;
+        }
+        for (; x < w; ++x) table[below[x]][row[x]] = 1;
+    }
+    for (int a = 0; a < 256; ++a) {
+        table[a][a] = 0;
+        for (int b = a + 1; b < 256; ++b) table[a][b] = table[b][a] = table[a][b] | table[b][a];
     }
     return 0;
 }

@@ -65,13 +65,13 @@ int GroupRgbCost(const ccColorPocket& a, const ccColorPocket& b) {
     return hv::ColorDist2(a.aveRGB, b.aveRGB);
 }
 
-// The neighbour table of the start's image, 256 x 256 on the heap.
-bool Neighbours(hv::ExtractionStart& start, std::vector<int>& table) {
-    table.assign(256 * 256, 0);
-    return start.view.SetNeighbor(reinterpret_cast<int(*)[256]>(table.data())) == 0;
+// Which palette indices of the start's image touch, 256 x 256 on the heap.
+bool Neighbours(hv::ExtractionStart& start, std::vector<BYTE>& table) {
+    table.resize(256 * 256);
+    return start.view.MarkNeighbors(reinterpret_cast<BYTE(*)[256]>(table.data())) == 0;
 }
-const int (*AsTable(const std::vector<int>& table))[256] {
-    return reinterpret_cast<const int(*)[256]>(table.data());
+const BYTE (*AsTable(const std::vector<BYTE>& table))[256] {
+    return reinterpret_cast<const BYTE(*)[256]>(table.data());
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ int ccColorPocketArray::GetColorPocketsG() {
 
 int ccColorPocketArray::GetColorPocketsD() {
     hv::ExtractionStart start(*this);
-    std::vector<int> nb;
+    std::vector<BYTE> nb;
     if (!start.ok() || !Neighbours(start, nb) || !start.ResetPockets()) return -1;
     OnePocketPerColour(*this);
     hv::MergeTouchingPairs(*this, AsTable(nb), kTouchTarget, HslCost, false);
@@ -131,7 +131,7 @@ int ccColorPocketArray::GetColorPocketsCG(csColorSystem* cs, int* cardIndex) {
             if (s >= 0 && s < samples) groupOf[static_cast<size_t>(s)] = static_cast<int>(g);
     if (cardIndex[0] < 0) cs->GetCardPalIndices(start.view.colors, 256, cardIndex);
 
-    std::vector<int> nb;
+    std::vector<BYTE> nb;
     if (!Neighbours(start, nb) || !start.ResetPockets()) return -1;
     OnePocketPerColour(*this);
     for (ccColorPocket* p : pockets) {

@@ -1,6 +1,8 @@
 // The DIB view and the services over it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -76,6 +78,54 @@ TEST(DibServices, HistogramAndNeighbourCounts) {
         EXPECT_EQ(table[0][0], 0);
     }
     hv::FreeHandle(dib);
+}
+
+TEST(DibServices, NeighbourMarksAreTheNonZeroCountsOfDifferentIndices) {
+    // Runs of indices 1 to 5 (0 never occurs, so a pair read from row
+    // padding shows), each row a copy of the one below with a few changes:
+    // blocks of eight equal pairs and blocks with one change at any place,
+    // on widths around the block size and single rows and columns. The top
+    // row of taller images alternates two indices found nowhere else: its
+    // pairs all differ although the row equals itself shifted by two.
+    uint32_t seed = 7;
+    auto next = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+    };
+    std::vector<int> counts(256 * 256);
+    std::vector<BYTE> marks(256 * 256);
+    for (int w : {1, 2, 8, 9, 10, 16, 17, 31, 64}) {
+        for (int h : {1, 2, 6}) {
+            void* dib = MakeEmptyDib(w, h, 8, true);
+            {
+                ipDibStuff v(dib, false);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const BYTE same = y > 0 ? v.rows[y - 1][x] : x > 0 ? v.rows[y][x - 1] : 1;
+                        v.rows[y][x] = y > 0 && y == h - 1 ? static_cast<BYTE>(6 + x % 2)
+                                       : next(6) == 0 ? static_cast<BYTE>(1 + next(5))
+                                                      : same;
+                    }
+                std::fill(marks.begin(), marks.end(), 9);  // cleared by the call
+                ASSERT_EQ(v.SetNeighbor(reinterpret_cast<int(*)[256]>(counts.data())), 0);
+                ASSERT_EQ(v.MarkNeighbors(reinterpret_cast<BYTE(*)[256]>(marks.data())), 0);
+            }
+            for (int a = 0; a < 256; ++a)
+                for (int b = 0; b < 256; ++b)
+                    ASSERT_EQ(marks[a * 256 + b], a != b && counts[a * 256 + b] != 0)
+                        << w << " x " << h << " [" << a << "][" << b << "]";
+            hv::FreeHandle(dib);
+        }
+    }
+    void* d8 = MakeEmptyDib(4, 4, 8, true);
+    void* d24 = MakeEmptyDib(4, 4, 24, true);
+    {
+        ipDibStuff v8(d8, false), v24(d24, false);
+        EXPECT_EQ(v8.MarkNeighbors(nullptr), -1);
+        EXPECT_EQ(v24.MarkNeighbors(reinterpret_cast<BYTE(*)[256]>(marks.data())), -1);
+    }
+    hv::FreeHandle(d8);
+    hv::FreeHandle(d24);
 }
 
 TEST(DibServices, NearestColourTakesTheLowestIndexOnTies) {
