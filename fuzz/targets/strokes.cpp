@@ -58,7 +58,7 @@ int Coord(Bytes& in, bool wide) { return wide ? in.I32() : int8_t(in.U8()); }
 
 }  // namespace
 
-HV_FUZZ_TARGET(strokes, "") {
+HV_FUZZ_TARGET(strokes, "strokes") {
     Bytes in(data, size);
     const long live = LiveHandles();
     const int width = 1 + in.U8() % 24, height = 1 + in.U8() % 24;
