@@ -2,7 +2,8 @@
 // applied in order, as 'huevane edit' does, to the theme of a small 8-bit
 // image. A refusal comes with a message; what is accepted reads back the
 // same from its own normalised text; after every edit the theme holds its
-// invariants and the image's pixels are untouched; the edited theme
+// invariants (members in the palette, no colour in two pockets, counts the
+// sums of the items') and the image's pixels are untouched; the edited theme
 // survives a save and a reload, and no handle is left.
 #include <cstdio>
 #include <string>
@@ -58,6 +59,7 @@ HV_FUZZ_TARGET(editscript, "") {
             std::string why;
             const bool done = editor.Apply(e, &why);
             CheckTheme(t, false);
+            CheckOwners(t);
             const std::vector<uint8_t> now = Snapshot(dib);
             FUZZ_CHECK(std::vector<uint8_t>(now.begin() + 40 + 256 * 4, now.end()) == pixels);
             if (!done) {
