@@ -59,9 +59,10 @@ bool WalkLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const Window& w, V
         return true;
     }
     if (klo > khi) return true;
-    if (aM > 0 && sm != 0) {
-        // The minor coordinate moves one way with k, so the steps it keeps
-        // inside mlo..mhi are one run: find its ends by bisection.
+    if (sm != 0) {
+        // The minor coordinate moves one way with k (and am > 0, so aM > 0),
+        // so the steps it keeps inside mlo..mhi are one run: find its ends
+        // by bisection.
         auto minorAt = [&](int64_t k) {
             uint64_t q = 0, r = 0;
             MulAddDiv(static_cast<uint64_t>(k), am, aM / 2, aM, &q, &r);
