@@ -127,6 +127,21 @@ void CheckTheme(ccColorPocketArray& t, bool indexIsPosition) {
     }
 }
 
+void CheckOwners(ccColorPocketArray& t) {
+    std::vector<char> seen(static_cast<size_t>(t.paletteSize > 0 ? t.paletteSize : 0), 0);
+    for (ccColorPocket* p : t.pockets) {
+        int64_t sum = 0;
+        for (ccColorItem* it : p->items) {
+            if (it < t.palette || it >= t.palette + t.paletteSize) continue;  // reported by CheckTheme
+            char& s = seen[static_cast<size_t>(it - t.palette)];
+            FUZZ_CHECK(s == 0);
+            s = 1;
+            sum += it->pixelNum;
+        }
+        if (p->items.GetSize() > 0) FUZZ_CHECK(p->pixelNum == sum);
+    }
+}
+
 namespace {
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 bool SameQuad(const tagRGBQUAD& a, const tagRGBQUAD& b) { return std::memcmp(&a, &b, sizeof a) == 0; }

@@ -89,6 +89,9 @@ char* SampleStyle(int bits);
 // pocket is null; a theme that came from a buffer also has index =
 // position.
 void CheckTheme(ccColorPocketArray& t, bool indexIsPosition);
+// What must hold after every edit: no palette item in two pockets, and
+// each pocket with items counts the sum of their pixels.
+void CheckOwners(ccColorPocketArray& t);
 // Two themes hold the same name (as far as a buffer stores it: 31
 // characters, 15 for a pocket), palette, pockets, members and counts.
 bool SameTheme(ccColorPocketArray& a, ccColorPocketArray& b);

@@ -1,9 +1,11 @@
 // Writes the seed corpora of the fuzz targets, fuzz/corpus/<target>/, with
 // the library's and the tool's own writers: bitmap files of every depth,
 // style buffers and theme files of layout versions 17 to 21, card and group
-// files, PNG and JPEG images, region lists.
+// files, PNG and JPEG images, region lists, stroke-edit programs and edit
+// scripts.
 //
 // Usage: fuzz_make_seeds CORPUS_DIR
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -261,6 +263,62 @@ void Library() {
                            "(nan, -1, 1e9) (0x10, 2e-3, .5)\n[]\n\n[last]");
 }
 
+// Stroke-edit programs (see targets/strokes.cpp): image size, seed, host
+// flags, pen width, then per step its operation byte and operands.
+void Strokes() {
+    const unsigned char every[] = {20, 14, 3, 2, 2,
+                                   0x00, 3, 4, 1, 1, 15, 10, 3, 12, 18, 2,      // stroke
+                                   0x05, 0x01, 0x00, 0x04, 0x06, 0x07, 0x3f,    // new, select, grow, detach, merge
+                                   0x08, 7, 0, 0, 2, 1, 4, 2, 6, 3, 8, 4, 10, 5, 12, 6,  // cut
+                                   0x09, 2, 2, 10, 8, 0x0a, 0x4e, 0x00,         // rectangle, stroke, highlight
+                                   0x0b, 0x02, 0x0d, 0, 1, 0, 0x0e, 0x4f, 0x0c};
+    const unsigned char wide[] = {7, 5, 9, 3, 1,
+                                  0x80, 200, 2, 0x00, 0x00, 0x00, 0x80, 0x05, 0, 0, 0, 0xff, 0xff, 0xff, 0x7f, 0, 0, 0, 0,
+                                  0x85, 0x87, 0xff, 0x89, 0, 0, 0, 0x80, 0, 0, 0, 0x80, 0xff, 0xff, 0xff, 0x7f,
+                                  0xff, 0xff, 0xff, 0x7f, 0x8a, 0x4f};
+    Put("strokes", "every", std::string(reinterpret_cast<const char*>(every), sizeof every));
+    Put("strokes", "wide", std::string(reinterpret_cast<const char*>(wide), sizeof wide));
+}
+
+// Edit scripts: the samples as they are, the first one scaled onto the
+// 19 x 13 image of targets/editscript.cpp, and one line of every edit.
+void EditScripts() {
+    bool scaled = false;
+    if (DIR* d = opendir(HUEVANE_SAMPLES)) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.size() < 6 || name.compare(name.size() - 5, 5, ".edit") != 0) continue;
+            const std::string text = Slurp(std::string(HUEVANE_SAMPLES) + "/" + name);
+            Put("editscript", name, text);
+            if (scaled) continue;
+            // Points of the 640 x 427 photo to points of the small image.
+            std::string out;
+            std::istringstream lines(text);
+            for (std::string line; std::getline(lines, line);) {
+                std::istringstream words(line);
+                std::string sep;
+                for (std::string w; words >> w; sep = " ") {
+                    int x = 0, y = 0;
+                    char comma = 0;
+                    std::istringstream p(w);
+                    if (w[0] != '#' && p >> x >> comma >> y && comma == ',')
+                        w = std::to_string(x * 19 / 640) + "," + std::to_string(y * 13 / 427);
+                    out += sep + w;
+                }
+                out += "\n";
+            }
+            Put("editscript", "scaled-" + name, out);
+            scaled = true;
+        }
+        closedir(d);
+    }
+    Put("editscript", "every",
+        "stroke 2 1,1 17,11 3,6\nnew pocket\nselect last\ngrow\ndetach\nmerge on stroke\n"
+        "cut 0,0 3,2 6,4 9,6 12,8 15,10\nbackground 0,0 4,4\nbackground stroke\nhighlight 0\n"
+        "highlight selected\nunhighlight\nmerge selected\nSELECT All # every pocket\ndelete selected\n"
+        "select none\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -276,5 +334,7 @@ int main(int argc, char** argv) {
     ImageFiles();
     Regions();
     Library();
+    Strokes();
+    EditScripts();
     return 0;
 }

@@ -3,8 +3,9 @@
 // One Bresenham walk serves both the point buffer of a stroke and the
 // editing operations, which visit only the pixels inside the palette image.
 // The walk can start in the middle of a segment: the pixel at step k is
-// computed in closed form, so a segment with far-away ends costs no more
-// than the part of it that lies inside the window.
+// computed in closed form, so a segment with far-away ends, or one that
+// runs beside the window, costs no more than the part of it that lies
+// inside the window.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,39 @@ bool WalkLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const Window& w, V
         return true;
     }
     if (klo > khi) return true;
+    if (sm != 0) {
+        // The minor coordinate moves one way with k (and am > 0, so aM > 0),
+        // so the steps it keeps inside mlo..mhi are one run: find its ends
+        // by bisection.
+        auto minorAt = [&](int64_t k) {
+            uint64_t q = 0, r = 0;
+            MulAddDiv(static_cast<uint64_t>(k), am, aM / 2, aM, &q, &r);
+            return m0 + sm * static_cast<int64_t>(q);
+        };
+        auto before = [&](int64_t k) { return sm > 0 ? minorAt(k) < mlo : minorAt(k) > mhi; };
+        auto past = [&](int64_t k) { return sm > 0 ? minorAt(k) > mhi : minorAt(k) < mlo; };
+        if (before(khi) || past(klo)) return true;
+        int64_t lo = klo, hi = khi;
+        while (lo < hi) {  // the first step not before the window
+            const int64_t mid = lo + (hi - lo) / 2;
+            if (before(mid))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        klo = lo;
+        hi = khi;
+        while (lo < hi) {  // the last step not past it
+            const int64_t mid = hi - (hi - lo) / 2;
+            if (past(mid))
+                hi = mid - 1;
+            else
+                lo = mid;
+        }
+        khi = lo;
+    } else if (m0 < mlo || m0 > mhi) {
+        return true;
+    }
     uint64_t off = 0, err = 0;
     if (aM > 0) MulAddDiv(static_cast<uint64_t>(klo), am, aM / 2, aM, &off, &err);
     for (int64_t k = klo;; ++k) {

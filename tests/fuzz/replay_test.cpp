@@ -71,9 +71,9 @@ void Replay(const std::string& name) {
 }
 
 const char* const kReplayed[] = {"loaddib",   "stylebuf",   "themefile", "cardfile", "groupfile",
-                                 "regions",   "scriptfile", "listfile",
+                                 "regions",   "scriptfile", "listfile", "strokes",
 #ifdef HUEVANE_FUZZ_CLI
-                                 "imagefile", "regionsfile",
+                                 "imagefile", "regionsfile", "editscript",
 #endif
 };
 
@@ -93,7 +93,9 @@ TEST(FuzzReplay, GroupFiles) { Replay("groupfile"); }
 TEST(FuzzReplay, RegionsAndLinkTables) { Replay("regions"); }
 TEST(FuzzReplay, ScriptFiles) { Replay("scriptfile"); }
 TEST(FuzzReplay, ListFiles) { Replay("listfile"); }
+TEST(FuzzReplay, StrokeEdits) { Replay("strokes"); }
 #ifdef HUEVANE_FUZZ_CLI
 TEST(FuzzReplay, ToolImageFiles) { Replay("imagefile"); }
 TEST(FuzzReplay, ToolRegionsFiles) { Replay("regionsfile"); }
+TEST(FuzzReplay, ToolEditScripts) { Replay("editscript"); }
 #endif
