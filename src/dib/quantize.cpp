@@ -152,6 +152,13 @@ std::vector<Cell> BuildHistogram(ipDibStuff& src, std::vector<uint32_t>& few) {
         if (!all.full()) few = all.Sorted();
     }
     std::vector<Cell> cells;
+    if (part.size() == 1 && part[0].totals.empty()) {
+        // One part counted in 32 bits: only its occupied cells are read.
+        const CellSums* grid = part[0].grid.data();
+        for (int i = 0; i < kCells; ++i)
+            if (grid[i].n) cells.push_back(Cell{i, grid[i].n, grid[i].r, grid[i].g, grid[i].b});
+        return cells;
+    }
     for (int i = 0; i < kCells; ++i) {
         Cell c{i, 0, 0, 0, 0};
         for (const PartHistogram& ph : part) {

@@ -10,10 +10,6 @@ namespace {
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
 constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
 
-inline int FineOf(int r, int g, int b) {
-    constexpr int s = 8 - kFineBits;
-    return ((r >> s) << (2 * kFineBits)) | ((g >> s) << kFineBits) | (b >> s);
-}
 
 }  // namespace
 
@@ -60,9 +56,20 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
         pg_[i] = palette[i].rgbGreen;
         pb_[i] = palette[i].rgbBlue;
     }
+    // Each channel's share of a colour's key: the fine cell's number above
+    // the colour's place inside it (6 bits).
+    constexpr int s = 8 - kFineBits, m = (1 << s) - 1;
+    for (int v = 0; v < 256; ++v) {
+        spreadR_[v] = uint32_t(((v >> s) << (2 * kFineBits + 3 * s)) | ((v & m) << (2 * s)));
+        spreadG_[v] = uint32_t(((v >> s) << (kFineBits + 3 * s)) | ((v & m) << s));
+        spreadB_[v] = uint32_t(((v >> s) << (3 * s)) | (v & m));
+    }
     cells = std::min(cells, fine_.size());
-    answers_.reserve(cells * kFineColors);
-    listOf_.reserve(cells);
+    // Block 0 is never used, so that a built cell's entry is never 0.
+    answers_.reserve((cells + 1) * kFineColors);
+    answers_.resize(kFineColors);
+    listOf_.reserve(cells + 1);
+    listOf_.push_back(0);
     lists_.reserve(cells * 4);
 }
 
@@ -130,7 +137,7 @@ uint32_t NearestMap::Build(int cell) {
     listOf_.push_back(uint32_t(start));
     // A cell served by one entry has every answer at once.
     answers_.resize(answers_.size() + kFineColors, count == 1 ? lists_[start + 1] : uint8_t(unknown));
-    const uint32_t entry = uint32_t((block + 1) << 8) | uint32_t(unknown);
+    const uint32_t entry = uint32_t(block << 8) | uint32_t(unknown);
     fine_[cell] = entry;
     return entry;
 }
@@ -152,13 +159,13 @@ int NearestMap::Search(uint32_t list, int r, int g, int b) const {
 }
 
 inline int NearestMap::Lookup(int r, int g, int b) {
-    const int cell = FineOf(r, g, b);
+    constexpr int subBits = 3 * (8 - kFineBits);
+    const uint32_t key = spreadR_[r] | spreadG_[g] | spreadB_[b];
+    const uint32_t cell = key >> subBits;
     uint32_t entry = fine_[cell];
-    if (!entry) entry = Build(cell);
-    constexpr int m = (1 << (8 - kFineBits)) - 1;
-    const int sub = ((r & m) << (2 * (8 - kFineBits))) | ((g & m) << (8 - kFineBits)) | (b & m);
-    const size_t block = (entry >> 8) - 1;
-    uint8_t& answer = answers_[block * kFineColors + sub];
+    if (!entry) entry = Build(int(cell));
+    const size_t block = entry >> 8;
+    uint8_t& answer = answers_[(block << subBits) | (key & (kFineColors - 1))];
     if (answer == (entry & 0xFF)) answer = uint8_t(Search(listOf_[block], r, g, b));
     return answer;
 }
