@@ -315,6 +315,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
     const int k = static_cast<int>(centers.size());
     std::vector<float> dist(size_t(k) * k);
     std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
+    std::vector<float> nearDist(size_t(k) * k);  // and their distances from it
     std::vector<int> nearCount(k);
     std::vector<float> toLabel(points.size());
     std::vector<float> reach(k);
@@ -357,7 +358,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                 keys[n++] = (uint64_t(bits) << 32) | uint32_t(j);
             }
             std::sort(keys.begin(), keys.begin() + n);
-            for (int t = 0; t < n; ++t) near[size_t(i) * k + t] = uint8_t(keys[t]);
+            for (int t = 0; t < n; ++t) {
+                near[size_t(i) * k + t] = uint8_t(keys[t]);
+                nearDist[size_t(i) * k + t] = di[uint8_t(keys[t])];
+            }
             nearCount[i] = n;
         }
         std::fill(acc.begin(), acc.end(), 0.0);
@@ -369,10 +373,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             float best = toC, best2 = toC * toC;
             int bestIdx = c;
             const uint8_t* ord = &near[size_t(c) * k];
-            const float* dc = &dist[size_t(c) * k];
+            const float* dc = &nearDist[size_t(c) * k];
             for (int t = 0, n = nearCount[c]; t < n; ++t) {
+                if (dc[t] - toC >= best) break;
                 const int j = ord[t];
-                if (dc[j] - toC >= best) break;
                 const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];
                 const float d2 = dr * dr + dg * dg + db * db;
                 if (d2 < best2) {
