@@ -20,7 +20,9 @@ struct NearestMap::BoxDistance {
     int Min(int r, int g, int b) const { return Near(r, 0) + Near(g, 1) + Near(b, 2); }
     int Max(int r, int g, int b) const { return Far(r, 0) + Far(g, 1) + Far(b, 2); }
     int Near(int v, int c) const {
-        const int d = v < lo[c] ? lo[c] - v : (v > hi[c] ? v - hi[c] : 0);
+        // Without branches: whether a colour lies below, inside or above
+        // the box is as good as random from one entry to the next.
+        const int d = std::max(0, std::max(lo[c] - v, v - hi[c]));
         return d * d;
     }
     int Far(int v, int c) const {
@@ -83,10 +85,15 @@ void NearestMap::Filter(const BoxDistance& box, const uint8_t* from, size_t n, s
         const int i = from[t];
         bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
     }
+    // Kept without branches, into a local list first.
+    uint8_t kept[256];
+    size_t m = 0;
     for (size_t t = 0; t < n; ++t) {
         const int i = from[t];
-        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) out.push_back(uint8_t(i));
+        kept[m] = uint8_t(i);
+        m += box.Min(pr_[i], pg_[i], pb_[i]) <= bound;
     }
+    out.insert(out.end(), kept, kept + m);
 }
 
 // The candidates of cell `cell` of level `level` (cells of 2^(8 - bits)
@@ -150,10 +157,10 @@ int NearestMap::Search(uint32_t list, int r, int g, int b) const {
         const int i = p[t];
         const int dr = pr_[i] - r, dg = pg_[i] - g, db = pb_[i] - b;
         const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDist) {
-            bestDist = d;
-            best = i;
-        }
+        // Selects rather than branches: which entry wins is hard to guess.
+        const bool nearer = d < bestDist;
+        best = nearer ? i : best;
+        bestDist = nearer ? d : bestDist;
     }
     return best;
 }
