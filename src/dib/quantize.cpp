@@ -351,11 +351,13 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
         for (int i = 0; i < k; ++i) {
             int n = 0;
             const float* di = &dist[size_t(i) * k];
+            const float limit = 2 * reach[i];
             for (int j = 0; j < k; ++j) {
-                if (j == i || di[j] >= 2 * reach[i]) continue;
+                // Written every time, kept when it counts: no branch to guess.
                 uint32_t bits;
                 std::memcpy(&bits, &di[j], sizeof bits);
-                keys[n++] = (uint64_t(bits) << 32) | uint32_t(j);
+                keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
+                n += (j != i) & (di[j] < limit);
             }
             std::sort(keys.begin(), keys.begin() + n);
             for (int t = 0; t < n; ++t) {
