@@ -152,6 +152,13 @@ std::vector<Cell> BuildHistogram(ipDibStuff& src, std::vector<uint32_t>& few) {
         if (!all.full()) few = all.Sorted();
     }
     std::vector<Cell> cells;
+    if (part.size() == 1 && part[0].totals.empty()) {
+        // One part counted in 32 bits: only its occupied cells are read.
+        const CellSums* grid = part[0].grid.data();
+        for (int i = 0; i < kCells; ++i)
+            if (grid[i].n) cells.push_back(Cell{i, grid[i].n, grid[i].r, grid[i].g, grid[i].b});
+        return cells;
+    }
     for (int i = 0; i < kCells; ++i) {
         Cell c{i, 0, 0, 0, 0};
         for (const PartHistogram& ph : part) {
@@ -308,6 +315,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
     const int k = static_cast<int>(centers.size());
     std::vector<float> dist(size_t(k) * k);
     std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
+    std::vector<float> nearDist(size_t(k) * k);  // and their distances from it
     std::vector<int> nearCount(k);
     std::vector<float> toLabel(points.size());
     std::vector<float> reach(k);
@@ -343,14 +351,19 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
         for (int i = 0; i < k; ++i) {
             int n = 0;
             const float* di = &dist[size_t(i) * k];
+            const float limit = 2 * reach[i];
             for (int j = 0; j < k; ++j) {
-                if (j == i || di[j] >= 2 * reach[i]) continue;
+                // Written every time, kept when it counts: no branch to guess.
                 uint32_t bits;
                 std::memcpy(&bits, &di[j], sizeof bits);
-                keys[n++] = (uint64_t(bits) << 32) | uint32_t(j);
+                keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
+                n += (j != i) & (di[j] < limit);
             }
             std::sort(keys.begin(), keys.begin() + n);
-            for (int t = 0; t < n; ++t) near[size_t(i) * k + t] = uint8_t(keys[t]);
+            for (int t = 0; t < n; ++t) {
+                near[size_t(i) * k + t] = uint8_t(keys[t]);
+                nearDist[size_t(i) * k + t] = di[uint8_t(keys[t])];
+            }
             nearCount[i] = n;
         }
         std::fill(acc.begin(), acc.end(), 0.0);
@@ -362,10 +375,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             float best = toC, best2 = toC * toC;
             int bestIdx = c;
             const uint8_t* ord = &near[size_t(c) * k];
-            const float* dc = &dist[size_t(c) * k];
+            const float* dc = &nearDist[size_t(c) * k];
             for (int t = 0, n = nearCount[c]; t < n; ++t) {
+                if (dc[t] - toC >= best) break;
                 const int j = ord[t];
-                if (dc[j] - toC >= best) break;
                 const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];
                 const float d2 = dr * dr + dg * dg + db * db;
                 if (d2 < best2) {

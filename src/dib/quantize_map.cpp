@@ -10,10 +10,6 @@ namespace {
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
 constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
 
-inline int FineOf(int r, int g, int b) {
-    constexpr int s = 8 - kFineBits;
-    return ((r >> s) << (2 * kFineBits)) | ((g >> s) << kFineBits) | (b >> s);
-}
 
 }  // namespace
 
@@ -24,7 +20,9 @@ struct NearestMap::BoxDistance {
     int Min(int r, int g, int b) const { return Near(r, 0) + Near(g, 1) + Near(b, 2); }
     int Max(int r, int g, int b) const { return Far(r, 0) + Far(g, 1) + Far(b, 2); }
     int Near(int v, int c) const {
-        const int d = v < lo[c] ? lo[c] - v : (v > hi[c] ? v - hi[c] : 0);
+        // Without branches: whether a colour lies below, inside or above
+        // the box is as good as random from one entry to the next.
+        const int d = std::max(0, std::max(lo[c] - v, v - hi[c]));
         return d * d;
     }
     int Far(int v, int c) const {
@@ -60,9 +58,20 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
         pg_[i] = palette[i].rgbGreen;
         pb_[i] = palette[i].rgbBlue;
     }
+    // Each channel's share of a colour's key: the fine cell's number above
+    // the colour's place inside it (6 bits).
+    constexpr int s = 8 - kFineBits, m = (1 << s) - 1;
+    for (int v = 0; v < 256; ++v) {
+        spreadR_[v] = uint32_t(((v >> s) << (2 * kFineBits + 3 * s)) | ((v & m) << (2 * s)));
+        spreadG_[v] = uint32_t(((v >> s) << (kFineBits + 3 * s)) | ((v & m) << s));
+        spreadB_[v] = uint32_t(((v >> s) << (3 * s)) | (v & m));
+    }
     cells = std::min(cells, fine_.size());
-    answers_.reserve(cells * kFineColors);
-    listOf_.reserve(cells);
+    // Block 0 is never used, so that a built cell's entry is never 0.
+    answers_.reserve((cells + 1) * kFineColors);
+    answers_.resize(kFineColors);
+    listOf_.reserve(cells + 1);
+    listOf_.push_back(0);
     lists_.reserve(cells * 4);
 }
 
@@ -76,10 +85,15 @@ void NearestMap::Filter(const BoxDistance& box, const uint8_t* from, size_t n, s
         const int i = from[t];
         bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
     }
+    // Kept without branches, into a local list first.
+    uint8_t kept[256];
+    size_t m = 0;
     for (size_t t = 0; t < n; ++t) {
         const int i = from[t];
-        if (box.Min(pr_[i], pg_[i], pb_[i]) <= bound) out.push_back(uint8_t(i));
+        kept[m] = uint8_t(i);
+        m += box.Min(pr_[i], pg_[i], pb_[i]) <= bound;
     }
+    out.insert(out.end(), kept, kept + m);
 }
 
 // The candidates of cell `cell` of level `level` (cells of 2^(8 - bits)
@@ -130,7 +144,7 @@ uint32_t NearestMap::Build(int cell) {
     listOf_.push_back(uint32_t(start));
     // A cell served by one entry has every answer at once.
     answers_.resize(answers_.size() + kFineColors, count == 1 ? lists_[start + 1] : uint8_t(unknown));
-    const uint32_t entry = uint32_t((block + 1) << 8) | uint32_t(unknown);
+    const uint32_t entry = uint32_t(block << 8) | uint32_t(unknown);
     fine_[cell] = entry;
     return entry;
 }
@@ -143,22 +157,22 @@ int NearestMap::Search(uint32_t list, int r, int g, int b) const {
         const int i = p[t];
         const int dr = pr_[i] - r, dg = pg_[i] - g, db = pb_[i] - b;
         const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDist) {
-            bestDist = d;
-            best = i;
-        }
+        // Selects rather than branches: which entry wins is hard to guess.
+        const bool nearer = d < bestDist;
+        best = nearer ? i : best;
+        bestDist = nearer ? d : bestDist;
     }
     return best;
 }
 
 inline int NearestMap::Lookup(int r, int g, int b) {
-    const int cell = FineOf(r, g, b);
+    constexpr int subBits = 3 * (8 - kFineBits);
+    const uint32_t key = spreadR_[r] | spreadG_[g] | spreadB_[b];
+    const uint32_t cell = key >> subBits;
     uint32_t entry = fine_[cell];
-    if (!entry) entry = Build(cell);
-    constexpr int m = (1 << (8 - kFineBits)) - 1;
-    const int sub = ((r & m) << (2 * (8 - kFineBits))) | ((g & m) << (8 - kFineBits)) | (b & m);
-    const size_t block = (entry >> 8) - 1;
-    uint8_t& answer = answers_[block * kFineColors + sub];
+    if (!entry) entry = Build(int(cell));
+    const size_t block = entry >> 8;
+    uint8_t& answer = answers_[(block << subBits) | (key & (kFineColors - 1))];
     if (answer == (entry & 0xFF)) answer = uint8_t(Search(listOf_[block], r, g, b));
     return answer;
 }

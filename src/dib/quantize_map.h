@@ -39,8 +39,8 @@ private:
 
     int used_;
     int pr_[256], pg_[256], pb_[256];
-    // Per fine cell: 0 until built, else (block + 1) << 8 | unknown: the
-    // cell's answers for its 64 colours are block 64 x block of answers_,
+    // Per fine cell: 0 until built, else block << 8 | unknown: the cell's
+    // answers for its 64 colours are block 64 x block of answers_ (from 1),
     // where the byte `unknown` marks a colour not looked up yet. `unknown`
     // is an index outside the cell's candidates when there is one; a colour
     // whose answer happens to equal it is simply searched again.
@@ -60,6 +60,9 @@ private:
     };
     Level levels_[kLevels];
     uint8_t all_[256];
+    // A colour's key is spreadR_[r] | spreadG_[g] | spreadB_[b]: its fine
+    // cell's number, then its place in the cell.
+    uint32_t spreadR_[256], spreadG_[256], spreadB_[256];
 };
 
 }  // namespace hv
