@@ -29,8 +29,16 @@ inline std::string Slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
-inline bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+inline void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A fresh empty folder (made with its parents), and its removal.
+inline void RemoveTree(const std::string& dir) { std::system(("rm -rf '" + dir + "'").c_str()); }
+inline std::string Folder(const std::string& dir) {
+    RemoveTree(dir);
+    std::system(("mkdir -p '" + dir + "'").c_str());
+    return dir;
 }
 
 struct Run {
