@@ -74,7 +74,7 @@ TEST(BatchProgress, BarCountsRateAndTimeLeft) {
     } cases[] = {
         {0, 10, 0.0, "[....................]  0/10"},
         {5, 20, 2.0, "[#####...............]  5/20  2.5 images/s  0:06 left"},
-        {3, 7, 1.5, "[########............]  3/7  2.0 images/s  0:02 left"},  // 60/7 = 8.57 -> 8 filled
+        {3, 7, 1.5, "[########............]  3/7  2.0 images/s  0:02 left"},     // 60/7 = 8.57 -> 8 filled
         {1, 14, 10.0, "[#...................]  1/14  0.1 images/s  2:10 left"},  // 130 s
         {20, 20, 4.0, "[####################]  20/20  5.0 images/s  0:00 left"},
         {0, 0, 1.0, "[####################]  0/0"},
@@ -82,60 +82,37 @@ TEST(BatchProgress, BarCountsRateAndTimeLeft) {
     for (const auto& c : cases) EXPECT_EQ(hvcli::FormatProgress(c.done, c.total, c.seconds), c.expected);
 }
 
-// A folder of images by content (whatever their names), files that only
-// look like images, a subfolder, links to a file, to nowhere and back up.
-TEST(BatchCollect, WalksFoldersInNameOrderByContentFollowingLinksOnce) {
-    const std::string dir = tool::Folder(Temp("walk") + "/sub"), top = Temp("walk"), out = Temp("walk_out");
-    const std::string png("\x89PNG\r\n\x1a\n rest", 13);
+// Images are found by content, whatever their names (a PNG signature needs
+// all 8 bytes, a JPEG one 3); results keep the subfolders and take the
+// suffix and the format's extension, or the one forced; no result may
+// replace an input or another result.
+TEST(BatchCollect, NamesResultsByContentAndRefusesClashes) {
+    const std::string top = Temp("walk"), dir = tool::Folder(top + "/sub"), out = Temp("out");
+    const std::string png("\x89PNG\r\n\x1a\n", 8);
     Write(top + "/b.png", png);
-    Write(top + "/a.jpeg", "\xff\xd8\xff\xe0 rest");
-    Write(top + "/photo.data", png);
-    Write(top + "/notes.txt", "not an image");
-    Write(top + "/short.png", png.substr(0, 7));  // a PNG signature needs all 8 bytes
+    Write(top + "/a.txt", "\xff\xd8\xff");
+    Write(top + "/short.png", png.substr(0, 7));
     Write(top + "/soi.jpg", "\xff\xd8");
-    Write(top + "/empty.bmp", "");
-    Write(dir + "/c", "BM..");
-    Write(dir + "/fake.png", "text named like a picture");
+    Write(dir + "/c", "BM");
+    Write(dir + "/d.bmp", "B");
     symlink("../b.png", (dir + "/link.png").c_str());
-    symlink("nowhere.png", (top + "/dangling.png").c_str());
-    symlink("..", (dir + "/loop").c_str());
     int skipped = -1;
-    std::vector<std::string> notes;
-    const auto jobs = hvcli::CollectJobs({top}, out, "-x", "", &skipped, &notes);
-    const std::vector<std::vector<std::string>> expected = {  // input, output, error
-        {top + "/a.jpeg", out + "/a-x.jpg", ""},
-        {top + "/b.png", out + "/b-x.png", ""},
-        {top + "/dangling.png", "", "cannot read: No such file"},
-        {top + "/photo.data", out + "/photo-x.png", ""},
-        {dir + "/c", out + "/sub/c-x.bmp", ""},
-        {dir + "/link.png", out + "/sub/link-x.png", ""},
-    };
-    ASSERT_EQ(jobs.size(), expected.size());
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        EXPECT_EQ(jobs[i].input, expected[i][0]);
-        EXPECT_EQ(jobs[i].output, expected[i][1]);
-        EXPECT_TRUE(expected[i][2].empty() ? jobs[i].error.empty() : Contains(jobs[i].error, expected[i][2]))
-            << jobs[i].error;
-    }
-    EXPECT_EQ(skipped, 5);  // notes.txt, short.png, soi.jpg, empty.bmp and fake.png
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_TRUE(Contains(notes[0], dir + "/loop: skipped")) << notes[0];
-
-    // A forced extension replaces the format's; a file target keeps only its
-    // stem; a missing target is one failed job; no result may replace an
-    // input or another result (b.png and photo.data both give b.png here).
-    const auto forced = hvcli::CollectJobs({dir + "/c", top + "/nothing", top + "/b.png", top + "/photo.data",
-                                            top + "/a.jpeg"}, top, "", ".png", nullptr, nullptr);
-    ASSERT_EQ(forced.size(), 5u);
-    EXPECT_EQ(forced[0].output, top + "/c.png");
-    EXPECT_TRUE(forced[1].output.empty() && Contains(forced[1].error, "No such file")) << forced[1].error;
-    EXPECT_TRUE(forced[2].output.empty() && Contains(forced[2].error, "would replace an input")) << forced[2].error;
-    EXPECT_EQ(forced[3].output, top + "/photo.png");
-    EXPECT_EQ(forced[4].output, top + "/a.png");
-    const auto clash = hvcli::CollectJobs({top + "/a.jpeg", top + "/b.png", dir + "/../a.jpeg"}, out + "/", "",
-                                          ".png", nullptr, nullptr);
-    EXPECT_TRUE(clash[0].error.empty() && clash[1].error.empty());
-    EXPECT_TRUE(clash[2].output.empty() && Contains(clash[2].error, "the result of another input")) << clash[2].error;
+    std::vector<std::string> outputs;
+    for (const auto& job : hvcli::CollectJobs({top}, out, "-x", "", &skipped, nullptr))
+        outputs.push_back(job.output);
+    EXPECT_EQ(outputs, (std::vector<std::string>{out + "/a-x.jpg", out + "/b-x.png", out + "/sub/c-x.bmp",
+                                                 out + "/sub/link-x.png"}));
+    EXPECT_EQ(skipped, 3);
+    const auto jobs =
+        hvcli::CollectJobs({top + "/b.png", top + "/a.txt", dir + "/../a.txt", top + "/nothing"}, top + "/",
+                           "", ".png", nullptr, nullptr);
+    ASSERT_EQ(jobs.size(), 4u);
+    EXPECT_TRUE(jobs[0].output.empty() && Contains(jobs[0].error, "would replace an input")) << jobs[0].error;
+    EXPECT_EQ(jobs[1].output, top + "/a.png");
+    EXPECT_TRUE(jobs[2].output.empty() && Contains(jobs[2].error, "the result of another input"))
+        << jobs[2].error;
+    EXPECT_TRUE(jobs[3].output.empty() && Contains(jobs[3].error, "cannot read: No such file"))
+        << jobs[3].error;
     tool::RemoveTree(top);
 }
 
@@ -162,7 +139,9 @@ TEST(BatchRun, PrintsInJobOrderWhateverTheThreads) {
         const std::string n = std::to_string(i);
         if (i != 2 && i != 5) expectedOut += "in" + n + " -> out" + n + "\n";
         expectedJson += std::string(i ? "," : "") + "\n  {\"input\": \"in" + n + "\"" +
-                        (i == 2 ? ", \"error\": \"broken image\"}" : i == 5 ? ", \"error\": \"unreadable \\\"5\\\"\"}" : "}");
+                        (i == 2   ? ", \"error\": \"broken image\"}"
+                         : i == 5 ? ", \"error\": \"unreadable \\\"5\\\"\"}"
+                                  : "}");
     }
     for (const int threads : {1, 3, 8, 50}) {
         calls = 0;
@@ -185,7 +164,8 @@ TEST(BatchRun, PrintsInJobOrderWhateverTheThreads) {
             EXPECT_TRUE(Contains(out, "restyled 6 of 8 images")) << out;
             EXPECT_TRUE(Contains(out, ", 2 failed, 3 files skipped (not images)\n")) << out;
         }
-        EXPECT_EQ(err, "huevane restyle: in2: broken image\nhuevane restyle: in5: unreadable \"5\"\n") << threads;
+        EXPECT_EQ(err, "huevane restyle: in2: broken image\nhuevane restyle: in5: unreadable \"5\"\n")
+            << threads;
     }
     // All good, or nothing to do, is no failure.
     jobs.resize(2);
