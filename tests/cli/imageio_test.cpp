@@ -311,6 +311,12 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAMessage) {
         EXPECT_GT(error.size(), name.size() + 10) << error;  // names the file and says why
     }
     EXPECT_EQ(hvio::ReadImage(Corpus("random.bin"), nullptr), nullptr);  // no message wanted
+    for (const std::string& head : {std::string("MM\0*", 4), std::string("RIFF\0\0\0\0WEBPVP8 ", 16)}) {
+        std::string error;
+        tool::Write(Temp("other"), head + "more");
+        EXPECT_EQ(hvio::ReadImage(Temp("other"), &error), nullptr);
+        EXPECT_TRUE(Contains(error, head[0] == 'M' ? "a TIFF image" : "a WebP image")) << error;
+    }
     EXPECT_EQ(hv::LiveHandles(), live);
 
     // Every 7th cut of a good file is refused (only a cut in the PNG's
@@ -394,4 +400,23 @@ TEST(ImageIo, PixelLimitMemoryLimitAndPlausibility) {
     EXPECT_EQ(hvio::ReadImage(bmp, &error, 599), nullptr);
     EXPECT_TRUE(Contains(error, "a BMP of 30 x 20 pixels is beyond the limit of 599 pixels")) << error;
     std::remove(bmp.c_str());
+}
+
+TEST(ImageIo, SixteenAndThirtyTwoBitDibsConvertToRgb) {
+    // 16 bits as x-r5-g5-b5, each sample widened by repeating its top bits;
+    // 32 bits as blue, green, red and a byte unused.
+    const std::pair<int, Bytes> cases[] = {{16, {0xE0, 0x03, 0x41, 0x40}}, {32, {1, 2, 3, 9, 4, 5, 6, 9}}};
+    const Bgr want[2][2] = {{{0, 255, 0}, {8, 16, 132}}, {{1, 2, 3}, {4, 5, 6}}};
+    for (int k = 0; k < 2; ++k) {
+        hvio::OwnedDib dib(GlobalAlloc(GHND, 40 + 8));
+        auto* hd = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib.get()));
+        *hd = {40, 2, 1, 1, WORD(cases[k].first), BI_RGB, 0, 0, 0, 0, 0};
+        std::memcpy(hd + 1, cases[k].second.data(), cases[k].second.size());
+        GlobalUnlock(dib.get());
+        std::string error;
+        hvio::OwnedDib rgb(hvio::ToRgb24(dib.get(), &error));
+        ASSERT_NE(rgb.get(), nullptr) << error;
+        ExpectPixel(rgb.get(), 0, 0, want[k][0]);
+        ExpectPixel(rgb.get(), 1, 0, want[k][1]);
+    }
 }
