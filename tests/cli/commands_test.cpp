@@ -134,8 +134,7 @@ TEST(HuevaneTool, WrongCommandLinesAndUnreadableInputs) {
     // The photo has 451 x 300 = 135,300 pixels; the bombs claim 16384 x 16384.
     const std::string out = Temp("never.png"), bad = kData + "/imageio/", text = bad + "text_named.png";
     const std::string ccs = Temp("small.ccs"), edits = Temp("edits.txt"), regions = Temp("regions.txt");
-    const std::string edited = Temp("never.ccs"), below = "135299",
-                      limit = "beyond the limit of 135299 pixels";
+    const std::string edited = Temp("never.ccs"), below = "135299", limit = "the limit of 135299 pixels";
     ASSERT_EQ(Huevane({"theme", kSmall, "-o", ccs}).code, 0);
     Write(edits, "select all\n");
     Write(regions, "1,1 5,1 5,5\n# ok\n1,1 5,1 -,5 5;5\n");
@@ -148,13 +147,10 @@ TEST(HuevaneTool, WrongCommandLinesAndUnreadableInputs) {
         {{"help", "reduce"}, 0, "Usage: huevane reduce"},
         {{}, 2, "Usage"},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
-        {{"reduce", kCat, "-o", out, "--colours", "16"}, 2, "unknown option '--colours'"},
         {{"reduce", kCat}, 2, "missing output"},
         {{"reduce", "-o", out}, 2, "missing input"},
         {{"reduce", kCat, kCat, "-o", out}, 2, "several images need an output folder"},
-        {{"reduce", kCat, "-o"}, 2, "needs a value"},
         {{"reduce", kCat, "-o", Temp("x.gif")}, 2, ".gif"},
-        {{"reduce", kCat, "--help=yes"}, 2, "takes no value"},
         {{"reduce", Temp("missing.png"), "-o", out}, 1, "No such file"},
         {{"reduce", bad + "truncated_half.jpg", "-o", out}, 1, "cannot decode JPEG"},
         {{"reduce", text, "-o", out}, 1, "not a BMP, PNG or JPEG"},
@@ -195,12 +191,8 @@ TEST(HuevaneTool, WrongCommandLinesAndUnreadableInputs) {
         {{"restyle", kCat, kCoffee, "-o", out, "--target-theme", ccs}, 1, "was not made from this image"},
         {{"restyle", kCat, "--theme", "1", "-o", out}, 2, "needs a target image and a style"},
         {{"restyle", kCat, "--style-library", kList, "-o", out}, 2, "go together"},
-        {{"restyle", kCat, "--style-library", kList, "--theme", "12", "-o", out},
-         1,
-         "no theme '12' among its 12"},
-        {{"restyle", kCat, "--style-library", kList, "--theme", "Nowhere", "-o", out},
-         1,
-         "no theme 'Nowhere'"},
+        {{"restyle", kCat, "-o", out, "--style-library", kList, "--theme", "12"}, 1, "'12' among its 12"},
+        {{"restyle", kCat, "-o", out, "--style-library", kList, "--theme", "x"}, 1, "no theme 'x'"},
         // library, card and edit
         {{"library"}, 2, "missing library file"},
         {{"library", kCard}, 1, "neither"},
@@ -224,13 +216,9 @@ TEST(HuevaneTool, WrongCommandLinesAndUnreadableInputs) {
         {{"reduce", kSmall, kCups, "-o", kCard}, 1, "is not a folder"},
         {{"reduce", kSmall, kCups, "-o", ""}, 1, "empty output folder"},
         {{"reduce", kSmall, kCups}, 2, "missing output folder"},
-        {{"restyle", kSmall, kCups, kCoffee, "-o", Temp("x/"), "--compose", Temp("c.png")},
-         2,
-         "names one file"},
+        {{"restyle", kSmall, kCups, kCoffee, "-o", Temp("x/"), "--compose", out}, 2, "names one file"},
         {{"reduce", kSmall, kCups, "-o", Temp("y/"), "-j", "0"}, 2, "from 1 to 256"},
-        {{"restyle", kSmall, kCups, kCoffee, "-o", Temp("out.JPG")},
-         2,
-         "several images need an output folder"},
+        {{"restyle", kSmall, kCups, kCoffee, "-o", Temp("o.JPG")}, 2, "several images need an output"},
     };
     for (const auto& c : cases) {
         const tool::Run r = Huevane(c.args);
