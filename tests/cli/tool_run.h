@@ -21,7 +21,8 @@ namespace tool {
 inline std::string Temp(const std::string& name) {
     static const std::string run = std::to_string(std::random_device{}());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ::testing::TempDir() + "hv_" + run + "_" + info->test_suite_name() + "_" + info->name() + "_" + name;
+    return ::testing::TempDir() + "hv_" + run + "_" + info->test_suite_name() + "_" + info->name() + "_" +
+           name;
 }
 
 inline std::string Slurp(const std::string& path) {
@@ -29,8 +30,20 @@ inline std::string Slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
+inline void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// A fresh empty folder (made with its parents), and its removal.
+inline void RemoveTree(const std::string& dir) { std::system(("rm -rf '" + dir + "'").c_str()); }
+inline std::string Folder(const std::string& dir) {
+    RemoveTree(dir);
+    std::system(("mkdir -p '" + dir + "'").c_str());
+    return dir;
 }
 
 struct Run {
