@@ -1,4 +1,6 @@
 // Worker threads: how many a pass gets, and how RunParts shares the rows.
+#include "platform/workers.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,65 +10,42 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/workers.h"
-
 namespace {
-
-// Sets HUEVANE_THREADS for one scope (unset when text is null).
-struct Environment {
-    explicit Environment(const char* text) {
+// Sets HUEVANE_THREADS, or removes it for null.
+void SetThreads(const char* text) {
 #ifdef _WIN32
-        _putenv_s("HUEVANE_THREADS", text ? text : "");
+    _putenv_s("HUEVANE_THREADS", text ? text : "");
 #else
-        if (text)
-            setenv("HUEVANE_THREADS", text, 1);
-        else
-            unsetenv("HUEVANE_THREADS");
+    text ? setenv("HUEVANE_THREADS", text, 1) : unsetenv("HUEVANE_THREADS");
 #endif
-    }
-    ~Environment() {
-#ifdef _WIN32
-        _putenv_s("HUEVANE_THREADS", "");
-#else
-        unsetenv("HUEVANE_THREADS");
-#endif
-    }
-};
-
+}
 }  // namespace
 
 TEST(Workers, CountFromSizeOverrideAndEnvironment) {
     const int64_t big = hv::kThreadedPixels;
-    {
-        Environment env("3");
-        EXPECT_EQ(hv::WorkersFor(big - 1, 1000), 1);  // small images stay on one thread
-        EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
-        EXPECT_EQ(hv::WorkersFor(big, 2), 2);  // never more than the rows
-        EXPECT_EQ(hv::WorkersFor(big, 1), 1);
-        hv::SetWorkerCount(2);  // the override wins over the environment
-        EXPECT_EQ(hv::WorkersFor(big, 1000), 2);
-        hv::SetWorkerCount(0);
-        EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
-    }
-    {
-        Environment env("1");
-        EXPECT_EQ(hv::WorkersFor(big * 100, 100000), 1);
-    }
-    {
-        Environment env("999");
-        EXPECT_EQ(hv::WorkersFor(big, 100000), hv::kMaxWorkers);
-    }
-    // Not a count: the number of cores decides, within the limits.
-    for (const char* text : {"0", "-2", "two", "4x", ""}) {
-        Environment env(text);
+    SetThreads("3");
+    EXPECT_EQ(hv::WorkersFor(big - 1, 1000), 1);  // small images stay on one thread
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
+    EXPECT_EQ(hv::WorkersFor(big, 2), 2);  // never more than the rows
+    EXPECT_EQ(hv::WorkersFor(big, 1), 1);
+    hv::SetWorkerCount(2);  // the override wins over the environment
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 2);
+    hv::SetWorkerCount(0);
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
+    SetThreads("1");
+    EXPECT_EQ(hv::WorkersFor(big * 100, 100000), 1);
+    SetThreads("999");
+    EXPECT_EQ(hv::WorkersFor(big, 100000), hv::kMaxWorkers);
+    for (const char* text : {"0", "-2", "two", "4x", ""}) {  // not a count: the cores decide, within the limits
+        SetThreads(text);
         const int n = hv::WorkersFor(big, 100000);
-        EXPECT_GE(n, 1) << text;
-        EXPECT_LE(n, hv::kMaxWorkers) << text;
+        EXPECT_TRUE(n >= 1 && n <= hv::kMaxWorkers) << text;
     }
+    SetThreads(nullptr);
 }
 
 TEST(Workers, PartsCoverTheRangeInOrderAndPassErrorsOn) {
-    for (int parts : {1, 2, 3, 7}) {
+    for (int parts : {1, 2, 3, 7})
         for (int count : {0, 1, 2, 5, 100}) {
             std::mutex lock;
             std::vector<std::vector<int>> seen;  // part, begin, end
@@ -76,17 +55,15 @@ TEST(Workers, PartsCoverTheRangeInOrderAndPassErrorsOn) {
             });
             std::sort(seen.begin(), seen.end());
             ASSERT_FALSE(seen.empty());
+            EXPECT_LE(int(seen.size()), std::max(1, std::min(parts, count)));
             int next = 0;
             for (size_t i = 0; i < seen.size(); ++i) {
-                EXPECT_EQ(seen[i][0], int(i));
-                EXPECT_EQ(seen[i][1], next);
-                EXPECT_GT(seen[i][2], seen[i][1] - (count == 0 ? 1 : 0));
+                EXPECT_EQ((std::vector<int>{seen[i][0], seen[i][1]}), (std::vector<int>{int(i), next}));
+                EXPECT_GT(seen[i][2], seen[i][1] - (count == 0 ? 1 : 0));  // no empty part
                 next = seen[i][2];
             }
             EXPECT_EQ(next, count);
-            EXPECT_LE(int(seen.size()), std::max(1, std::min(parts, count)));
         }
-    }
     // The first failing part's exception reaches the caller after all ended.
     std::atomic<int> finished{0};
     try {
