@@ -100,10 +100,17 @@ TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
 TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
     // Group files are refused whole (the groups stay) or read as they stand:
     // indices outside the card are kept, a stray byte at the end ignored.
-    for (const auto& [name, want] : std::vector<std::pair<std::string, Groups>>{
-             {"truncated_records", {}}, {"truncated_header", {}}, {"empty", {}}, {"negative_groups", {}},
-             {"negative_entries", {}}, {"huge_groups", {}}, {"huge_entries", {}}, {"no_such_file", {}},
-             {"outside", {{-7, 1, 1000000}, {}}}, {"trailing", {{5}}}}) {
+    for (const auto& [name, want] :
+         std::vector<std::pair<std::string, Groups>>{{"truncated_records", {}},
+                                                     {"truncated_header", {}},
+                                                     {"empty", {}},
+                                                     {"negative_groups", {}},
+                                                     {"negative_entries", {}},
+                                                     {"huge_groups", {}},
+                                                     {"huge_entries", {}},
+                                                     {"no_such_file", {}},
+                                                     {"outside", {{-7, 1, 1000000}, {}}},
+                                                     {"trailing", {{5}}}}) {
         csColorSystem cs;
         cs.path = kData + name;
         cs.groups = {{9}};
@@ -116,16 +123,17 @@ TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
     // starting with a digit, the R of "Red" starting the colour, a NUL byte.
     csColorSystem cs;
     cs.LoadFromFile((kData + "bad_lines.txt").c_str());
-    EXPECT_EQ(Samples(cs), (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0",
-                                  "Short=7,0,0", "Two=10,20,0", std::string(259, 'N') + "=0,0,0",
-                                  "Long tail=14,15,16", "Letters=0,2,3", "Name=0,1,2", "Nul=0,0,0",
-                                  "Last=17,18,19"}));
+    EXPECT_EQ(Samples(cs),
+              (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
+                     "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
+                     "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
     // Binary garbage: one sample per line, names cut and free of NUL bytes.
     const std::string garbage = tool::Slurp(kData + "garbage.txt");
     ASSERT_EQ(garbage.size(), 6000u);
     cs.ClearAll();
     cs.LoadFromFile((kData + "garbage.txt").c_str());
-    EXPECT_EQ(cs.samples.GetSize(), std::count(garbage.begin(), garbage.end(), '\n') + (garbage.back() != '\n'));
+    EXPECT_EQ(cs.samples.GetSize(),
+              std::count(garbage.begin(), garbage.end(), '\n') + (garbage.back() != '\n'));
     for (const csColorSample* s : cs.samples)
         EXPECT_TRUE(s->name.size() <= 259 && s->name.find('\0') == std::string::npos) << s->name;
 }

@@ -31,7 +31,8 @@ std::vector<std::string> Names(const tool::Run& r) {
     std::vector<std::string> names;
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);)
-        if (line.rfind("  ", 0) == 0) names.push_back(line.substr(2, line.find_last_not_of(' ', line.find('#') - 1) - 1));
+        if (line.rfind("  ", 0) == 0)
+            names.push_back(line.substr(2, line.find_last_not_of(' ', line.find('#') - 1) - 1));
     return names;
 }
 }  // namespace
@@ -50,7 +51,8 @@ TEST(HuevaneTags, PhotosGetTheFamiliesAPersonWouldName) {
     EXPECT_TRUE(Share(r.out, "Blue") > 50.0 && Share(r.out, "Green") < 2.0) << r.out;
     r = tool::Huevane({"tags", kSamples + "/rocket.jpg", "--json"});
     EXPECT_EQ(r.out.front(), '{');
-    EXPECT_TRUE(tool::Contains(r.out, "\"tag\": 5, \"name\": \"Blue\"") && !tool::Contains(r.out, "Beige")) << r.out;
+    EXPECT_TRUE(tool::Contains(r.out, "\"tag\": 5, \"name\": \"Blue\"") && !tool::Contains(r.out, "Beige"))
+        << r.out;
     EXPECT_EQ(tool::Huevane({"tags"}).code, 2);
     EXPECT_EQ(tool::Huevane({"tags", kSamples + "/no_such_photo.png"}).code, 1);
 }
@@ -59,11 +61,14 @@ TEST(HuevaneCard, FindsTheNamedColoursTyped) {
     const tool::Run r = tool::Huevane({"card", kCard, "#ff0000"});
     EXPECT_EQ(Names(r), (std::vector<std::string>{"Red", "Crimson", "Orange Red", "Fire Brick", "Brown"}));
     EXPECT_TRUE(tool::Contains(r.out, "distance    0.00")) << r.out;
-    for (auto [typed, name] : {std::pair{"250,128,114", "Salmon"}, {"#000084", "Navy"}, {"30,140,35", "Forest Green"},
+    for (auto [typed, name] : {std::pair{"250,128,114", "Salmon"},
+                               {"#000084", "Navy"},
+                               {"30,140,35", "Forest Green"},
                                {"252, 252, 250", "White"}})
         EXPECT_EQ(Names(tool::Huevane({"card", kCard, typed, "-n", "2"})).at(0), name);
     EXPECT_EQ(Names(tool::Huevane({"card", kCard, "#123456", "-n", "1000"})).size(), 54u);  // the whole card
-    for (const char* bad : {"#12345", "1,2", "1,2,256"}) EXPECT_EQ(tool::Huevane({"card", kCard, bad}).code, 2) << bad;
+    for (const char* bad : {"#12345", "1,2", "1,2,256"})
+        EXPECT_EQ(tool::Huevane({"card", kCard, bad}).code, 2) << bad;
     EXPECT_EQ(tool::Huevane({"card", kCard, "#ff0000", "-n", "0"}).code, 2);
     EXPECT_EQ(tool::Huevane({"card", kSamples + "/no_such_card.txt", "#ff0000"}).code, 1);
 }

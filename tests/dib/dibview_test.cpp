@@ -25,7 +25,7 @@ TEST(DibView, ReportsLayoutAndRefusesHeadersThatDoNotFit) {
         ipDibStuff v(dib, true);
         ASSERT_TRUE(v.isPalette8());
         EXPECT_EQ((V{v.width(), v.height(), int(v.rows[1] - v.rows[0])}), (V{3, 2, 4}));  // rows padded to 4
-        EXPECT_EQ((V{v.colors[128].rgbRed, v.colors[255].rgbBlue}), (V{128, 255}));      // grey table
+        EXPECT_EQ((V{v.colors[128].rgbRed, v.colors[255].rgbBlue}), (V{128, 255}));       // grey table
         v.header->biHeight = 3;  // now claims a row the handle does not hold
     }
     EXPECT_FALSE(ipDibStuff(dib, false).usable());

@@ -86,8 +86,12 @@ TEST(DecreaseBpp24to8, MapsEveryPixelToTheNearestEntryOfManyColourImagesAlike) {
     std::mt19937 rng(11);
     // Random colours spread over the cube; 300 colours squeezed into a few
     // histogram cells; a smooth gradient with a band of noise.
-    void* noise = Make24(61, 47, [&](int, int) { return Rgb{int(rng() & 255), int(rng() & 255), int(rng() & 255)}; });
-    void* tight = Make24(30, 20, [&](int x, int y) { return Rgb{100 + x % 6, 50 + y % 10, 200 + (x / 6) % 5}; });
+    void* noise = Make24(61, 47, [&](int, int) {
+        return Rgb{int(rng() & 255), int(rng() & 255), int(rng() & 255)};
+    });
+    void* tight = Make24(30, 20, [&](int x, int y) {
+        return Rgb{100 + x % 6, 50 + y % 10, 200 + (x / 6) % 5};
+    });
     void* ramp = Make24(128, 64, [&](int x, int y) {
         return Rgb{x * 2, y * 4, (y > 30 && y < 40) ? int(rng() & 255) : (x + y) & 255};
     });

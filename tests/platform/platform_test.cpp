@@ -48,7 +48,7 @@ TEST(Files, SharingRulesAndReplaceWithoutLosingAHeldFile) {
     {
         hv::File reader, second, writer;
         ASSERT_TRUE(reader.Open(path.c_str(), hv::FileMode::ReadShared));
-        EXPECT_TRUE(second.Open(path.c_str(), hv::FileMode::ReadShared));    // readers share
+        EXPECT_TRUE(second.Open(path.c_str(), hv::FileMode::ReadShared));     // readers share
         EXPECT_FALSE(writer.Open(path.c_str(), hv::FileMode::WriteReplace));  // denied while read
         char buf[16] = {};
         EXPECT_EQ(reader.Read(buf, sizeof buf), 7);  // and the file was not truncated

@@ -36,7 +36,8 @@ TEST(Workers, CountFromSizeOverrideAndEnvironment) {
     EXPECT_EQ(hv::WorkersFor(big * 100, 100000), 1);
     SetThreads("999");
     EXPECT_EQ(hv::WorkersFor(big, 100000), hv::kMaxWorkers);
-    for (const char* text : {"0", "-2", "two", "4x", ""}) {  // not a count: the cores decide, within the limits
+    for (const char* text :
+         {"0", "-2", "two", "4x", ""}) {  // not a count: the cores decide, within the limits
         SetThreads(text);
         const int n = hv::WorkersFor(big, 100000);
         EXPECT_TRUE(n >= 1 && n <= hv::kMaxWorkers) << text;
