@@ -162,12 +162,6 @@ TEST(NearestMap, AgreesWithAFullScanIncludingTies) {
                         ASSERT_EQ(map.Nearest(r, g, b), BruteNearest(p.data(), used, {r, g, b}))
                             << used << ": " << r << "," << g << "," << b;
         }
-    hv::NearestMap map(pal[1].data(), 256);  // a whole row at once gives the same indices
-    std::vector<BYTE> row(3 * 200), idx(200);
-    for (auto& v : row) v = BYTE(rng());
-    map.MapRow(row.data(), idx.data(), 200);
-    for (int x = 0; x < 200; ++x)
-        EXPECT_EQ(idx[x], BruteNearest(pal[1].data(), 256, {row[3 * x + 2], row[3 * x + 1], row[3 * x]}));
 }
 
 TEST(ImagePsnr, MeasuresTheMeanSquaredErrorOverRgb) {
