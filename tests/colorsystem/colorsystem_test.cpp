@@ -81,6 +81,7 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
     EXPECT_EQ(Card({x}).GetCardPalIndices(nullptr, 1, order), -1);
     tagRGBQUAD q = t;
     EXPECT_EQ(Card({x}).GetCardPal(&q, 1, nullptr), -1);
+    EXPECT_EQ(Card({x}).GetCardPal(&q, 0, nullptr), 0);  // nothing asked, nothing to refuse
 }
 
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {

@@ -15,13 +15,9 @@
 
 namespace {
 using V = std::vector<int>;
+using namespace std::string_literals;
 void* Load(const std::string& name) {
     return reinterpret_cast<void*>(LoadDIB((std::string(HUEVANE_TEST_DATA) + "/bmp/" + name).c_str()));
-}
-uint32_t U32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | BYTE(b[at + i]);
-    return v;
 }
 // An 8-bit image whose pixels come from a top-to-bottom list of rows.
 void* Make8(const std::vector<V>& topDown) {
@@ -77,12 +73,9 @@ TEST(SaveDib, RoundTripRewritesTheImageSizeAndTheFileHeader) {
     ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
     EXPECT_EQ(v.header->biSizeImage, 48u);  // written back into the host's memory
     const std::string bytes = tool::Slurp(path);
-    ASSERT_EQ(bytes.size(), 14u + 40 + 48);
-    EXPECT_EQ(bytes.substr(0, 2), "BM");
-    EXPECT_EQ(U32(bytes, 2), 14u + 40 + 48);
-    EXPECT_EQ(U32(bytes, 6), 0u);
-    EXPECT_EQ(U32(bytes, 10), 54u);
-    EXPECT_EQ(bytes.substr(14), std::string(reinterpret_cast<char*>(v.header), 40 + 48));
+    // "BM", the file's length 14 + 40 + 48, two reserved words, the pixels' offset 54; then the DIB.
+    EXPECT_EQ(bytes,
+              "BM\x66\0\0\0\0\0\0\0\x36\0\0\0"s + std::string(reinterpret_cast<char*>(v.header), 40 + 48));
     void* back = reinterpret_cast<void*>(LoadDIB(path.c_str()));
     ASSERT_EQ(GlobalSize(back), GlobalSize(dib));
     EXPECT_EQ(std::memcmp(hv::HandleLock(back).ptr(), v.header, 40 + 48), 0);
@@ -124,6 +117,11 @@ TEST(DibView, ReportsLayoutAndRefusesHeadersThatDoNotFit) {
         ASSERT_TRUE(v.isPalette8());
         EXPECT_EQ((V{v.width(), v.height(), int(v.rows[1] - v.rows[0])}), (V{3, 2, 4}));  // rows padded to 4
         EXPECT_EQ((V{v.colors[128].rgbRed, v.colors[255].rgbBlue}), (V{128, 255}));       // grey table
+        for (WORD bits : {1, 7}) {  // a depth a bitmap may have, and one it may not
+            v.header->biBitCount = bits;
+            EXPECT_EQ(ipDibStuff(dib, false).usable(), bits == 1) << bits;
+        }
+        v.header->biBitCount = 8;
         v.header->biHeight = 3;  // now claims a row the handle does not hold
     }
     EXPECT_FALSE(ipDibStuff(dib, false).usable());

@@ -69,7 +69,7 @@ std::string Saved(ccColorPocketArray& t) {
     char* buf = nullptr;
     const int len = t.SaveToBuf(buf);
     const std::string out(buf, buf ? len + 4 : 0);
-    t.FreeDataBuf(buf);
+    EXPECT_EQ(t.FreeDataBuf(buf), 0);
     return out;
 }
 
