@@ -9,62 +9,40 @@
 #include "dib/dib.h"
 #include "platform/memory.h"
 
-TEST(Theme, ANewThemeIsEmpty) {
+TEST(Theme, StartsEmptyAndSetsPaletteEntriesFromTruncatedFractions) {
     ccColorPocketArray t(1);
-    EXPECT_EQ(t.GetImageWidth(), -1);
-    EXPECT_EQ(t.GetTrueDibCopy(), nullptr);
+    EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
     EXPECT_EQ(t.GetThemeType(), 1);
-    EXPECT_EQ(t.GetColorPocket(0), nullptr);
-    EXPECT_EQ(t.paletteSize, 0);
-    EXPECT_EQ(t.sortMode, 0);
     EXPECT_EQ(ccColorPocketArray().GetThemeType(), 0);
     EXPECT_THROW(t.GetMainHue(), std::out_of_range);
-}
-
-TEST(Theme, SetPalEntryTruncatesFractionsAndComputesTheShare) {
-    ccColorPocketArray t;
     ASSERT_EQ(t.InitPalette(256), 256);
     EXPECT_EQ(t.palette[17].palIndex, -1);
     ccColorItem* it = t.SetPalEntry(5, 1.0f, 0.5f, 0.0f, 10, 40);
     EXPECT_EQ(it, &t.palette[5]);
-    EXPECT_EQ(it->rgb.rgbRed, 255);
-    EXPECT_EQ(it->rgb.rgbGreen, 127);
-    EXPECT_EQ(it->rgb.rgbBlue, 0);
-    EXPECT_EQ(it->rgb.rgbReserved, 0);
+    EXPECT_EQ(RgbWord(it->rgb), 0x00FF7F00u);  // reserved byte 0
     EXPECT_EQ(it->palIndex, 5);
     EXPECT_EQ(it->pixelNum, 10);
     EXPECT_FLOAT_EQ(it->percentage, 0.25f);
     EXPECT_EQ(it->hsl, RGBtoHSL(it->rgb));
-
-    it = t.SetPalEntryBYTE(255, 1, 2, 3, 1, 3);
-    EXPECT_EQ(it->rgb.rgbRed, 1);
-    EXPECT_EQ(it->rgb.rgbBlue, 3);
-    EXPECT_FLOAT_EQ(it->percentage, 1.0f / 3);
-
+    EXPECT_EQ(RgbWord(t.SetPalEntryBYTE(255, 1, 2, 3, 1, 3)->rgb), 0x00010203u);
+    EXPECT_FLOAT_EQ(t.palette[255].percentage, 1.0f / 3);
     EXPECT_EQ(t.InitPalette(0), 0);
-    EXPECT_EQ(t.palette, nullptr);
-    EXPECT_EQ(t.paletteSize, 0);
+    EXPECT_TRUE(!t.palette && t.paletteSize == 0);
 }
 
 TEST(Theme, PocketLookupsByPositionAndIndex) {
     ccColorPocketArray t;
-    ccColorPocket* a = new ccColorPocket;
-    ccColorPocket* b = new ccColorPocket;
-    ccColorPocket* c = new ccColorPocket;
-    a->index = 7;
-    b->index = 3;
-    c->index = 3;
-    a->aveHSL = MakeHsl(42, 10, 10, 0);
-    t.pockets.Add(a);
-    t.pockets.Add(b);
-    t.pockets.Add(c);
+    for (int id : {7, 3, 3}) {
+        t.pockets.Add(new ccColorPocket);
+        t.pockets[t.pockets.GetSize() - 1]->index = id;
+    }
+    t.pockets[0]->aveHSL = MakeHsl(42, 10, 10, 0);
     ccColorPocket stranger;
-    EXPECT_EQ(t.GetIndex(c), 2);
+    EXPECT_EQ(t.GetIndex(t.pockets[2]), 2);
     EXPECT_EQ(t.GetIndex(&stranger), -1);
-    EXPECT_EQ(t.GetColorPocket(3), b);  // the first in list order
+    EXPECT_EQ(t.GetColorPocket(3), t.pockets[1]);  // the first in list order
     EXPECT_EQ(t.GetColorPocket(4), nullptr);
     EXPECT_EQ(t.GetMainHue(), 42);
-
     ASSERT_EQ(t.InitPalette(4), 4);
     t.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
     t.ClearAll();  // pockets go, the palette stays
@@ -79,7 +57,6 @@ TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
     void* derived = MakeEmptyDib(5, 4, 8, true);
     void* replaced = MakeEmptyDib(1, 1, 8, true);
     void* hostCopy = MakeEmptyDib(3, 2, 24, true);
-    ASSERT_EQ(hv::LiveHandles(), before + 4);
     {
         ccColorPocketArray t;
         t.SetPalDib(replaced, true);
@@ -88,17 +65,14 @@ TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
         t.SetPalDib(derived, true);  // the owned handle it replaces is released
         EXPECT_EQ(hv::LiveHandles(), before + 3);
         EXPECT_EQ(t.GetImageWidth(), 5);
-
         t.SetTrueDibCopy(hostCopy);  // no trueDib: ignored
         EXPECT_EQ(t.GetTrueDibCopy(), nullptr);
         t.SetTrueDib(host);
         t.SetTrueDibCopy(hostCopy);
-        EXPECT_EQ(t.GetTrueDibCopy(), hostCopy);
         t.SetTrueDibCopy(derived);  // a copy already in place: ignored
         EXPECT_EQ(t.GetTrueDibCopy(), hostCopy);
     }
-    // The derived palette DIB went with the theme; the host's stay.
-    EXPECT_EQ(hv::LiveHandles(), before + 2);
+    EXPECT_EQ(hv::LiveHandles(), before + 2);  // the derived palette DIB went with the theme
     {
         ccColorPocketArray t;
         t.SetPalDib(host, false);

@@ -1,36 +1,54 @@
 // Samples, the three nearest-sample metrics with their tie rules, the
-// ordering by distance, and copies of a card.
+// ordering by distance, copies of a card; the colour card file, group edits,
+// the exact bytes of the group file, and a corpus of card and group files off
+// the grammar.
 #include "huevane/colorsystem.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "cli/tool_run.h"
 #include "extract/extract_fixtures.h"
 
 using xt::Rgb;
 
 namespace {
+using Groups = std::vector<std::vector<int>>;
+using Names = std::vector<std::string>;
+const std::string kData = std::string(HUEVANE_TEST_DATA) + "/colorsystem/";
 
+// The samples as "name=r,g,b", checking each stored HSL word on the way.
+Names Samples(const csColorSystem& cs) {
+    Names out;
+    for (const csColorSample* s : cs.samples) {
+        EXPECT_TRUE(s->hsl == RGBtoHSL(s->rgb) && s->rgb.rgbReserved == 0) << s->name;
+        out.push_back(s->name + "=" + std::to_string(s->rgb.rgbRed) + "," + std::to_string(s->rgb.rgbGreen) +
+                      "," + std::to_string(s->rgb.rgbBlue));
+    }
+    return out;
+}
 csColorSystem Card(const std::vector<tagRGBQUAD>& colors) {
     csColorSystem cs;
     for (const tagRGBQUAD& c : colors) cs.AddSample("s", c.rgbRed, c.rgbGreen, c.rgbBlue);
     return cs;
 }
-
 }  // namespace
 
 TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
-    struct Case {
+    const tagRGBQUAD x = Rgb(34, 108, 164), y = Rgb(31, 113, 153), t = Rgb(36, 103, 153);
+    const struct {
         std::vector<tagRGBQUAD> card;
         tagRGBQUAD q;
         int plain, weighted;
-    };
-    const tagRGBQUAD x = Rgb(34, 108, 164), y = Rgb(31, 113, 153), t = Rgb(36, 103, 153);
-    const Case cases[] = {
+    } cases[] = {
         // Green 40 away: 1600 plain, 6400 weighted; red 50 away at a low red
         // mean: 2500 plain, about 5244 weighted.
         {{Rgb(0, 40, 0), Rgb(50, 0, 0)}, Rgb(0, 0, 0), 0, 1},
@@ -43,7 +61,7 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
         {{y, x}, t, 0, 0},
         {{Rgb(100, 110, 100), Rgb(100, 90, 100)}, Rgb(100, 100, 100), 0, 0},  // ties in both
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         csColorSystem cs = Card(c.card);
         tagRGBQUAD q = c.q;
         int idx = -9, order[3] = {-9, -9, -9};
@@ -51,41 +69,36 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
         EXPECT_EQ(cs.GetNearestSample(q), cs.samples[c.plain]);
         EXPECT_EQ(cs.GetNearestSampleIndex(q), c.weighted);
         EXPECT_EQ(cs.GetCardPal(&q, 1, &pal) + cs.GetCardPalIndices(&q, 1, &idx), 0);
-        EXPECT_EQ(pal, cs.samples[c.plain]);
-        EXPECT_EQ(idx, c.weighted);
+        EXPECT_TRUE(pal == cs.samples[c.plain] && idx == c.weighted);
         EXPECT_EQ(cs.GetNearestSamplesByWeight(q, order, nullptr, 3), 2);
         EXPECT_EQ(std::vector<int>(order, order + 3), (std::vector<int>{c.weighted, 1 - c.weighted, -9}));
     }
     double dist[2] = {-1, -1};
     int order[2];
     EXPECT_EQ(Card({y, x}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
-    EXPECT_DOUBLE_EQ(dist[0], std::sqrt(453.0));
-    EXPECT_DOUBLE_EQ(dist[1], std::sqrt(453.0));
+    EXPECT_TRUE(dist[0] == std::sqrt(453.0) && dist[1] == dist[0]);
     EXPECT_EQ(Card({x}).GetNearestSamplesByWeight(t, order, dist, 0), 0);
     EXPECT_EQ(Card({x}).GetCardPalIndices(nullptr, 1, order), -1);
     tagRGBQUAD q = t;
     EXPECT_EQ(Card({x}).GetCardPal(&q, 1, nullptr), -1);
+    EXPECT_EQ(Card({x}).GetCardPal(&q, 0, nullptr), 0);  // nothing asked, nothing to refuse
 }
 
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
     // Hues: (255,58,0) 10, (180,0,255) 200, (255,0,34) 250, (255,82,0) 14,
     // (255,24,0) 4, (10,11,10) 85.
     csColorSystem cs = Card({Rgb(10, 10, 10), Rgb(180, 0, 255), Rgb(255, 58, 0), Rgb(180, 180, 180)});
-    struct Case {
-        tagRGBQUAD c;
-        int want;
+    const std::pair<tagRGBQUAD, int> cases[] = {
+        {Rgb(255, 0, 34), 2},     // 6 steps across the wrap beats 50
+        {Rgb(67, 67, 67), 0},     // grey: 3 x 57^2 = 9747 is near enough
+        {Rgb(68, 68, 68), -1},    // 3 x 58^2 = 10092 is not
+        {Rgb(140, 140, 140), 3},  //
+        {Rgb(10, 11, 10), 2},     // a near-grey is chromatic
     };
-    const Case cases[] = {
-        {Rgb(255, 0, 34), 2},                           // 6 steps across the wrap beats 50
-        {Rgb(67, 67, 67), 0},                           // grey: 3 x 57^2 = 9747 is near enough
-        {Rgb(68, 68, 68), -1},                          // 3 x 58^2 = 10092 is not
-        {Rgb(140, 140, 140), 3}, {Rgb(10, 11, 10), 2},  // a near-grey is chromatic
-    };
-    for (const Case& c : cases) EXPECT_EQ(cs.GetNearestSampleIndexByHue(c.c), c.want) << RgbWord(c.c);
+    for (const auto& [c, want] : cases) EXPECT_EQ(cs.GetNearestSampleIndexByHue(c), want) << RgbWord(c);
     EXPECT_EQ(Card({Rgb(0, 0, 0)}).GetNearestSampleIndexByHue(Rgb(255, 0, 0)), -1);
     // Hue 4 is 10 steps from 14 and from 250: the lower index in either order.
-    csColorSystem a = Card({Rgb(255, 82, 0), Rgb(255, 0, 34)});
-    csColorSystem b = Card({Rgb(255, 0, 34), Rgb(255, 82, 0)});
+    csColorSystem a = Card({Rgb(255, 82, 0), Rgb(255, 0, 34)}), b = Card({Rgb(255, 0, 34), Rgb(255, 82, 0)});
     EXPECT_EQ(a.GetNearestSampleIndexByHue(Rgb(255, 24, 0)), 0);
     EXPECT_EQ(b.GetNearestSampleIndexByHue(Rgb(255, 24, 0)), 0);
     EXPECT_EQ(a.GetNearestSampleIndexByHue(Rgb(255, 0, 0)), 1);   // 6 beats 14
@@ -98,40 +111,12 @@ TEST(ColorSystem, DistOrderIsStableAndBounded) {
     std::vector<int> out(8, 99);
     EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);           // never more than the card
     EXPECT_EQ(out, (std::vector<int>{0, 2, 5, 3, 4, 1, 99, 99}));  // equal distances in index order
-    std::fill(out.begin(), out.end(), 99);
-    EXPECT_EQ(cs.GetCardDistOrder(1, out.data(), 2), 2);
-    EXPECT_EQ(out, (std::vector<int>{1, 3, 99, 99, 99, 99, 99, 99}));
+    EXPECT_EQ(cs.GetCardDistOrder(1, out.data(), 2), 2);           // the nearest few, still in order
+    EXPECT_EQ(out, (std::vector<int>{1, 3, 5, 3, 4, 1, 99, 99}));
     EXPECT_EQ(cs.GetCardDistOrder(0, out.data(), -4), 0);
     EXPECT_THROW(cs.GetCardDistOrder(6, out.data(), 3), std::out_of_range);
     EXPECT_THROW(cs.GetCardDistOrder(-1, out.data(), 3), std::out_of_range);
     EXPECT_EQ(out[0], 1);
-}
-
-TEST(ColorSystem, DistOrderOfALargeCardWithManyTies) {
-    // 5,000 samples over 40 colours: the order is by distance, equal
-    // distances in index order, whatever the count asked for.
-    std::vector<tagRGBQUAD> colors;
-    unsigned seed = 99;
-    for (int i = 0; i < 5000; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const int c = static_cast<int>((seed >> 16) % 40);
-        colors.push_back(Rgb(BYTE(c * 6), BYTE(255 - c * 3), BYTE(c % 5 * 50)));
-    }
-    csColorSystem cs = Card(colors);
-    const tagRGBQUAD ref = colors[1234];
-    std::vector<int> want(colors.size());
-    for (size_t i = 0; i < want.size(); ++i) want[i] = static_cast<int>(i);
-    auto dist = [&](int i) {
-        const tagRGBQUAD& c = colors[static_cast<size_t>(i)];
-        const int dr = c.rgbRed - ref.rgbRed, dg = c.rgbGreen - ref.rgbGreen, db = c.rgbBlue - ref.rgbBlue;
-        return dr * dr + dg * dg + db * db;
-    };
-    std::stable_sort(want.begin(), want.end(), [&](int a, int b) { return dist(a) < dist(b); });
-    for (int count : {5000, 137, 1}) {
-        std::vector<int> out(static_cast<size_t>(count), -1);
-        ASSERT_EQ(cs.GetCardDistOrder(1234, out.data(), count), count);
-        EXPECT_TRUE(std::equal(out.begin(), out.end(), want.begin())) << count;
-    }
 }
 
 TEST(ColorSystem, EmptyCardsAndCopies) {
@@ -142,7 +127,6 @@ TEST(ColorSystem, EmptyCardsAndCopies) {
     EXPECT_EQ(empty.GetNearestSampleIndexByHue(colors[1]), -1);
     EXPECT_EQ(empty.GetCardPalIndices(colors, 2, idx.data()), 0);
     EXPECT_EQ(idx, (std::vector<int>{-1, -1, 7}));  // only n written
-
     csColorSystem a = Card({Rgb(1, 2, 3), Rgb(4, 5, 6)});
     a.groups = {{1, 0}, {}};
     a.path = "cards.txt";
@@ -153,10 +137,116 @@ TEST(ColorSystem, EmptyCardsAndCopies) {
         ASSERT_EQ(copy->samples.GetSize(), 2);
         EXPECT_NE(copy->samples[1], a.samples[1]);
         EXPECT_EQ(copy->samples[1]->hsl, RGBtoHSL(Rgb(4, 5, 6)));
-        EXPECT_EQ(copy->groups, a.groups);
-        EXPECT_EQ(copy->path, "cards.txt");
+        EXPECT_TRUE(copy->groups == a.groups && copy->path == "cards.txt");
     }
     a.ClearAll();  // groups stay; the copies stay valid (the sanitizers watch)
     EXPECT_EQ(a.groups.size(), 2u);
     EXPECT_EQ(c.samples[1]->rgb.rgbRed, 4);
+}
+
+TEST(ColorSystemFile, ReadsSamplesAndGroupsAndCrLfReadsAsLf) {
+    // The R of "Dark Red" lies before the colon; 300, -1, 511 are taken
+    // modulo 256; the last line has no line feed.
+    const Names card = {"Sample A=250,94,20", "Dark Red=139,0,0", "  Wide  Name =1,2,3", "Over=44,255,255",
+                        "Tabs=7,8,9"};
+    const std::string path = kData + "card.txt", copy = tool::Temp("crlf.txt");
+    csColorSystem cs, b;
+    cs.AddSample("x", 1, 1, 1);  // loading appends
+    cs.groups = {{9}};
+    EXPECT_EQ(cs.LoadFromFile(path.c_str()), 0);
+    Names want = card;
+    want.insert(want.begin(), "x=1,1,1");
+    EXPECT_EQ(Samples(cs), want);
+    EXPECT_EQ(cs.groups, (Groups{{4, 0}, {}, {2}}));
+    EXPECT_EQ(cs.LoadFromFile((kData + "no_such_card.txt").c_str()), 0);  // changes nothing
+    EXPECT_EQ(cs.samples.GetSize(), 6);
+    EXPECT_EQ(cs.path, path);
+    std::string crlf;
+    for (char c : tool::Slurp(path)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::ofstream(copy, std::ios::binary) << crlf << "\r\n";  // a final line end starts no line
+    b.LoadFromFile(copy.c_str());
+    EXPECT_EQ(Samples(b), card);
+    EXPECT_TRUE(b.groups.empty());  // no group file beside this one
+    std::remove(copy.c_str());
+}
+
+TEST(ColorSystemGroups, SplitAndDeleteSelectedSamples) {
+    csColorSystem cs;
+    for (int i = 0; i < 8; ++i) cs.AddSample("s", BYTE(i), BYTE(i), BYTE(i));
+    std::vector<int> sel = {0, 0, 0, 0, 1, 0, -3, 0};  // any non-zero value selects
+    cs.groups = {{1}, {4, 2, 4, 6}, {0}};
+    EXPECT_EQ(cs.SplitGroup(1, sel.data()), 0);  // into a new group right after, in reverse order
+    EXPECT_EQ(cs.SplitGroup(3, sel.data()), 0);  // nothing selected: no new group
+    EXPECT_EQ(cs.groups, (Groups{{1}, {2}, {6, 4, 4}, {0}}));
+    // Indices outside the card are never selected (the sanitizer watches reads past sel).
+    cs.groups = {{6, -1, 8, 1, 4}, {4}};
+    EXPECT_EQ(cs.DeleteGroupSelItems(0, sel.data()), 2);
+    EXPECT_EQ(cs.DeleteGroupSelItems(1, sel.data()), 1);
+    for (auto edit : {&csColorSystem::SplitGroup, &csColorSystem::DeleteGroupSelItems}) {
+        EXPECT_EQ((cs.*edit)(-1, sel.data()), -1);
+        EXPECT_EQ((cs.*edit)(0, nullptr), -1);
+        EXPECT_THROW((cs.*edit)(2, sel.data()), std::out_of_range);
+    }
+    EXPECT_EQ(cs.groups, (Groups{{-1, 8, 1}, {}}));  // an emptied group stays
+}
+
+TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
+    csColorSystem cs, back;
+    const std::string base = tool::Temp("card.txt"), file = base + ".grp";
+    cs.groups = {{258, -2}, {}};
+    EXPECT_EQ(cs.SaveGroup(), -1);  // no path yet
+    cs.path = back.path = base;
+    ASSERT_EQ(cs.SaveGroup(), 0);
+    const std::string bytes("\x10\0\0\0\x02\0\0\0\x02\0\0\0\x02\x01\0\0\xFE\xFF\xFF\xFF\0\0\0\0", 24);
+    EXPECT_EQ(tool::Slurp(file), bytes);
+    EXPECT_EQ(back.LoadGroup(), 0);
+    EXPECT_EQ(back.groups, cs.groups);
+    cs.groups.clear();
+    EXPECT_EQ(cs.SaveGroup(), -1);  // nothing to save: the file stays
+    EXPECT_EQ(tool::Slurp(file), bytes);
+    cs.groups = {{1}};
+    cs.path = tool::Temp("no_such_folder/card.txt");
+    EXPECT_EQ(cs.SaveGroup(), -1);
+    std::remove(file.c_str());
+}
+
+TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
+    // Group files are refused whole (the groups stay) or read as they stand:
+    // indices outside the card are kept, a stray byte at the end ignored.
+    for (const auto& [name, want] :
+         std::vector<std::pair<std::string, Groups>>{{"truncated_records", {}},
+                                                     {"truncated_header", {}},
+                                                     {"empty", {}},
+                                                     {"negative_groups", {}},
+                                                     {"negative_entries", {}},
+                                                     {"huge_groups", {}},
+                                                     {"huge_entries", {}},
+                                                     {"no_such_file", {}},
+                                                     {"outside", {{-7, 1, 1000000}, {}}},
+                                                     {"trailing", {{5}}}}) {
+        csColorSystem cs;
+        cs.path = kData + name;
+        cs.groups = {{9}};
+        EXPECT_EQ(cs.LoadGroup(), want.empty() ? -1 : 0) << name;
+        EXPECT_EQ(cs.groups, want.empty() ? Groups{{9}} : want) << name;
+    }
+    // Every card line makes its own sample: an empty line, no colon (all
+    // name), no capital R, one or two values (nothing left over from the line
+    // before), a colon past the 259-character cut, a long tail, pieces not
+    // starting with a digit, the R of "Red" starting the colour, a NUL byte.
+    csColorSystem cs;
+    cs.LoadFromFile((kData + "bad_lines.txt").c_str());
+    EXPECT_EQ(Samples(cs),
+              (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
+                     "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
+                     "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
+    // Binary garbage: one sample per line, names cut and free of NUL bytes.
+    const std::string garbage = tool::Slurp(kData + "garbage.txt");
+    ASSERT_EQ(garbage.size(), 6000u);
+    cs.ClearAll();
+    cs.LoadFromFile((kData + "garbage.txt").c_str());
+    EXPECT_EQ(cs.samples.GetSize(),
+              std::count(garbage.begin(), garbage.end(), '\n') + (garbage.back() != '\n'));
+    for (const csColorSample* s : cs.samples)
+        EXPECT_TRUE(s->name.size() <= 259 && s->name.find('\0') == std::string::npos) << s->name;
 }

@@ -1,86 +1,69 @@
-// The platform layer: global-memory handles, shared files and text lines.
+// The platform layer: global-memory handles, shared files, text lines and
+// worker threads (how many a pass gets, how RunParts shares the rows).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/tool_run.h"
 #include "platform/file.h"
 #include "platform/memory.h"
+#include "platform/workers.h"
 
-TEST(GlobalMemory, AHandleSurvivesReallocationAndCountsItsLocks) {
+TEST(GlobalMemory, AHandleSurvivesReallocationCountsItsLocksAndTheLibrarysHandlesAreCounted) {
     HGLOBAL h = GlobalAlloc(GHND, 16);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(GlobalSize(h), 16u);
+    ASSERT_EQ(GlobalSize(h), 16u);
     auto* p = static_cast<unsigned char*>(GlobalLock(h));
-    ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(p[i], 0);  // zero-initialised
+    EXPECT_EQ(std::string(p, p + 16), std::string(16, '\0'));  // zero-initialised
     p[15] = 0xAB;
     EXPECT_FALSE(GlobalUnlock(h));
     ASSERT_EQ(GlobalReAlloc(h, 4096, GMEM_MOVEABLE | GMEM_ZEROINIT), h);
     EXPECT_EQ(GlobalSize(h), 4096u);
     p = static_cast<unsigned char*>(GlobalLock(h));
-    EXPECT_EQ(p[15], 0xAB);
-    EXPECT_EQ(p[4095], 0);
+    EXPECT_EQ(p[15] + p[4095], 0xAB);
     EXPECT_NE(GlobalLock(h), nullptr);  // a second lock
     EXPECT_TRUE(GlobalUnlock(h));       // still locked once
     EXPECT_FALSE(GlobalUnlock(h));
     EXPECT_EQ(GlobalFree(h), nullptr);
-    EXPECT_EQ(GlobalLock(nullptr), nullptr);
-    EXPECT_EQ(GlobalSize(nullptr), 0u);
-}
+    EXPECT_TRUE(!GlobalLock(nullptr) && GlobalSize(nullptr) == 0);
 
-TEST(GlobalMemory, TheLibrarysHandlesAreCounted) {
     const long before = hv::LiveHandles();
-    HGLOBAL a = hv::AllocHandle(10);
-    HGLOBAL b = hv::AllocHandle(0);
-    ASSERT_NE(b, nullptr);
+    HGLOBAL a = hv::AllocHandle(10), b = hv::AllocHandle(0);
     EXPECT_EQ(hv::LiveHandles(), before + 2);
     {
         hv::HandleLock lock(b);
 #if defined(_WIN32)
-        // Windows makes a zero-byte movable block discarded: a handle with no memory to lock.
-        EXPECT_EQ(lock.ptr(), nullptr);
+        EXPECT_EQ(lock.ptr(), nullptr);  // Windows discards a zero-byte movable block
 #else
         EXPECT_NE(lock.ptr(), nullptr);  // the stand-in keeps storage, so an empty block locks
 #endif
         EXPECT_EQ(lock.size(), 0u);
     }
-    hv::FreeHandle(a);
-    hv::FreeHandle(b);
-    hv::FreeHandle(nullptr);
+    for (HGLOBAL x : {a, b, HGLOBAL(nullptr)}) hv::FreeHandle(x);
     EXPECT_EQ(hv::LiveHandles(), before);
 }
 
-namespace {
-std::string TempPath(const char* name) { return ::testing::TempDir() + name; }
-void WriteRaw(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-}  // namespace
-
 TEST(Files, SharingRulesAndReplaceWithoutLosingAHeldFile) {
-    const std::string path = TempPath("hv_share.bin");
-    WriteRaw(path, "keep me");
+    const std::string path = tool::Temp("share.bin");
+    std::ofstream(path, std::ios::binary) << "keep me";
     {
-        hv::File reader;
+        hv::File reader, second, writer;
         ASSERT_TRUE(reader.Open(path.c_str(), hv::FileMode::ReadShared));
-        hv::File second;
-        EXPECT_TRUE(second.Open(path.c_str(), hv::FileMode::ReadShared));  // readers share
-        hv::File writer;
+        EXPECT_TRUE(second.Open(path.c_str(), hv::FileMode::ReadShared));     // readers share
         EXPECT_FALSE(writer.Open(path.c_str(), hv::FileMode::WriteReplace));  // denied while read
         char buf[16] = {};
         EXPECT_EQ(reader.Read(buf, sizeof buf), 7);  // and the file was not truncated
         EXPECT_STREQ(buf, "keep me");
     }
     {
-        hv::File writer;
+        hv::File writer, reader;
         ASSERT_TRUE(writer.Open(path.c_str(), hv::FileMode::WriteReplace));
-        hv::File reader;
         EXPECT_FALSE(reader.Open(path.c_str(), hv::FileMode::ReadShared));
         EXPECT_TRUE(writer.WriteAll("new", 3));
     }
@@ -89,41 +72,102 @@ TEST(Files, SharingRulesAndReplaceWithoutLosingAHeldFile) {
     EXPECT_EQ(f.Size(), 3);
     char buf[8] = {};
     EXPECT_FALSE(f.ReadExact(buf, 4));
-    EXPECT_TRUE(f.Seek(1));
-    EXPECT_TRUE(f.ReadExact(buf, 2));
+    EXPECT_TRUE(f.Seek(1) && f.ReadExact(buf, 2));
     EXPECT_EQ(std::string(buf, 2), "ew");
     f.Close();
-    EXPECT_FALSE(f.Open(TempPath("hv_no_such_file").c_str(), hv::FileMode::ReadShared));
-    EXPECT_FALSE(f.Open(::testing::TempDir().c_str(), hv::FileMode::ReadShared));  // a folder
 #if defined(_WIN32)
-    const char* device = "NUL";
+    const std::string device = "NUL";
 #else
-    const char* device = "/dev/null";
+    const std::string device = "/dev/null";
 #endif
-    EXPECT_FALSE(f.Open(device, hv::FileMode::ReadShared));  // a device is not a file
-    EXPECT_FALSE(f.Open(device, hv::FileMode::WriteReplace));
+    // No file, a folder, a device: none is a file.
+    for (const std::string& p : {tool::Temp("no_such_file"), ::testing::TempDir(), device})
+        EXPECT_FALSE(f.Open(p.c_str(), hv::FileMode::ReadShared)) << p;
+    EXPECT_FALSE(f.Open(device.c_str(), hv::FileMode::WriteReplace));
     std::remove(path.c_str());
 }
 
 TEST(Files, TextLinesDropTheirLineEndsWhateverTheSystem) {
-    const std::string path = TempPath("hv_lines.txt");
-    std::string longLine(40000, 'x');
-    WriteRaw(path, "one\r\ntwo\n\r\n" + longLine + "\nlast\r");
+    const std::string path = tool::Temp("lines.txt"), longLine(40000, 'x');
+    std::ofstream(path, std::ios::binary) << "one\r\ntwo\n\r\n" << longLine << "\nlast\r";
     hv::File f;
     ASSERT_TRUE(f.Open(path.c_str(), hv::FileMode::ReadShared));
     hv::TextReader r(f);
     std::vector<std::string> lines;
-    std::string line;
-    while (r.ReadLine(line)) lines.push_back(line);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "one");
-    EXPECT_EQ(lines[1], "two");
-    EXPECT_EQ(lines[2], "");
-    EXPECT_EQ(lines[3], longLine);  // spans several buffer fills
-    EXPECT_EQ(lines[4], "last\r");  // a lone CR at the end is kept, as text mode does
+    for (std::string line; r.ReadLine(line);) lines.push_back(line);
+    // The long line spans several buffer fills; a lone CR at the end is kept, as text mode does.
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", longLine, "last\r"}));
     std::remove(path.c_str());
-
     EXPECT_EQ(hv::FolderOf("a/b\\c.txt"), "a/b\\");
     EXPECT_EQ(hv::FolderOf("c:\\x/y.ccs"), "c:\\x/");
     EXPECT_EQ(hv::FolderOf("plain.ccs"), "");
+}
+
+namespace {
+// Sets HUEVANE_THREADS, or removes it for null.
+void SetThreads(const char* text) {
+#ifdef _WIN32
+    _putenv_s("HUEVANE_THREADS", text ? text : "");
+#else
+    text ? setenv("HUEVANE_THREADS", text, 1) : unsetenv("HUEVANE_THREADS");
+#endif
+}
+}  // namespace
+
+TEST(Workers, CountFromSizeOverrideAndEnvironment) {
+    const int64_t big = hv::kThreadedPixels;
+    SetThreads("3");
+    EXPECT_EQ(hv::WorkersFor(big - 1, 1000), 1);  // small images stay on one thread
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
+    EXPECT_EQ(hv::WorkersFor(big, 2), 2);  // never more than the rows
+    EXPECT_EQ(hv::WorkersFor(big, 1), 1);
+    hv::SetWorkerCount(2);  // the override wins over the environment
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 2);
+    hv::SetWorkerCount(0);
+    EXPECT_EQ(hv::WorkersFor(big, 1000), 3);
+    SetThreads("1");
+    EXPECT_EQ(hv::WorkersFor(big * 100, 100000), 1);
+    SetThreads("999");
+    EXPECT_EQ(hv::WorkersFor(big, 100000), hv::kMaxWorkers);
+    for (const char* text :
+         {"0", "-2", "two", "4x", ""}) {  // not a count: the cores decide, within the limits
+        SetThreads(text);
+        const int n = hv::WorkersFor(big, 100000);
+        EXPECT_TRUE(n >= 1 && n <= hv::kMaxWorkers) << text;
+    }
+    SetThreads(nullptr);
+}
+
+TEST(Workers, PartsCoverTheRangeInOrderAndPassErrorsOn) {
+    for (int parts : {1, 2, 3, 7})
+        for (int count : {0, 1, 2, 5, 100}) {
+            std::mutex lock;
+            std::vector<std::vector<int>> seen;  // part, begin, end
+            hv::RunParts(parts, count, [&](int part, int begin, int end) {
+                std::lock_guard<std::mutex> hold(lock);
+                seen.push_back({part, begin, end});
+            });
+            std::sort(seen.begin(), seen.end());
+            ASSERT_FALSE(seen.empty());
+            EXPECT_LE(int(seen.size()), std::max(1, std::min(parts, count)));
+            int next = 0;
+            for (size_t i = 0; i < seen.size(); ++i) {
+                EXPECT_EQ((std::vector<int>{seen[i][0], seen[i][1]}), (std::vector<int>{int(i), next}));
+                EXPECT_GT(seen[i][2], seen[i][1] - (count == 0 ? 1 : 0));  // no empty part
+                next = seen[i][2];
+            }
+            EXPECT_EQ(next, count);
+        }
+    // The first failing part's exception reaches the caller after all ended.
+    std::atomic<int> finished{0};
+    try {
+        hv::RunParts(3, 30, [&](int part, int, int) {
+            ++finished;
+            if (part >= 1) throw std::runtime_error(part == 1 ? "one" : "two");
+        });
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "one");
+    }
+    EXPECT_EQ(finished.load(), 3);
 }
