@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -98,9 +99,10 @@ TEST_F(PalImage, ConvertToPalDibMapsEachPixelToTheNearestPaletteColour) {
             t.SetPalDib(nullptr, false);
         }
         ccColorPocketArray t;
-        // Index 0 black, 1 white, the rest mid grey twice over; a pixel near
-        // grey ties between 2 and 3 and takes the lower.
-        FillPalette(t, [](int i) { return i == 0 ? Rgb(0, 0, 0) : i == 1 ? Rgb(255, 255, 255) : Rgb(128, 128, 128); });
+        // Index 0 white, 1 black, the rest mid grey twice over; a pixel near
+        // grey ties between 2 and 3 and takes the lower, black (0, 0) takes 1.
+        const int level[] = {255, 0, 128};
+        FillPalette(t, [&](int i) { return Rgb(level[std::min(i, 2)], level[std::min(i, 2)], level[std::min(i, 2)]); });
         t.SetTrueDib(image);
         ASSERT_EQ(t.ConvertToPalDib(), 0);
         EXPECT_TRUE(t.ownsPalDib);
@@ -110,11 +112,12 @@ TEST_F(PalImage, ConvertToPalDibMapsEachPixelToTheNearestPaletteColour) {
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 7; ++x) {
                 const tagRGBQUAD c = colour(x, y);
-                auto dist = [&](int v) {
-                    return (c.rgbBlue - v) * (c.rgbBlue - v) + (c.rgbGreen - v) * (c.rgbGreen - v) +
-                           (c.rgbRed - v) * (c.rgbRed - v);
-                };
-                const int want = dist(128) < std::min(dist(0), dist(255)) ? 2 : dist(255) < dist(0) ? 1 : 0;
+                int want = 0, best = INT_MAX;
+                for (int k = 0; k < 3; ++k) {
+                    const int d = (c.rgbBlue - level[k]) * (c.rgbBlue - level[k]) +
+                                  (c.rgbGreen - level[k]) * (c.rgbGreen - level[k]) + (c.rgbRed - level[k]) * (c.rgbRed - level[k]);
+                    if (d < best) best = d, want = k;
+                }
                 EXPECT_EQ(pal.rows[y][x], want) << x << "," << y;
             }
         EXPECT_EQ(t.ConvertToPalDib(), -2);

@@ -187,8 +187,9 @@ TEST(MergePocketOnStroke, MovesExactlyTheColoursUnderLaterPixels) {
     };
     for (Case& c : cases) {
         Scene s(rows, colours, before);
-        dPointBuf buf(static_cast<int>(c.pixels.size()));
+        dPointBuf buf(static_cast<int>(c.pixels.size()) + 1);
         for (const tagPOINT& p : c.pixels) buf.AddPoint(p.x, p.y);
+        buf.points[buf.count] = {3, 1};  // past the count: not read
         EXPECT_EQ(s.t.MergePocketOnStroke(&buf), c.result);
         EXPECT_EQ(Groups(s.t), c.after);
         ExpectConsistent(s.t);

@@ -97,6 +97,7 @@ std::vector<std::vector<long long>> Decided(const ccColorPocketArray& t) {
 TEST(ExtractPhoto, TheDefaultPocketsCoverThePaletteOnceInSizeOrder) {
     void* photo = Photo();
     ASSERT_NE(photo, nullptr);
+    HostDib host(Image8(2, 2, {7}));
     const long live = hv::LiveHandles();
     std::vector<std::vector<long long>> runs[2];
     for (auto& decided : runs) {
@@ -110,9 +111,16 @@ TEST(ExtractPhoto, TheDefaultPocketsCoverThePaletteOnceInSizeOrder) {
         for (int k = 0; k < t.pockets.GetSize(); ++k)
             EXPECT_TRUE(t.pockets[k]->index == k && (!k || t.pockets[k - 1]->pixelNum >= t.pockets[k]->pixelNum));
         decided = Decided(t);
+        // The theme owns the palette DIB it derives and keeps it; the handle
+        // already attached changes nothing; a host image replaces and releases it.
+        void* derived = t.palDib;
+        EXPECT_TRUE(t.ownsPalDib && t.GetColorPockets() == 0 && t.palDib == derived);
+        EXPECT_EQ(t.SetDib(derived), -11);
+        EXPECT_TRUE(t.palDib == derived && Decided(t) == decided && hv::LiveHandles() == live + 1);
+        EXPECT_EQ(t.SetDib(host.h), 0);
+        EXPECT_TRUE(hv::LiveHandles() == live && t.palDib == host.h && !t.ownsPalDib);
     }
     EXPECT_EQ(runs[1], runs[0]);
-    EXPECT_EQ(hv::LiveHandles(), live);  // the derived palette DIBs went with their themes
     hv::FreeHandle(photo);
 }
 
