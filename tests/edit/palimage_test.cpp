@@ -144,26 +144,6 @@ TEST_F(PalImage, ConvertToPalDibAgreesWithTheQueryOnAPhoto) {
     hv::FreeHandle(photo);
 }
 
-TEST_F(PalImage, MakeTrueDibCopyTakesOneOwnedBackup) {
-    void* image = Dib24(3, 3, [](int x, int y) { return Rgb(9, y, x); });
-    {
-        ccColorPocketArray none, t;
-        none.MakeTrueDibCopy();
-        EXPECT_EQ(none.trueDibCopy, nullptr);
-        t.SetTrueDib(image);
-        t.MakeTrueDibCopy();
-        void* copy = t.trueDibCopy;
-        ASSERT_TRUE(copy && copy != image && !t.trueDibCopyBorrowed);
-        const std::vector<BYTE> first = Pixels(image);
-        EXPECT_EQ(Pixels(copy), first);
-        ipDibStuff(image, false).rows[0][0] = 200;
-        t.MakeTrueDibCopy();  // never replaced
-        EXPECT_EQ(t.trueDibCopy, copy);
-        EXPECT_EQ(Pixels(copy), first);
-    }  // the theme releases its backup (the fixture counts handles)
-    hv::FreeHandle(image);
-}
-
 TEST_F(PalImage, RestoreWritesThePaletteBackWhereThereIsNoTrueImage) {
     ccColorPocketArray t, small;
     EXPECT_EQ(t.RestorePalDibColors(), -1);
@@ -197,17 +177,24 @@ TEST_F(PalImage, RestoreColorsPutsBackTheTrueImageFromItsBackup) {
     ASSERT_TRUE(photo && stylePhoto);
     const std::vector<BYTE> first = Pixels(photo);
     {
-        ccColorPocketArray style, t, lent;
+        ccColorPocketArray style, t, lent, none;
         style.SetPalDib(DecreaseBpp24to8(stylePhoto), true);
         ASSERT_EQ(style.GetColorPockets(), 0);
+        none.MakeTrueDibCopy();
+        EXPECT_EQ(none.trueDibCopy, nullptr);
         t.SetTrueDib(photo);
         t.highlighted = true;
         EXPECT_EQ(t.RestoreColors(), -1);  // no backup: fails, yet ends the highlight
         EXPECT_FALSE(t.highlighted);
+        t.MakeTrueDibCopy();  // an owned copy, taken once
+        void* copy = t.trueDibCopy;
+        ASSERT_TRUE(copy && copy != photo && !t.trueDibCopyBorrowed && Pixels(copy) == first);
         ASSERT_EQ(t.GetPalDib(), 0);
         ASSERT_EQ(t.GetColorPockets(), 0);
         ASSERT_EQ(t.ApplyColorTrans(&style, false, false, true), 0);
         ASSERT_NE(Pixels(photo), first);
+        t.MakeTrueDibCopy();
+        EXPECT_TRUE(t.trueDibCopy == copy && Pixels(copy) == first);
         ASSERT_EQ(t.ApplyColorTrans(&style, false, true, false), 0);  // a second transfer
         const std::vector<tagRGBQUAD> table = Colours(t.palDib);
         EXPECT_EQ(t.RestoreColors(), 0);

@@ -243,7 +243,7 @@ TEST(ExtractVariants, EveryMethodKeepsTheThemeInvariantsOnSmallAndOddImages) {
             for (int run = 0; run < 2; ++run) {  // the second run reuses the palette
                 ASSERT_EQ(m.second(t, cs, cardIndex), 0) << what;
                 ExpectCover(t, histo, std::get<1>(im) * std::get<2>(im), std::string(m.first) == "G", what);
-                if (run == 1) EXPECT_EQ(Groups(t), first) << what;
+                EXPECT_TRUE(run == 0 || Groups(t) == first) << what;
                 first = Groups(t);
             }
         }
