@@ -11,8 +11,10 @@
 namespace ed {
 
 using xt::G;
+using xt::Groups;
 using xt::Rgb;
 using xt::V;
+using Pts = std::vector<tagPOINT>;
 
 // A theme over a host palette image. rows lists the palette indices of
 // each row from the top, as the user sees the image; colour-table entry and
@@ -22,17 +24,13 @@ using xt::V;
 struct Scene {
     xt::HostDib dib{nullptr};
     ccColorPocketArray t;
-    int w = 0, h = 0;
+    int w, h;
 
-    Scene(const std::vector<V>& rows, const std::map<int, tagRGBQUAD>& colours, const G& pockets) {
-        h = static_cast<int>(rows.size());
-        w = static_cast<int>(rows[0].size());
+    Scene(const std::vector<V>& rows, const std::map<int, tagRGBQUAD>& colours, const G& pockets)
+        : w(static_cast<int>(rows[0].size())), h(static_cast<int>(rows.size())) {
         std::vector<tagRGBQUAD> table(256);
-        for (int i = 0; i < 256; ++i) {
-            auto c = colours.find(i);
-            table[i] = c != colours.end() ? c->second : Rgb(i % 7, 3 + i % 5, i % 3);
-        }
         int counts[256] = {};
+        for (int i = 0; i < 256; ++i) table[i] = colours.count(i) ? colours.at(i) : Rgb(i % 7, 3 + i % 5, i % 3);
         for (const V& r : rows)
             for (int i : r) ++counts[i];
         dib.h = xt::Host8(w, h, table, [&](int x, int y) { return rows[static_cast<size_t>(h - 1 - y)][x]; });
@@ -54,15 +52,26 @@ struct Scene {
     }
     ~Scene() { t.SetPalDib(nullptr, false); }
     ccColorPocket* P(int k) { return t.pockets[k]; }
-    // The colour table of the image.
-    std::vector<tagRGBQUAD> Table() {
-        ipDibStuff v(dib.h, false);
-        return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
+    ccColorPocket* Last() { return t.pockets[t.pockets.GetSize() - 1]; }
+    void Select(const V& selState) {
+        for (size_t k = 0; k < selState.size(); ++k) P(static_cast<int>(k))->selState = selState[k];
     }
 };
 
+// The colour table of a DIB, and its pixel bytes row after row.
+inline std::vector<tagRGBQUAD> Colours(void* dib) {
+    ipDibStuff v(dib, false);
+    return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
+}
+inline std::vector<BYTE> Pixels(void* dib) {
+    ipDibStuff v(dib, false);
+    std::vector<BYTE> out;
+    for (BYTE* row : v.rows) out.insert(out.end(), row, row + static_cast<size_t>(v.width()) * v.bitCount() / 8);
+    return out;
+}
+
 // A finished stroke through the given points (image coordinates).
-inline wStroke Stroke(const std::vector<tagPOINT>& pts, unsigned width = 1) {
+inline wStroke Stroke(const Pts& pts, unsigned width = 1) {
     wStroke s(width);
     s.StartStroke();
     for (const tagPOINT& p : pts) s.AddPoint(p.x, p.y);
@@ -76,20 +85,16 @@ inline wStroke Stroke(const std::vector<tagPOINT>& pts, unsigned width = 1) {
 inline void ExpectConsistent(const ccColorPocketArray& t) {
     std::map<int, int> seen;
     for (ccColorPocket* p : t.pockets) {
-        long long pixels = 0, r = 0, g = 0, b = 0;
+        long long pixels = 0, sum[3] = {};
         for (ccColorItem* it : p->items) {
             EXPECT_EQ(++seen[it->palIndex], 1) << "colour " << it->palIndex << " in two pockets";
             pixels += it->pixelNum;
-            r += it->rgb.rgbRed;
-            g += it->rgb.rgbGreen;
-            b += it->rgb.rgbBlue;
+            sum[0] += it->rgb.rgbRed, sum[1] += it->rgb.rgbGreen, sum[2] += it->rgb.rgbBlue;
         }
         EXPECT_EQ(p->pixelNum, pixels);
         const long long n = p->items.GetSize();
         if (n == 0) continue;
-        EXPECT_EQ(p->aveRGB.rgbRed, r / n);
-        EXPECT_EQ(p->aveRGB.rgbGreen, g / n);
-        EXPECT_EQ(p->aveRGB.rgbBlue, b / n);
+        EXPECT_EQ(RgbWord(p->aveRGB) & 0xFFFFFF, RgbWord(Rgb(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n))));
         EXPECT_EQ(p->aveHSL, RGBtoHSL(p->aveRGB));
     }
 }

@@ -1,5 +1,8 @@
-// Building blocks for the extraction tests: host DIBs and hand-made pockets.
+// Building blocks for the extraction tests: host DIBs, hand-made pockets and
+// the invariants every extraction keeps.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -82,14 +85,14 @@ inline void* Photo() {
     return reinterpret_cast<void*>(LoadDIB(path.c_str()));
 }
 
+inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
+    return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
+}
+
 // A 256-item palette, item i black with no pixels unless set afterwards.
 inline void BlankPalette(ccColorPocketArray& t) {
     t.InitPalette(256);
     for (int i = 0; i < 256; ++i) t.SetPalEntryBYTE(i, 0, 0, 0, 0, 1);
-}
-
-inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
-    return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }
 
 // Appends a pocket holding the given palette items.
@@ -119,6 +122,32 @@ inline G Groups(const ccColorPocketArray& t) {
         for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
     }
     return v;
+}
+
+// What every extraction leaves from an image with the histogram histo:
+// each colour with pixels in exactly one pocket (colours without pixels only
+// when anyColour), no empty pocket, and each pocket's count the sum of its
+// items', all counts adding up to the image's pixels.
+inline void ExpectCover(const ccColorPocketArray& t, const int* histo, long long pixels, bool anyColour,
+                        const std::string& what) {
+    V owner(256, -1);
+    long long total = 0;
+    for (int k = 0; k < t.pockets.GetSize(); ++k) {
+        ccColorPocket* p = t.pockets[k];
+        EXPECT_GT(p->items.GetSize(), 0) << what;
+        long long sum = 0;
+        for (ccColorItem* it : p->items) {
+            ASSERT_TRUE(it >= t.palette && it < t.palette + 256 && it->palIndex == it - t.palette) << what;
+            EXPECT_EQ(owner[it->palIndex], -1) << what << " index " << it->palIndex;
+            EXPECT_TRUE(histo[it->palIndex] > 0 || anyColour) << what << " index " << it->palIndex;
+            owner[it->palIndex] = k;
+            sum += it->pixelNum;
+        }
+        EXPECT_EQ(sum, p->pixelNum) << what;
+        total += p->pixelNum;
+    }
+    for (int i = 0; i < 256; ++i) EXPECT_TRUE(histo[i] == 0 || owner[i] >= 0) << what << " " << i << " unowned";
+    EXPECT_EQ(total, pixels) << what;
 }
 
 }  // namespace xt

@@ -1,6 +1,8 @@
 // Nearest pocket, merging, shares and reclustering.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "extract/extract_fixtures.h"
 
 using namespace xt;
@@ -52,13 +54,15 @@ TEST(ExtractMerge, MergingPoursItemsIntoTheNearestOfTheFirstPockets) {
         EXPECT_EQ(Groups(s), want[c]) << c;
     }
 
-    // Shares of the pockets' own pixels; none when they hold none.
+    // Shares of the pockets' own pixels (one pixel is a whole); none when they hold none.
     ccColorPocketArray g;
     OnePocketEach(g, {Rgb(1, 0, 0), Rgb(0, 1, 0)}, {30, 10}, {0.9f, 0.9f});
-    for (float share : {0.75f, 0.0f}) {  // 0.75 and 0.25, exact in binary
+    for (V counts : {V{30, 10}, V{1, 0}, V{0, 0}}) {
+        g.pockets[0]->pixelNum = counts[0], g.pockets[1]->pixelNum = counts[1];
         EXPECT_EQ(g.GetPercentage(), 0);
-        EXPECT_TRUE(g.pockets[0]->percentage == share && g.pockets[1]->percentage == share / 3) << share;
-        g.pockets[0]->pixelNum = g.pockets[1]->pixelNum = 0;
+        const float total = static_cast<float>(std::max(counts[0] + counts[1], 1));
+        EXPECT_TRUE(g.pockets[0]->percentage == counts[0] / total && g.pockets[1]->percentage == counts[1] / total)
+            << counts[0];
     }
 }
 
