@@ -77,7 +77,9 @@ TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessAndLeavesNoDib) {
         EXPECT_GT(t.pockets.GetSize(), 1);
         long long sum = 0;
         for (ccColorPocket* p : t.pockets) sum += p->pixelNum;
-        if (dib == photo) EXPECT_EQ(sum, 120 * 80);
+        if (dib == photo) {
+            EXPECT_EQ(sum, 120 * 80);
+        }
     }
     hv::FreeHandle(photo);
 }
