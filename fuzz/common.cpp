@@ -169,4 +169,14 @@ bool SameTheme(ccColorPocketArray& a, ccColorPocketArray& b) {
     return true;
 }
 
+void CheckSurvivesReload(ccColorPocketArray& t) {
+    char* buf = nullptr;
+    const int len = t.SaveToBuf(buf);
+    FUZZ_CHECK(len >= 0);
+    ccColorPocketArray reloaded;
+    FUZZ_CHECK(reloaded.LoadFromBuf(buf) == len);
+    FUZZ_CHECK(SameTheme(t, reloaded));
+    t.FreeDataBuf(buf);
+}
+
 }  // namespace hvfuzz

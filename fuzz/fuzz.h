@@ -95,6 +95,8 @@ void CheckOwners(ccColorPocketArray& t);
 // Two themes hold the same name (as far as a buffer stores it: 31
 // characters, 15 for a pocket), palette, pockets, members and counts.
 bool SameTheme(ccColorPocketArray& a, ccColorPocketArray& b);
+// An edited theme saves to a buffer that loads back as the same theme.
+void CheckSurvivesReload(ccColorPocketArray& t);
 
 }  // namespace hvfuzz
 

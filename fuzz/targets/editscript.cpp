@@ -68,13 +68,7 @@ HV_FUZZ_TARGET(editscript, "") {
             }
         }
         t.UnhighlightColors();
-        char* buf = nullptr;
-        const int len = t.SaveToBuf(buf);
-        FUZZ_CHECK(len >= 0);
-        ccColorPocketArray reloaded;
-        FUZZ_CHECK(reloaded.LoadFromBuf(buf) == len);
-        FUZZ_CHECK(SameTheme(t, reloaded));
-        t.FreeDataBuf(buf);
+        CheckSurvivesReload(t);
     }
     FreeDib(dib);
     FUZZ_CHECK(LiveHandles() == live);

@@ -159,13 +159,7 @@ HV_FUZZ_TARGET(strokes, "strokes") {
             }
         }
         t.UnhighlightColors();
-        char* buf = nullptr;
-        const int len = t.SaveToBuf(buf);
-        FUZZ_CHECK(len >= 0);
-        ccColorPocketArray again;
-        FUZZ_CHECK(again.LoadFromBuf(buf) == len);
-        FUZZ_CHECK(SameTheme(t, again));
-        t.FreeDataBuf(buf);
+        CheckSurvivesReload(t);
     }
     FreeDib(backup);
     FreeDib(host);
