@@ -88,7 +88,9 @@ TEST(HueRing, OrderLimitAndEqualHues) {
         const int got = lib.InsertThemeHueRing(t.get());
         EXPECT_EQ(got, c.want) << c.hue;
         EXPECT_EQ(lib.themes.GetSize(), static_cast<int>(c.ring.size()) + (got >= 0));
-        if (got >= 0) EXPECT_EQ(lib.themes[got], t.release());
+        if (got >= 0) {
+            EXPECT_EQ(lib.themes[got], t.release());
+        }
     }
 }
 

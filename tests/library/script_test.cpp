@@ -43,7 +43,9 @@ TEST(ScriptFile, HeaderAndListRules) {
         EXPECT_EQ(lib.LoadFromScriptFile((dir + "s.txt").c_str()), 0);
         EXPECT_EQ(lfix::NamesOf(lib), c.want) << c.what;
         for (ccColorPocketArray* t : lib.themes)
-            if (t->name != "F") EXPECT_GT(t->pockets.GetSize(), 0) << c.what;
+            if (t->name != "F") {
+                EXPECT_GT(t->pockets.GetSize(), 0) << c.what;
+            }
     }
 }
 

@@ -77,8 +77,9 @@ TEST(Threads, ReductionAndRestyleAreTheSameForOneTwoAndThreeThreads) {
                             changed += q.rgbBlue != p[0] || q.rgbGreen != p[1] || q.rgbRed != p[2];
                         }
                 }
-                if (colours)
+                if (colours) {
                     EXPECT_EQ(changed == 0, colours <= 256) << colours << " colours, " << n << " threads";
+                }
                 void* work = tfix::Copy(image);
                 ASSERT_EQ(AdjustImageStyle(work, style.data(), nullptr), 0);
                 restyled[n - 1] = Bytes(work);
