@@ -175,8 +175,10 @@ TEST(ImageIo, PngJpegAndBmpRoundTrips) {
     ipDibStuff(pal.get(), false).rows[1][2] = 2;
     ASSERT_TRUE(hvio::WriteImage(pal.get(), bmp, &error)) << error;
     back.reset(hvio::ReadImage(bmp, &error));
-    ipDibStuff v(back.get(), false);
-    EXPECT_TRUE(v.isPalette8() && v.rows[1][2] == 2 && v.colors[2].rgbRed == 60);
+    {
+        ipDibStuff v(back.get(), false);
+        EXPECT_TRUE(v.isPalette8() && v.rows[1][2] == 2 && v.colors[2].rgbRed == 60);
+    }
 
     // JPEG comes back close.
     hvio::OwnedDib quad(MakeDib24(64, 48, Smooth));

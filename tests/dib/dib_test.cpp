@@ -38,19 +38,21 @@ TEST(LoadDib, StoresGoodFilesBottomUpWithA40ByteHeaderAndTheirTable) {
     void* v5 = Load("good_8bit_v5header.bmp");
     void* gap = Load("good_8bit_gap.bmp");  // pixels at bfOffBits, past a gap
     ASSERT_TRUE(plain && topDown && v5 && gap);
-    ipDibStuff p(plain, false), t(topDown, false), v(v5, false), g(gap, false);
-    ASSERT_TRUE(p.isPalette8() && t.is24() && v.isPalette8() && g.usable());
-    EXPECT_EQ(GlobalSize(plain), 40u + 1024 + 16);
-    EXPECT_EQ(p.header->biClrUsed, 256u);
-    EXPECT_EQ(p.header->biSizeImage, 16u);  // stored as 0, computed on load
-    EXPECT_EQ(p.colors[200].rgbGreen, 200);
-    EXPECT_EQ((V{p.rows[0][0], p.rows[3][3]}), (V{0, 15}));  // bottom row first
-    EXPECT_EQ(t.header->biHeight, 2);
-    EXPECT_EQ((V{int(t.header->biClrUsed), t.numColors}), (V{0, 0}));
-    EXPECT_EQ((V{t.rows[0][0], t.rows[1][0]}), (V{7, 1}));  // the file's last row is the bottom row
-    EXPECT_EQ(v.header->biSize, 40u);                       // colour-space part dropped
-    EXPECT_EQ((V{v.colors[255].rgbRed, v.rows[2][1]}), (V{255, 9}));
-    EXPECT_EQ((V{g.numColors, g.rows[1][0]}), (V{2, 4}));
+    {
+        ipDibStuff p(plain, false), t(topDown, false), v(v5, false), g(gap, false);
+        ASSERT_TRUE(p.isPalette8() && t.is24() && v.isPalette8() && g.usable());
+        EXPECT_EQ(GlobalSize(plain), 40u + 1024 + 16);
+        EXPECT_EQ(p.header->biClrUsed, 256u);
+        EXPECT_EQ(p.header->biSizeImage, 16u);  // stored as 0, computed on load
+        EXPECT_EQ(p.colors[200].rgbGreen, 200);
+        EXPECT_EQ((V{p.rows[0][0], p.rows[3][3]}), (V{0, 15}));  // bottom row first
+        EXPECT_EQ(t.header->biHeight, 2);
+        EXPECT_EQ((V{int(t.header->biClrUsed), t.numColors}), (V{0, 0}));
+        EXPECT_EQ((V{t.rows[0][0], t.rows[1][0]}), (V{7, 1}));  // the file's last row is the bottom row
+        EXPECT_EQ(v.header->biSize, 40u);                       // colour-space part dropped
+        EXPECT_EQ((V{v.colors[255].rgbRed, v.rows[2][1]}), (V{255, 9}));
+        EXPECT_EQ((V{g.numColors, g.rows[1][0]}), (V{2, 4}));
+    }
     for (void* d : {plain, topDown, v5, gap}) hv::FreeHandle(d);
 }
 
@@ -67,23 +69,25 @@ TEST(LoadDib, RefusesBadFilesWithoutLeaking) {
 
 TEST(SaveDib, RoundTripRewritesTheImageSizeAndTheFileHeader) {
     void* dib = MakeEmptyDib(5, 3, 24, true);  // rows of 15 bytes padded to 16
-    ipDibStuff v(dib, false);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 15; ++x) v.rows[y][x] = static_cast<BYTE>(y * 40 + x);
-    v.header->biSizeImage = 0;
-    const std::string path = tool::Temp("roundtrip.bmp");
-    ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
-    EXPECT_EQ(v.header->biSizeImage, 48u);  // written back into the host's memory
-    const std::string bytes = tool::Slurp(path);
-    // "BM", the file's length 14 + 40 + 48, two reserved words, the pixels' offset 54; then the DIB.
-    EXPECT_EQ(bytes,
-              "BM\x66\0\0\0\0\0\0\0\x36\0\0\0"s + std::string(reinterpret_cast<char*>(v.header), 40 + 48));
-    void* back = reinterpret_cast<void*>(LoadDIB(path.c_str()));
-    ASSERT_EQ(GlobalSize(back), GlobalSize(dib));
-    EXPECT_EQ(std::memcmp(hv::HandleLock(back).ptr(), v.header, 40 + 48), 0);
-    hv::FreeHandle(back);
+    {
+        ipDibStuff v(dib, false);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 15; ++x) v.rows[y][x] = static_cast<BYTE>(y * 40 + x);
+        v.header->biSizeImage = 0;
+        const std::string path = tool::Temp("roundtrip.bmp");
+        ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
+        EXPECT_EQ(v.header->biSizeImage, 48u);  // written back into the host's memory
+        const std::string bytes = tool::Slurp(path);
+        // "BM", the file's length 14 + 40 + 48, two reserved words, the pixels' offset 54; then the DIB.
+        EXPECT_EQ(bytes,
+                  "BM\x66\0\0\0\0\0\0\0\x36\0\0\0"s + std::string(reinterpret_cast<char*>(v.header), 40 + 48));
+        void* back = reinterpret_cast<void*>(LoadDIB(path.c_str()));
+        ASSERT_EQ(GlobalSize(back), GlobalSize(dib));
+        EXPECT_EQ(std::memcmp(hv::HandleLock(back).ptr(), v.header, 40 + 48), 0);
+        hv::FreeHandle(back);
+        std::remove(path.c_str());
+    }
     hv::FreeHandle(dib);
-    std::remove(path.c_str());
 }
 
 TEST(SaveDib, RefusesWhatItCannotWriteSafelyAndWritesRunLengthImagesByTheirSize) {

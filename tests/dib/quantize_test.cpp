@@ -48,17 +48,19 @@ int BruteNearest(const tagRGBQUAD* pal, int n, const Rgb& c) {
 std::set<int> ExpectNearestMapping(void* dib24) {
     void* dib8 = DecreaseBpp24to8(dib24);
     std::set<int> drawn;
-    ipDibStuff src(dib24, false), dst(dib8, false);
-    EXPECT_TRUE(dst.isPalette8() && dst.header->biSize == 40 && dst.header->biClrUsed == 256);
-    EXPECT_TRUE(dst.usable() && dst.width() == src.width() && dst.height() == src.height());
-    for (int y = 0; dst.usable() && y < src.height(); ++y)
-        for (int x = 0; x < src.width(); ++x) {
-            const BYTE* p = src.rows[y] + 3 * x;
-            const Rgb c{p[2], p[1], p[0]};
-            const tagRGBQUAD q = dst.colors[dst.rows[y][x]];
-            EXPECT_EQ(dst.rows[y][x], BruteNearest(dst.colors, 256, c)) << x << "," << y;
-            drawn.insert(q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue);
-        }
+    {
+        ipDibStuff src(dib24, false), dst(dib8, false);
+        EXPECT_TRUE(dst.isPalette8() && dst.header->biSize == 40 && dst.header->biClrUsed == 256);
+        EXPECT_TRUE(dst.usable() && dst.width() == src.width() && dst.height() == src.height());
+        for (int y = 0; dst.usable() && y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x) {
+                const BYTE* p = src.rows[y] + 3 * x;
+                const Rgb c{p[2], p[1], p[0]};
+                const tagRGBQUAD q = dst.colors[dst.rows[y][x]];
+                EXPECT_EQ(dst.rows[y][x], BruteNearest(dst.colors, 256, c)) << x << "," << y;
+                drawn.insert(q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue);
+            }
+    }
     hv::FreeHandle(dib8);
     return drawn;
 }

@@ -54,41 +54,43 @@ TEST(Transfer, TrueDibPassEqualsPerPixelDefinitionOnAPhoto) {
     ASSERT_NE(image, nullptr);
     void* pal8 = DecreaseBpp24to8(image);
     void* original = tfix::Copy(image);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> byte(0, 255);
-    // Pockets by hue sector (greys apart) with random destinations; one
-    // sector unpaired and some indices in no pocket.
-    ccColorPocketArray t, s;
-    t.SetPalDib(pal8, false);
-    t.SetTrueDib(image);
-    ipDibStuff pal(pal8, false), src(original, false);
-    t.InitPalette(256);
-    ccColorPocket* sector[9] = {};
-    std::vector<ccColorPocket*> byIndex(256, nullptr);
-    for (int i = 0; i < 256; ++i) {
-        t.SetPalEntryBYTE(i, pal.colors[i].rgbRed, pal.colors[i].rgbGreen, pal.colors[i].rgbBlue, 1, 256);
-        if (i % 37 == 5) continue;
-        const uint32_t hsl = t.palette[i].hsl;
-        const int k = HslGrey(hsl) ? 8 : HslHue(hsl) / 32;
-        if (!sector[k]) {
-            sector[k] = Add(t, HslHue(hsl), k % 3 == 0 ? byte(rng) % 12 : byte(rng), byte(rng), 1);
-            const int sat = k % 4 == 1 ? 255 : k % 4 == 2 ? 0 : byte(rng);
-            if (k != 6) sector[k]->SetDestLink(Add(s, byte(rng), sat, byte(rng), 1));
+    {
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> byte(0, 255);
+        // Pockets by hue sector (greys apart) with random destinations; one
+        // sector unpaired and some indices in no pocket.
+        ccColorPocketArray t, s;
+        t.SetPalDib(pal8, false);
+        t.SetTrueDib(image);
+        ipDibStuff pal(pal8, false), src(original, false);
+        t.InitPalette(256);
+        ccColorPocket* sector[9] = {};
+        std::vector<ccColorPocket*> byIndex(256, nullptr);
+        for (int i = 0; i < 256; ++i) {
+            t.SetPalEntryBYTE(i, pal.colors[i].rgbRed, pal.colors[i].rgbGreen, pal.colors[i].rgbBlue, 1, 256);
+            if (i % 37 == 5) continue;
+            const uint32_t hsl = t.palette[i].hsl;
+            const int k = HslGrey(hsl) ? 8 : HslHue(hsl) / 32;
+            if (!sector[k]) {
+                sector[k] = Add(t, HslHue(hsl), k % 3 == 0 ? byte(rng) % 12 : byte(rng), byte(rng), 1);
+                const int sat = k % 4 == 1 ? 255 : k % 4 == 2 ? 0 : byte(rng);
+                if (k != 6) sector[k]->SetDestLink(Add(s, byte(rng), sat, byte(rng), 1));
+            }
+            sector[k]->items.Add(&t.palette[i]);
+            byIndex[i] = sector[k];
         }
-        sector[k]->items.Add(&t.palette[i]);
-        byIndex[i] = sector[k];
+        std::vector<BYTE> want;
+        for (int y = 0; y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x) {
+                const BYTE* px = src.rows[y] + 3 * x;
+                tagRGBQUAD o{px[0], px[1], px[2], 0};
+                if (ccColorPocket* p = byIndex[pal.rows[y][x]]) t.ClrTransOnRGB(o, o, p);
+                want.insert(want.end(), {o.rgbBlue, o.rgbGreen, o.rgbRed});
+            }
+        EXPECT_EQ(t.ApplyFinalTransToTrueDib(), 0);
+        EXPECT_EQ(tfix::Pixels(image), want);
+        EXPECT_EQ(tfix::Pixels(t.trueDibCopy), tfix::Pixels(original));
     }
-    std::vector<BYTE> want;
-    for (int y = 0; y < src.height(); ++y)
-        for (int x = 0; x < src.width(); ++x) {
-            const BYTE* px = src.rows[y] + 3 * x;
-            tagRGBQUAD o{px[0], px[1], px[2], 0};
-            if (ccColorPocket* p = byIndex[pal.rows[y][x]]) t.ClrTransOnRGB(o, o, p);
-            want.insert(want.end(), {o.rgbBlue, o.rgbGreen, o.rgbRed});
-        }
-    EXPECT_EQ(t.ApplyFinalTransToTrueDib(), 0);
-    EXPECT_EQ(tfix::Pixels(image), want);
-    EXPECT_EQ(tfix::Pixels(t.trueDibCopy), tfix::Pixels(original));
     for (void* h : {image, pal8, original}) hv::FreeHandle(h);
 }
 
