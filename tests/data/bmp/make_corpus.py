@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the bitmap corpus used by tests/dib/bmpfile_test.cpp.
+"""Writes the bitmap corpus used by tests/dib/dib_test.cpp.
 
 Good files have the name good_*; every other file must be refused."""
 import struct
