@@ -299,7 +299,8 @@ public:
     // A new theme (same type; the caller deletes it) holding this theme's
     // pockets and palette through a theme-buffer round trip and, as its
     // owned palette image, a 180-pixel-wide copy of palDib after
-    // RestorePalDibColors. Null without a usable 8-bit palDib.
+    // RestorePalDibColors. Null without a palDib; a palDib that cannot be
+    // zoomed gives a copy without one.
     ccColorPocketArray* MakeNewTheme();
 
     // ---- editing ----

@@ -75,14 +75,15 @@ int ccColorPocketArrayArray::TagCollect(char* tagText) {
 
 namespace {
 
-// A thumbnail `width` pixels wide of an 8-bit palette image, in proportion,
-// after the theme's palette colours are written back; null when there is no
-// usable palette image or the thumbnail cannot be made.
+// A thumbnail `width` pixels wide of the palette image, in proportion, after
+// the theme's palette colours are written back; null when there is no usable
+// image or the thumbnail cannot be made (the zoom takes 8-bit images of any
+// colour-table size).
 void* Thumbnail(ccColorPocketArray& theme, int width) {
     int w = 0, h = 0;
     {
         ipDibStuff view(theme.palDib, false);
-        if (!view.isPalette8()) return nullptr;
+        if (!view.usable() || view.width() <= 0) return nullptr;
         w = view.width();
         h = view.height();
     }
@@ -110,10 +111,7 @@ bool LineField(const std::string& s) { return s.find_first_of(" ,:\t\r\n") == st
 }  // namespace
 
 ccColorPocketArray* ccColorPocketArray::MakeNewTheme() {
-    {
-        ipDibStuff view(palDib, false);
-        if (!view.isPalette8()) return nullptr;
-    }
+    if (!palDib) return nullptr;
     ccColorPocketArray* copy = BufferCopy(*this);
     if (void* thumb = Thumbnail(*this, 180)) copy->SetPalDib(thumb, true);
     return copy;

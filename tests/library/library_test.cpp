@@ -155,6 +155,18 @@ TEST(Examples, CopiesCarryThumbnailsOfThemeColours) {
     strip.SetPalDib(lfix::Image8(1024, 4), true);
     AddExample(lib, &strip, false, dir.path, "Sea", "sea.bmp", "#sea");
     EXPECT_EQ(ipDibStuff(lib.themes[1]->palDib, false).height(), 1);
+    // A 16-entry colour table is zoomed too; an image that cannot be zoomed
+    // (24 bits) still gives a copy, without a thumbnail.
+    ccColorPocketArray small, deep;
+    small.SetPalDib(MakeEmptyDib(360, 240, 8, true), true);
+    static_cast<BITMAPINFOHEADER*>(hv::HandleLock(small.palDib).ptr())->biClrUsed = 16;
+    deep.SetPalDib(MakeEmptyDib(8, 8, 24, true), true);
+    lfix::Theme fromSmall(small.MakeNewTheme()), fromDeep(deep.MakeNewTheme());
+    ASSERT_TRUE(fromSmall && fromDeep);
+    EXPECT_EQ(ipDibStuff(fromSmall->palDib, false).width(), 180);
+    EXPECT_EQ(fromDeep->palDib, nullptr);
+    AddExample(lib, &small, false, dir.path, "S", "s.bmp", "");
+    EXPECT_EQ(ipDibStuff(lib.themes[2]->palDib, false).height(), 170);
 }
 
 TEST(Examples, SavedLinesReloadAndLinesThatWouldNotAreNotWritten) {
