@@ -113,14 +113,20 @@ TEST(Selection, MergingGathersTheSelectedIntoTheFirstWithThePlainMean) {
     ccColorPocket* m = s.P(1);
     EXPECT_EQ((V{m->pixelNum, m->selState, m->aveRGB.rgbReserved}), (V{pixels, 256, 77}));
     EXPECT_FLOAT_EQ(m->percentage, 0.75f);
+    // (0+10+10)/3, (200+190+10)/3, (0+10+190)/3
+    EXPECT_EQ(RgbWord(m->aveRGB) & 0xFFFFFF, RgbWord(Rgb(6, 133, 66)));
     EXPECT_EQ(RgbWord(s.P(0)->aveRGB), first);
-    ExpectConsistent(s.t);  // (0+10+10)/3, (200+190+10)/3, (0+10+190)/3
+    ExpectConsistent(s.t);
 
-    // One selected pocket: its mean is reset, empty pockets go.
+    // Neighbouring selected pockets merge too; then one selected pocket
+    // alone gets its mean reset; empty pockets go.
     Scene u({{10, 11, 11, 12}}, {{10, Rgb(10, 20, 30)}, {11, Rgb(11, 21, 31)}, {12, Rgb(90, 90, 90)}},
-            {{10, 11}, {12}, {}});
+            {{10}, {11}, {12}, {}});
+    u.Select({256, 256});
+    EXPECT_EQ(u.t.MergeSelectedPockets(), 1);
+    EXPECT_EQ(u.P(0)->pixelNum, 3);
     u.P(0)->aveRGB = Rgb(1, 2, 3);
-    u.Select({256});
+    u.Select({256, -1});
     EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
     EXPECT_EQ(Groups(u.t), (G{{10, 11}, {12}}));
     EXPECT_EQ(RgbWord(u.P(0)->aveRGB), RgbWord(Rgb(10, 20, 30)));
