@@ -273,4 +273,10 @@ TEST(GetColorPocketsFromCut, GathersTheColoursBeforeTheStrongestEdge) {
         EXPECT_TRUE(c.after.size() <= c.pockets.size() || s.Last()->origin == 1) << c.what;  // a new pocket
         ExpectConsistent(s.t);
     }
+    // Brightness is the channel sum over 3, truncated: 0 0 0 4 0 puts the edge at 2.
+    Scene s({{60, 63, 60, 61, 60}}, {{60, Rgb(0, 0, 0)}, {61, Rgb(4, 4, 4)}, {63, Rgb(1, 0, 1)}}, {{60, 63}, {61}});
+    Pts pts = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    cPointsCut cut{pts.data(), 5};
+    EXPECT_EQ(s.t.GetColorPocketsFromCut(&cut), 0);
+    EXPECT_EQ(Groups(s.t), (G{{}, {61}, {60, 63}}));
 }
