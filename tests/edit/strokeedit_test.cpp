@@ -85,15 +85,15 @@ TEST(StrokeEdits, NewPocketTakesTheColoursUnderTheStrokeAndNearColours) {
 }
 
 TEST(StrokeEdits, NearColourPassNeedsATakenColourAndPixels) {
-    // Dark greys: 50 and 53 in the image, 52 only in the palette (no pixels).
+    // Dark greys: 0, 50 and 53 in the image, 52 only in the palette (no pixels).
     const std::map<int, tagRGBQUAD> colours = {
-        {50, Rgb(5, 5, 5)}, {51, Rgb(200, 0, 0)}, {52, Rgb(8, 8, 8)}, {53, Rgb(9, 9, 9)}};
+        {0, Rgb(7, 7, 7)}, {50, Rgb(5, 5, 5)}, {51, Rgb(200, 0, 0)}, {52, Rgb(8, 8, 8)}, {53, Rgb(9, 9, 9)}};
     struct Case {
         Pts stroke;
         G after;
-    } cases[] = {{{{0, 0}, {1, 0}}, {{51}, {50, 53}}}, {{{0, 0}}, {{51}}}};  // a click takes nothing
+    } cases[] = {{{{0, 0}, {1, 0}}, {{51}, {50, 0, 53}}}, {{{0, 0}}, {{51}}}};  // a click takes nothing
     for (Case& c : cases) {
-        Scene s({{50, 50, 53, 51}}, colours, {{51}});
+        Scene s({{50, 50, 53, 51, 0}}, colours, {{51}});
         wStroke st = Stroke(c.stroke);
         ASSERT_EQ(s.t.NewPocket(&st), 0);
         EXPECT_EQ(Groups(s.t), c.after) << c.stroke.size() << " points";
@@ -273,6 +273,14 @@ TEST(GetColorPocketsFromCut, GathersTheColoursBeforeTheStrongestEdge) {
         EXPECT_TRUE(c.after.size() <= c.pockets.size() || s.Last()->origin == 1) << c.what;  // a new pocket
         ExpectConsistent(s.t);
     }
+    // A fall in brightness at the last candidate (100 100 100 100 0): edge at 3.
+    Scene f({{70, 71, 72, 70, 73}},
+            {{70, Rgb(100, 100, 100)}, {71, Rgb(101, 100, 99)}, {72, Rgb(99, 100, 101)}, {73, Rgb(0, 0, 0)}},
+            {{70, 71, 72}, {73}});
+    Pts line = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    cPointsCut fall{line.data(), 5};
+    EXPECT_EQ(f.t.GetColorPocketsFromCut(&fall), 0);
+    EXPECT_EQ(Groups(f.t), (G{{}, {73}, {70, 71, 72}}));
     // Brightness is the channel sum over 3, truncated: 0 0 0 4 0 puts the edge at 2.
     Scene s({{60, 63, 60, 61, 60}}, {{60, Rgb(0, 0, 0)}, {61, Rgb(4, 4, 4)}, {63, Rgb(1, 0, 1)}}, {{60, 63}, {61}});
     Pts pts = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
