@@ -54,6 +54,11 @@ TEST(Background, GathersTheRectanglesColoursIntoTheFirstBackgroundPocket) {
         for (tagRECT& r : c.rects) EXPECT_EQ(s.t.GetBackground(&r), 0) << c.what;
         EXPECT_EQ(Groups(s.t), c.after) << c.what;
         EXPECT_EQ(Flags(s.t), c.flagsAfter) << c.what;
+        float share = 0;  // a new background pocket starts at 0 and gains its items' shares
+        for (ccColorItem* it : s.Last()->items) share += it->percentage;
+        if (c.flags.empty() && c.after.size() > c.pockets.size()) {
+            EXPECT_FLOAT_EQ(s.Last()->percentage, share) << c.what;
+        }
         ExpectConsistent(s.t);
     }
 }

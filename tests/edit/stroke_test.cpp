@@ -130,6 +130,10 @@ TEST(PointBuf, RefusesRepeatsAndOverflowAndCopiesOwnTheirArrays) {
     EXPECT_TRUE(d.points != c.points && Stored(d) == Stored(c));
     d = empty;
     EXPECT_EQ((V{d.count, d.capacity}), (V{0, 0}));
+    dPointBuf one(1), e(one);
+    one.AddPoint(7, 8);
+    e = one;
+    EXPECT_EQ(Stored(e), Stored(one));
 }
 
 // The full walk is the step-by-step one; the clipped walk of the editing

@@ -281,6 +281,11 @@ TEST(GetColorPocketsFromCut, GathersTheColoursBeforeTheStrongestEdge) {
     cPointsCut fall{line.data(), 5};
     EXPECT_EQ(f.t.GetColorPocketsFromCut(&fall), 0);
     EXPECT_EQ(Groups(f.t), (G{{}, {73}, {70, 71, 72}}));
+    // The mean before s is over its s + 1 points: 0 10 100 0 0 has its edge at 2.
+    Scene m({{80, 81, 82, 80, 80}}, {{80, Rgb(0, 0, 0)}, {81, Rgb(10, 10, 10)}, {82, Rgb(100, 100, 100)}},
+            {{80, 81}, {82}});
+    EXPECT_EQ(m.t.GetColorPocketsFromCut(&fall), 0);
+    EXPECT_EQ(Groups(m.t), (G{{}, {82}, {80, 81}}));
     // Brightness is the channel sum over 3, truncated: 0 0 0 4 0 puts the edge at 2.
     Scene s({{60, 63, 60, 61, 60}}, {{60, Rgb(0, 0, 0)}, {61, Rgb(4, 4, 4)}, {63, Rgb(1, 0, 1)}}, {{60, 63}, {61}});
     Pts pts = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
