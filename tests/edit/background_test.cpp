@@ -42,6 +42,7 @@ TEST(Background, GathersTheRectanglesColoursIntoTheFirstBackgroundPocket) {
         {"everything", kPockets, {}, {{-100, -100, 100, 100}}, all, {1}},
         {"32-bit limits", kPockets, {}, {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}}, all, {1}},
         {"outside", kPockets, {}, {{10, 0, 20, 2}}, kPockets, {0, 0, 0}},
+        {"past the right side", kPockets, {}, {{3, 1, 9, 2}}, {{0}, {2}, {4, 5}, {1, 3}}, {0, 0, 0, 1}},
         {"free only", kPockets, {}, {{2, 0, 3, 0}}, kPockets, {0, 0, 0}},
         // An existing background pocket in the middle takes the colours; a
         // later one with the flag is left alone.
@@ -53,6 +54,11 @@ TEST(Background, GathersTheRectanglesColoursIntoTheFirstBackgroundPocket) {
         for (tagRECT& r : c.rects) EXPECT_EQ(s.t.GetBackground(&r), 0) << c.what;
         EXPECT_EQ(Groups(s.t), c.after) << c.what;
         EXPECT_EQ(Flags(s.t), c.flagsAfter) << c.what;
+        float share = 0;  // a new background pocket starts at 0 and gains its items' shares
+        for (ccColorItem* it : s.Last()->items) share += it->percentage;
+        if (c.flags.empty() && c.after.size() > c.pockets.size()) {
+            EXPECT_FLOAT_EQ(s.Last()->percentage, share) << c.what;
+        }
         ExpectConsistent(s.t);
     }
 }

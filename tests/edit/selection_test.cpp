@@ -131,4 +131,9 @@ TEST(Selection, MergingGathersTheSelectedIntoTheFirstWithThePlainMean) {
     EXPECT_EQ(Groups(u.t), (G{{10, 11}, {12}}));
     EXPECT_EQ(RgbWord(u.P(0)->aveRGB), RgbWord(Rgb(10, 20, 30)));
     ExpectConsistent(u.t);
+    u.P(1)->aveRGB = Rgb(1, 2, 3);  // a one-colour pocket gets that colour back
+    u.Select({-1, 256});
+    EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
+    EXPECT_EQ(RgbWord(u.P(1)->aveRGB), RgbWord(Rgb(90, 90, 90)));
+    ExpectConsistent(u.t);
 }

@@ -12,6 +12,27 @@ using namespace ed;
 
 namespace {
 Pts Stored(dPointBuf& b) { return Pts(b.points, b.points + b.count); }
+
+using Walk = std::vector<std::pair<int64_t, int64_t>>;
+// The walk done step by step with a running error term: the reference for
+// the closed form of the line walk.
+Walk StepWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    const int64_t adx = x1 > x0 ? x1 - x0 : x0 - x1, ady = y1 > y0 ? y1 - y0 : y0 - y1;
+    const int64_t sx = x1 > x0 ? 1 : (x1 < x0 ? -1 : 0), sy = y1 > y0 ? 1 : (y1 < y0 ? -1 : 0);
+    const bool xMajor = adx > ady;
+    const int64_t aM = xMajor ? adx : ady, am = xMajor ? ady : adx;
+    Walk out;
+    int64_t x = x0, y = y0, err = aM / 2;
+    for (int64_t k = 0; k <= aM; ++k) {
+        out.push_back({x, y});
+        err += am;
+        const bool step = err >= aM;
+        if (step) err -= aM;
+        x += xMajor || step ? sx : 0;
+        y += !xMajor || step ? sy : 0;
+    }
+    return out;
+}
 }  // namespace
 
 static bool operator==(const tagPOINT& a, const tagPOINT& b) { return a.x == b.x && a.y == b.y; }
@@ -109,22 +130,25 @@ TEST(PointBuf, RefusesRepeatsAndOverflowAndCopiesOwnTheirArrays) {
     EXPECT_TRUE(d.points != c.points && Stored(d) == Stored(c));
     d = empty;
     EXPECT_EQ((V{d.count, d.capacity}), (V{0, 0}));
+    dPointBuf one(1), e(one);
+    one.AddPoint(7, 8);
+    e = one;
+    EXPECT_EQ(Stored(e), Stored(one));
 }
 
-// The clipped walk of the editing operations visits exactly the window's
-// part of the full walk, in the same order.
+// The full walk is the step-by-step one; the clipped walk of the editing
+// operations visits exactly the window's part of it, in the same order.
 TEST(LineWalk, ClippedWalkIsTheFullWalkFilteredAndStepsWithoutOverflow) {
     std::mt19937 rng(7);
     const hv::Window win{0, 9, 0, 6}, all{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
-    using Walk = std::vector<std::pair<int64_t, int64_t>>;
     for (int round = 0; round < 400; ++round) {
         std::uniform_int_distribution<int64_t> d(-(round < 300 ? 30 : 20000), round < 300 ? 30 : 20000);
         const int64_t x0 = d(rng), y0 = d(rng) / (round % 3 + 1), x1 = d(rng), y1 = d(rng);
-        Walk full, clipped;
-        hv::WalkLine(x0, y0, x1, y1, all, [&](int64_t x, int64_t y) {
-            if (x >= win.xlo && x <= win.xhi && y >= win.ylo && y <= win.yhi) full.push_back({x, y});
-            return true;
-        });
+        Walk whole, full, clipped;
+        hv::WalkLine(x0, y0, x1, y1, all, [&](int64_t x, int64_t y) { return whole.push_back({x, y}), true; });
+        ASSERT_EQ(whole, StepWalk(x0, y0, x1, y1)) << x0 << "," << y0 << " to " << x1 << "," << y1;
+        for (const auto& p : whole)
+            if (p.first >= win.xlo && p.first <= win.xhi && p.second >= win.ylo && p.second <= win.yhi) full.push_back(p);
         hv::WalkLine(x0, y0, x1, y1, win, [&](int64_t x, int64_t y) { return clipped.push_back({x, y}), true; });
         ASSERT_EQ(clipped, full) << x0 << "," << y0 << " to " << x1 << "," << y1;
     }

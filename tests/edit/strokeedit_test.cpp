@@ -84,6 +84,23 @@ TEST(StrokeEdits, NewPocketTakesTheColoursUnderTheStrokeAndNearColours) {
     }
 }
 
+TEST(StrokeEdits, NearColourPassNeedsATakenColourAndPixels) {
+    // Dark greys: 0, 50 and 53 in the image, 52 only in the palette (no pixels).
+    const std::map<int, tagRGBQUAD> colours = {
+        {0, Rgb(7, 7, 7)}, {50, Rgb(5, 5, 5)}, {51, Rgb(200, 0, 0)}, {52, Rgb(8, 8, 8)}, {53, Rgb(9, 9, 9)}};
+    struct Case {
+        Pts stroke;
+        G after;
+    } cases[] = {{{{0, 0}, {1, 0}}, {{51}, {50, 0, 53}}}, {{{0, 0}}, {{51}}}};  // a click takes nothing
+    for (Case& c : cases) {
+        Scene s({{50, 50, 53, 51, 0}}, colours, {{51}});
+        wStroke st = Stroke(c.stroke);
+        ASSERT_EQ(s.t.NewPocket(&st), 0);
+        EXPECT_EQ(Groups(s.t), c.after) << c.stroke.size() << " points";
+        ExpectConsistent(s.t);
+    }
+}
+
 TEST(StrokeEdits, AddingGrowsTheOneStrokeSelectedPocketWithFreeColours) {
     const Pts row1 = {{0, 1}, {7, 1}};
     struct Case {
@@ -175,7 +192,7 @@ TEST(MergePocketOnStroke, MovesExactlyTheColoursUnderLaterPixels) {
     const std::map<int, tagRGBQUAD> colours = {{20, Rgb(10, 0, 0)}, {21, Rgb(20, 0, 0)}, {22, Rgb(30, 0, 0)},
                                                {23, Rgb(40, 0, 0)}, {24, Rgb(50, 0, 0)}, {25, Rgb(60, 0, 0)},
                                                {26, Rgb(70, 0, 0)}};
-    const std::vector<V> rows = {{20, 21, 22, 23, 24, 25, 26}, {26, 26, 26, 26, 26, 26, 26}};
+    const std::vector<V> rows = {{20, 21, 22, 23, 24, 25, 26}, {26, 26, 26, 26, 26, 26, 23}};
     const G before = {{20}, {21, 22, 23, 24, 25}};
     struct Case {
         Pts pixels;  // palette image columns and storage rows
@@ -187,6 +204,7 @@ TEST(MergePocketOnStroke, MovesExactlyTheColoursUnderLaterPixels) {
         {{{0, 1}, {2, 1}, {6, 1}, {9, 1}, {-1, 0}, {5, 1}, {0, 1}}, 0, {{20, 22, 25}, {21, 23, 24}}},
         // Q emptied: it stays.
         {{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}}, 0, {{20, 21, 22, 23, 24, 25}, {}}},
+        {{{0, 1}, {6, 0}}, 0, {{20, 23}, {21, 22, 24, 25}}},  // storage row 0 is read too
         {{{3, 1}, {0, 1}}, 0, {{}, {21, 22, 23, 24, 25, 20}}},
         // No pocket under the first pixel: nothing changes.
         {{{6, 1}, {0, 1}}, -2, before},
@@ -237,6 +255,8 @@ TEST(GetColorPocketsFromCut, GathersTheColoursBeforeTheStrongestEdge) {
         // A pocket made by an edit before is reused.
         {"reuse", {{30}, {31, 32, 33, 34, 35}}, {2, 0}, top, 0, two},
         {"reuse later", {{31}, {30, 32, 33}, {34, 35}}, {3, 0, 0}, top, 0, {{31, 30}, {32, 33}, {34, 35}}},
+        // The pocket under the edge point itself is not a candidate.
+        {"edge point", two, {0, 2}, top, 0, {{}, {32, 33, 34, 35}, {30, 31}}},
         // Free colours stay free; the new pocket, left empty, goes.
         {"free", {{32, 33, 34, 35}}, {0}, top, 0, {{32, 33, 34, 35}}},
         {"four points", two, {0, 0}, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, -3, two},
@@ -253,4 +273,23 @@ TEST(GetColorPocketsFromCut, GathersTheColoursBeforeTheStrongestEdge) {
         EXPECT_TRUE(c.after.size() <= c.pockets.size() || s.Last()->origin == 1) << c.what;  // a new pocket
         ExpectConsistent(s.t);
     }
+    // A fall in brightness at the last candidate (100 100 100 100 0): edge at 3.
+    Scene f({{70, 71, 72, 70, 73}},
+            {{70, Rgb(100, 100, 100)}, {71, Rgb(101, 100, 99)}, {72, Rgb(99, 100, 101)}, {73, Rgb(0, 0, 0)}},
+            {{70, 71, 72}, {73}});
+    Pts line = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    cPointsCut fall{line.data(), 5};
+    EXPECT_EQ(f.t.GetColorPocketsFromCut(&fall), 0);
+    EXPECT_EQ(Groups(f.t), (G{{}, {73}, {70, 71, 72}}));
+    // The mean before s is over its s + 1 points: 0 10 100 0 0 has its edge at 2.
+    Scene m({{80, 81, 82, 80, 80}}, {{80, Rgb(0, 0, 0)}, {81, Rgb(10, 10, 10)}, {82, Rgb(100, 100, 100)}},
+            {{80, 81}, {82}});
+    EXPECT_EQ(m.t.GetColorPocketsFromCut(&fall), 0);
+    EXPECT_EQ(Groups(m.t), (G{{}, {82}, {80, 81}}));
+    // Brightness is the channel sum over 3, truncated: 0 0 0 4 0 puts the edge at 2.
+    Scene s({{60, 63, 60, 61, 60}}, {{60, Rgb(0, 0, 0)}, {61, Rgb(4, 4, 4)}, {63, Rgb(1, 0, 1)}}, {{60, 63}, {61}});
+    Pts pts = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    cPointsCut cut{pts.data(), 5};
+    EXPECT_EQ(s.t.GetColorPocketsFromCut(&cut), 0);
+    EXPECT_EQ(Groups(s.t), (G{{}, {61}, {60, 63}}));
 }
