@@ -66,9 +66,15 @@ bool Args::Parse(int argc, char** argv, const std::vector<Option>& options, std:
             }
             for (const Option& o : all)
                 if (name == o.name) found = &o;
-        } else if (arg.size() == 2) {
+        } else {
             for (const Option& o : all)
                 if (o.letter && arg[1] == o.letter) found = &o;
+            // A value may follow its letter directly (-j4); flags are not bundled.
+            if (found && arg.size() > 2) {
+                if (!found->hasValue) found = nullptr;
+                inlineValue = arg.substr(2);
+                hasInline = true;
+            }
         }
         if (!found) {
             *error = "unknown option '" + arg + "'";

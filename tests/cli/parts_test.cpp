@@ -41,6 +41,8 @@ TEST(CliArgs, ParsesOptionsFlagsValuesAndPositionals) {
     ASSERT_TRUE(parse({"--output", "x", "--output=", "-h"}));
     EXPECT_EQ(a.Value("output", "unset"), "");
     EXPECT_TRUE(a.Has("help") && a.positional().empty());
+    ASSERT_TRUE(parse({"-ob.png"}));  // a value right after its letter
+    EXPECT_EQ(a.Value("output"), "b.png");
     for (const char* bad : {"10", "0", "3x", "", " 4", "99999999999999999999"}) {
         ASSERT_TRUE(parse({std::string("--level=") + bad}));
         EXPECT_FALSE(a.IntValue("level", 1, 9, 5, &level, &error)) << bad;
@@ -49,7 +51,7 @@ TEST(CliArgs, ParsesOptionsFlagsValuesAndPositionals) {
     const std::pair<std::vector<std::string>, const char*> refused[] = {
         {{"--lev", "3"}, "unknown option '--lev'"},  // no abbreviations
         {{"-x"}, "unknown option"},
-        {{"-of"}, "unknown option"},  // no bundling
+        {{"-fo"}, "unknown option"},  // no bundling of flags
         {{"--fast=1"}, "takes no value"},
         {{"in", "--level"}, "needs a value"},
     };
