@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "huevane/colorsystem.h"
 #include "platform/file.h"
+#include "theme_tools.h"
 
 namespace {
 
@@ -66,12 +67,6 @@ bool ParseColour(const std::string& text, RGBQUAD* out) {
     return true;
 }
 
-std::string Hex(const RGBQUAD& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
-    return text;
-}
-
 }  // namespace
 
 int CmdCard(int argc, char** argv) {
@@ -102,23 +97,23 @@ int CmdCard(int argc, char** argv) {
     const int found = card.GetNearestSamplesByWeight(colour, order.data(), dist.data(), count);
     if (args.Has("json")) {
         std::printf("{\"card\": %s, \"color\": \"%s\", \"rgb\": [%d, %d, %d], \"samples\": [",
-                    hvcli::JsonString(cardPath).c_str(), Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen,
+                    hvcli::JsonString(cardPath).c_str(), hvcli::Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen,
                     colour.rgbBlue);
         for (int i = 0; i < found; ++i) {
             const csColorSample* s = card.samples[order[i]];
             std::printf("%s\n  {\"index\": %d, \"name\": %s, \"color\": \"%s\", \"rgb\": [%d, %d, %d], "
                         "\"distance\": %.4f}",
-                        i ? "," : "", order[i], hvcli::JsonString(s->name).c_str(), Hex(s->rgb).c_str(),
+                        i ? "," : "", order[i], hvcli::JsonString(s->name).c_str(), hvcli::Hex(s->rgb).c_str(),
                         s->rgb.rgbRed, s->rgb.rgbGreen, s->rgb.rgbBlue, dist[i]);
         }
         std::printf("%s]}\n", found ? "\n" : "");
         return hvcli::kExitOk;
     }
     std::printf("%s: the %d sample%s nearest to %s (%d, %d, %d)\n", cardPath.c_str(), found, found == 1 ? "" : "s",
-                Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
+                hvcli::Hex(colour).c_str(), colour.rgbRed, colour.rgbGreen, colour.rgbBlue);
     for (int i = 0; i < found; ++i) {
         const csColorSample* s = card.samples[order[i]];
-        std::printf("  %-24s %s  (%3d, %3d, %3d)  distance %7.2f  sample %d\n", s->name.c_str(), Hex(s->rgb).c_str(),
+        std::printf("  %-24s %s  (%3d, %3d, %3d)  distance %7.2f  sample %d\n", s->name.c_str(), hvcli::Hex(s->rgb).c_str(),
                     s->rgb.rgbRed, s->rgb.rgbGreen, s->rgb.rgbBlue, dist[i], order[i]);
     }
     return hvcli::kExitOk;

@@ -61,17 +61,6 @@ const char kHelp[] =
 
 // ---- the picture ----
 
-// Releases a handle made by the library at the end of a scope.
-struct LibraryDib {
-    explicit LibraryDib(void* d = nullptr) : dib(d) {}
-    ~LibraryDib() {
-        if (dib) hv::FreeHandle(dib);
-    }
-    LibraryDib(const LibraryDib&) = delete;
-    LibraryDib& operator=(const LibraryDib&) = delete;
-    void* dib;
-};
-
 constexpr int kMaxSide = 480, kMargin = 16, kBarHeight = 28, kMarkGap = 3, kMarkHeight = 6;
 
 void Fill(ipDibStuff& v, int x0, int y0, int w, int h, BYTE b, BYTE g, BYTE r) {
@@ -106,26 +95,14 @@ void* Picture(void* image24, void* highlighted24, ccColorPocketArray& theme, std
     }
     const int barWidth = w - 2 * kMargin;
     hvcli::DrawThemeBar(canvas, kMargin, h, barWidth, kBarHeight, theme);
-    int64_t total = 0;
-    const int n = theme.pockets.GetSize();
-    for (ccColorPocket* p : theme.pockets) total += std::max(p->pixelNum, 0);
-    int64_t before = 0;
+    const std::vector<int> edges = hvcli::ThemeBarEdges(theme, barWidth);
     int left = 0;
-    for (int k = 0; k < n; ++k) {
-        ccColorPocket* p = theme.pockets[k];
-        before += total > 0 ? std::max(p->pixelNum, 0) : 1;
-        const int right = static_cast<int>(before * barWidth / (total > 0 ? total : n));
-        if (p->selState >= 256)
-            Fill(v, kMargin + left, h + kBarHeight + kMarkGap, right - left, kMarkHeight, 40, 40, 40);
-        left = right;
+    for (size_t k = 0; k < edges.size(); ++k) {
+        if (theme.pockets[static_cast<int>(k)]->selState >= 256)
+            Fill(v, kMargin + left, h + kBarHeight + kMarkGap, edges[k] - left, kMarkHeight, 40, 40, 40);
+        left = edges[k];
     }
     return canvas;
-}
-
-std::string Hex(const tagRGBQUAD& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
-    return text;
 }
 
 }  // namespace
@@ -230,7 +207,7 @@ int CmdEdit(int argc, char** argv) {
         hvio::OwnedDib marked(hvio::ToRgb24(theme.palDib, &error));
         theme.UnhighlightColors();
         if (!rgb.get() || !marked.get()) return hvcli::Failure(cmd, "cannot draw the picture: " + error);
-        LibraryDib picture(Picture(rgb.get(), marked.get(), theme, &error));
+        hvcli::LibraryDib picture(Picture(rgb.get(), marked.get(), theme, &error));
         if (!picture.dib) return hvcli::Failure(cmd, "cannot draw the picture: " + error);
         if (!hvio::WriteImage(picture.dib, show, &error)) return hvcli::Failure(cmd, error);
     }
@@ -246,7 +223,7 @@ int CmdEdit(int argc, char** argv) {
         std::string marks;
         if (p->selState >= 256) marks += " selected";
         if (p->flags & 1) marks += " background";
-        std::printf("  %3d  %-7s  %5.1f%%  %5d %s\n", k, Hex(p->aveRGB).c_str(),
+        std::printf("  %3d  %-7s  %5.1f%%  %5d %s\n", k, hvcli::Hex(p->aveRGB).c_str(),
                     total > 0 ? 100.0 * std::max(p->pixelNum, 0) / total : 0.0, p->items.GetSize(), marks.c_str());
     }
     std::printf("theme saved to %s\n", output.c_str());

@@ -45,12 +45,6 @@ bool AllDigits(const std::string& s) {
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string Hex(const tagRGBQUAD& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
-    return text;
-}
-
 // Each pocket's share of the theme's pixels (all 0 without pixels).
 std::vector<double> Shares(ccColorPocketArray& t) {
     int64_t total = 0;
@@ -390,7 +384,7 @@ int CmdLibrary(int argc, char** argv) {
                         Json(t->name).c_str(), TypeName(t->GetThemeType()));
             for (int k = 0; k < t->pockets.GetSize(); ++k)
                 std::printf("%s{\"color\": \"%s\", \"share\": %.4f}", k ? ", " : "",
-                            Hex(t->pockets[k]->aveRGB).c_str(), share[k]);
+                            hvcli::Hex(t->pockets[k]->aveRGB).c_str(), share[k]);
             std::printf("], \"tags\": %s}", Json(t->tagText).c_str());
         }
         std::printf("%s], \"tags\": [", n ? "\n" : "");
@@ -407,7 +401,7 @@ int CmdLibrary(int argc, char** argv) {
             const std::vector<double> share = Shares(*t);
             std::printf("  %3d  %-20s  %-7s ", i, t->name.c_str(), TypeName(t->GetThemeType()));
             for (int k = 0; k < t->pockets.GetSize(); ++k)
-                std::printf(" %s %4.1f%%", Hex(t->pockets[k]->aveRGB).c_str(), 100.0 * share[k]);
+                std::printf(" %s %4.1f%%", hvcli::Hex(t->pockets[k]->aveRGB).c_str(), 100.0 * share[k]);
             if (t->pockets.GetSize() == 0) std::printf(" (no colours)");
             if (!t->tagText.empty()) std::printf("  %s", t->tagText.c_str());
             std::printf("\n");

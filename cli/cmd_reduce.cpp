@@ -33,15 +33,6 @@ const char kHelp[] =
 
 constexpr int kSideBySideMax = 1024;
 
-// Releases a handle made by the library at the end of a scope.
-struct LibraryDib {
-    explicit LibraryDib(void* d) : dib(d) {}
-    ~LibraryDib() { hv::FreeHandle(dib); }
-    LibraryDib(const LibraryDib&) = delete;
-    LibraryDib& operator=(const LibraryDib&) = delete;
-    void* dib;
-};
-
 int CountUsedColours(void* dib8) {
     ipDibStuff view(dib8, false);
     int histo[256];
@@ -92,7 +83,7 @@ static int ReduceOne(int argc, char** argv) {
     }
 
     const auto start = std::chrono::steady_clock::now();
-    LibraryDib reduced(DecreaseBpp24to8(original.get()));
+    hvcli::LibraryDib reduced(DecreaseBpp24to8(original.get()));
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!reduced.dib) return hvcli::Failure(cmd, input + ": the reduction failed");
 

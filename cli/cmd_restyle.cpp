@@ -68,17 +68,6 @@ const char kHelp[] =
     "  --card FILE          the colour card of the cg extraction\n"
     "  -h, --help           show this help\n";
 
-// Releases a handle made by the library at the end of a scope.
-struct LibraryDib {
-    explicit LibraryDib(void* d = nullptr) : dib(d) {}
-    ~LibraryDib() {
-        if (dib) hv::FreeHandle(dib);
-    }
-    LibraryDib(const LibraryDib&) = delete;
-    LibraryDib& operator=(const LibraryDib&) = delete;
-    void* dib;
-};
-
 // ---- the side-by-side picture ----
 
 constexpr int kPanelHeight = 320, kPanelMaxWidth = 640, kMargin = 16, kBarGap = 8, kBarHeight = 28;
@@ -247,7 +236,7 @@ static int RestyleOne(int argc, char** argv) {
         height = v.height();
         bits = v.bitCount();
     }
-    LibraryDib first(nullptr);  // the first colours, for regions and the picture
+    hvcli::LibraryDib first(nullptr);  // the first colours, for regions and the picture
     if (!polygons.empty() || !compose.empty()) {
         ipDibStuff v(image.get(), false);
         first.dib = v.CopyToHandle();
@@ -318,7 +307,7 @@ static int RestyleOne(int argc, char** argv) {
         panels[1].theme = &style;
         panels[2].image = after.get();
         panels[2].theme = &resultTheme;
-        LibraryDib picture(Compose(panels));
+        hvcli::LibraryDib picture(Compose(panels));
         if (!picture.dib) return hvcli::Failure(cmd, "cannot compose the picture: out of memory");
         if (!hvio::WriteImage(picture.dib, compose, &error, pngLevel)) return hvcli::Failure(cmd, error);
     }

@@ -43,12 +43,6 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
-std::string Hex(const RGBQUAD& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
-    return text;
-}
-
 }  // namespace
 
 int CmdTags(int argc, char** argv) {
@@ -88,7 +82,7 @@ int CmdTags(int argc, char** argv) {
         for (int i = 0; i < tags.count; ++i) {
             const ColorThemeEntry& e = tags.entries[i];
             std::printf("%s\n  {\"tag\": %d, \"name\": \"%s\", \"color\": \"%s\", \"rgb\": [%d, %d, %d], \"share\": %.6f}",
-                        i ? "," : "", e.color.rgbReserved, hv::ColorTagName(e.color.rgbReserved), Hex(e.color).c_str(),
+                        i ? "," : "", e.color.rgbReserved, hv::ColorTagName(e.color.rgbReserved), hvcli::Hex(e.color).c_str(),
                         e.color.rgbRed, e.color.rgbGreen, e.color.rgbBlue, static_cast<double>(e.share));
         }
         std::printf("%s]}\n", tags.count ? "\n" : "");
@@ -98,7 +92,7 @@ int CmdTags(int argc, char** argv) {
         for (int i = 0; i < tags.count; ++i) {
             const ColorThemeEntry& e = tags.entries[i];
             std::printf("  %-7s %s  (%3d, %3d, %3d)  %5.1f%%\n", hv::ColorTagName(e.color.rgbReserved),
-                        Hex(e.color).c_str(), e.color.rgbRed, e.color.rgbGreen, e.color.rgbBlue,
+                        hvcli::Hex(e.color).c_str(), e.color.rgbRed, e.color.rgbGreen, e.color.rgbBlue,
                         100.0 * static_cast<double>(e.share));
         }
         if (rc == -2) std::printf("  no colour covers more than 10 pixels in a named family\n");

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "args.h"
 #include "commands.h"
@@ -116,30 +117,42 @@ bool ReadTheme(const std::string& path, ccColorPocketArray& theme, hvio::OwnedDi
     return true;
 }
 
-void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPocketArray& theme) {
-    ipDibStuff view(dib24, false);
-    if (!view.is24() || width <= 0 || height <= 0) return;
+std::string Hex(const RGBQUAD& c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
+    return text;
+}
+
+std::vector<int> ThemeBarEdges(ccColorPocketArray& theme, int width) {
     const int n = theme.pockets.GetSize();
     int64_t total = 0;
     for (ccColorPocket* p : theme.pockets) total += std::max(p->pixelNum, 0);
-    // Column boundaries from the running share, so the bar is filled exactly.
+    // Edges from the running share, so the bar is filled exactly.
+    std::vector<int> edges(static_cast<size_t>(n));
     int64_t before = 0;
-    int left = 0;
     for (int k = 0; k < n; ++k) {
-        ccColorPocket* p = theme.pockets[k];
-        before += total > 0 ? std::max(p->pixelNum, 0) : 1;
-        const int right = static_cast<int>(before * width / (total > 0 ? total : n));
-        for (int y = y0; y < y0 + height; ++y) {
-            if (y < 0 || y >= view.height()) continue;
+        before += total > 0 ? std::max(theme.pockets[k]->pixelNum, 0) : 1;
+        edges[static_cast<size_t>(k)] = static_cast<int>(before * width / (total > 0 ? total : n));
+    }
+    return edges;
+}
+
+void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPocketArray& theme) {
+    ipDibStuff view(dib24, false);
+    if (!view.is24() || width <= 0 || height <= 0) return;
+    const std::vector<int> edges = ThemeBarEdges(theme, width);
+    int left = 0;
+    for (size_t k = 0; k < edges.size(); ++k) {
+        const RGBQUAD c = theme.pockets[static_cast<int>(k)]->aveRGB;
+        for (int y = std::max(y0, 0); y < std::min(y0 + height, view.height()); ++y) {
             BYTE* row = view.rows[static_cast<size_t>(view.height() - 1 - y)];
-            for (int x = x0 + left; x < x0 + right; ++x) {
-                if (x < 0 || x >= view.width()) continue;
-                row[3 * x] = p->aveRGB.rgbBlue;
-                row[3 * x + 1] = p->aveRGB.rgbGreen;
-                row[3 * x + 2] = p->aveRGB.rgbRed;
+            for (int x = std::max(x0 + left, 0); x < std::min(x0 + edges[k], view.width()); ++x) {
+                row[3 * x] = c.rgbBlue;
+                row[3 * x + 1] = c.rgbGreen;
+                row[3 * x + 2] = c.rgbRed;
             }
         }
-        left = right;
+        left = edges[k];
     }
 }
 
@@ -267,12 +280,6 @@ const char kHelp[] =
     "                     without groups)\n"
     "  -h, --help         show this help\n";
 
-std::string Hex(const tagRGBQUAD& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.rgbRed, c.rgbGreen, c.rgbBlue);
-    return text;
-}
-
 }  // namespace
 
 int CmdTheme(int argc, char** argv) {
@@ -334,7 +341,7 @@ int CmdTheme(int argc, char** argv) {
         for (int k = 0; k < n; ++k) {
             ccColorPocket* p = theme.pockets[k];
             std::printf("%s\n  {\"index\": %d, \"color\": \"%s\", \"share\": %.4f, \"items\": %d, \"pixels\": %d}",
-                        k ? "," : "", k, Hex(p->aveRGB).c_str(), share(p) / 100.0, p->items.GetSize(), p->pixelNum);
+                        k ? "," : "", k, hvcli::Hex(p->aveRGB).c_str(), share(p) / 100.0, p->items.GetSize(), p->pixelNum);
         }
         std::printf("%s]}\n", n ? "\n" : "");
     } else {
@@ -342,7 +349,7 @@ int CmdTheme(int argc, char** argv) {
         std::printf("  %3s  %-7s  %6s  %5s  %9s\n", "#", "colour", "share", "items", "pixels");
         for (int k = 0; k < n; ++k) {
             ccColorPocket* p = theme.pockets[k];
-            std::printf("  %3d  %-7s  %5.1f%%  %5d  %9d\n", k, Hex(p->aveRGB).c_str(), share(p), p->items.GetSize(),
+            std::printf("  %3d  %-7s  %5.1f%%  %5d  %9d\n", k, hvcli::Hex(p->aveRGB).c_str(), share(p), p->items.GetSize(),
                         p->pixelNum);
         }
         if (!output.empty()) std::printf("theme saved to %s\n", output.c_str());

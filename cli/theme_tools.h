@@ -4,13 +4,26 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "args.h"
 #include "huevane/colorsystem.h"
 #include "huevane/theme.h"
 #include "imageio.h"
+#include "platform/memory.h"
 
 namespace hvcli {
+
+// Releases a handle made by the library at the end of a scope.
+struct LibraryDib {
+    explicit LibraryDib(void* d = nullptr) : dib(d) {}
+    ~LibraryDib() {
+        if (dib) hv::FreeHandle(dib);
+    }
+    LibraryDib(const LibraryDib&) = delete;
+    LibraryDib& operator=(const LibraryDib&) = delete;
+    void* dib;
+};
 
 // How a theme is taken from an image: "default" (what the style functions
 // use), "g", "d", "cg" (against `card`) or "q".
@@ -75,6 +88,12 @@ bool DrawExtractions(void* image, void* dib8, csColorSystem* card, const std::st
 // Fills width x height pixels of a 24-bit DIB's rows (x0, y0 from the top
 // left) with the theme's colours, left to right in list order, each as wide
 // as its share of the theme's pixels.
+// The right edge of each pocket's segment in a bar `width` pixels wide:
+// segments as wide as the pockets' shares (equal when no pocket has pixels).
+std::vector<int> ThemeBarEdges(ccColorPocketArray& theme, int width);
 void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPocketArray& theme);
+
+// A colour as "#rrggbb".
+std::string Hex(const RGBQUAD& c);
 
 }  // namespace hvcli
