@@ -1,4 +1,5 @@
-// Runs the huevane tool as a user does; temporary files and file contents.
+// Runs the huevane tool as a user does; temporary files, file contents and
+// the tables of tests/data/cli.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 #ifdef HUEVANE_CLI_BINARY
@@ -44,6 +46,21 @@ inline std::string Folder(const std::string& dir) {
     RemoveTree(dir);
     std::system(("mkdir -p '" + dir + "'").c_str());
     return dir;
+}
+
+// The rows of a table in tests/data/cli: its lines but blank ones and
+// '#' comments, each split at " | ".
+inline std::vector<std::vector<std::string>> Rows(const std::string& name) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(Slurp(std::string(HUEVANE_TEST_DATA) + "/cli/" + name));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        rows.emplace_back();
+        for (size_t at = 0, bar = 0; bar != std::string::npos; at = bar + 3)
+            rows.back().push_back(line.substr(at, (bar = line.find(" | ", at)) - at));
+    }
+    EXPECT_FALSE(rows.empty()) << name;
+    return rows;
 }
 
 struct Run {
