@@ -99,13 +99,16 @@ TEST(BatchCollect, NamesResultsByContentAndRefusesClashes) {
     Write(dir + "/c", "BM");
     Write(dir + "/d.bmp", "B");
     symlink("../b.png", (dir + "/link.png").c_str());
+    symlink("missing.jpg", (top + "/dangling.jpg").c_str());
+    symlink("..", (dir + "/up").c_str());  // a loop, noted once
     int skipped = -1;
-    Words outputs;
-    for (const auto& job : hvcli::CollectJobs({top}, out, "-x", "", &skipped, nullptr))
-        outputs.push_back(job.output);
-    EXPECT_EQ(outputs,
-              (Words{out + "/a-x.jpg", out + "/b-x.png", out + "/sub/c-x.bmp", out + "/sub/link-x.png"}));
+    Words outputs, notes;
+    for (const auto& job : hvcli::CollectJobs({top}, out, "-x", "", &skipped, &notes))
+        outputs.push_back(job.output + job.error.substr(0, 12));
+    EXPECT_EQ(outputs, (Words{out + "/a-x.jpg", out + "/b-x.png", "cannot read:", out + "/sub/c-x.bmp",
+                              out + "/sub/link-x.png"}));
     EXPECT_EQ(skipped, 3);
+    EXPECT_EQ(notes, Words{dir + "/up: skipped, a folder already searched (a link loop or a second link)"});
     const auto jobs =
         hvcli::CollectJobs({top + "/b.png", top + "/a.txt", dir + "/../a.txt", top + "/nothing"}, top + "/",
                            "", ".png", nullptr, nullptr);
