@@ -84,14 +84,13 @@ wStroke Stroke(unsigned width, std::vector<tagPOINT> pts) {
     return s;
 }
 
-// Each pocket's flags and palette indices.
-std::vector<std::vector<int>> Shape(const ccColorPocketArray& t) {
-    std::vector<std::vector<int>> g;
-    for (ccColorPocket* p : t.pockets) {
-        g.push_back({p->flags});
-        for (ccColorItem* it : p->items) g.back().push_back(it->palIndex);
-    }
-    return g;
+// A theme as the style functions take it.
+std::vector<char> Saved(ccColorPocketArray& t) {
+    char* buf = nullptr;
+    const int n = t.SaveToBuf(buf);
+    std::vector<char> out(buf, buf + (n < 0 ? 0 : n + 4));
+    t.FreeDataBuf(buf);
+    return out;
 }
 
 }  // namespace
@@ -312,11 +311,8 @@ TEST(LibraryCommand, DrawsAddsAndLendsItsThemesToRestyle) {
     ccColorPocketArrayArray lib;
     ASSERT_EQ(lib.LoadColorThemes(kList.c_str(), false), 12);
     ASSERT_EQ(lib.themes[3]->name, "Glacier");
-    char* buf = nullptr;
-    lib.themes[3]->SaveToBuf(buf);
     hvio::OwnedDib want(Read(kCat));
-    AdjustImageStyle(want.get(), buf, nullptr);
-    lib.themes[3]->FreeDataBuf(buf);
+    AdjustImageStyle(want.get(), Saved(*lib.themes[3]).data(), nullptr);
     for (const char* which : {"Glacier", "3"}) {
         r = Huevane({"restyle", kCat, "--style-library", kList, "--theme", which, "-o", dir + "/out.bmp"});
         EXPECT_TRUE(r.code == 0 && Pixels(dir + "/out.bmp") == tfix::Pixels(want.get())) << which << r.err;
@@ -391,7 +387,7 @@ TEST(EditCommand, RunsAScriptLikeTheLibraryAndRestyleKeepsItsBackground) {
     t.DelSelPockets();
     ccColorPocketArray saved;
     ASSERT_EQ(saved.LoadFromFile(out.c_str()), 0);
-    EXPECT_EQ(Shape(saved), Shape(t));
+    EXPECT_EQ(Saved(saved), Saved(t));
     // The picture: the image and its highlighted form side by side, the bar
     // under them with the margin beside it white, all marked selected.
     hvio::OwnedDib picture(Read(show));
