@@ -210,39 +210,14 @@ TEST(ImageIo, PngColourTypesAreExpandedToRgb) {
     }
 }
 
-TEST(ImageIo, EveryJpegCodingDecodesAndScansCutShortAreRefused) {
+TEST(ImageIo, EveryJpegCodingDecodes) {
     hvio::OwnedDib want(MakeDib(96, 96));
     for (int k = 0; k < 8; ++k) {
-        const bool progressive = k & 1, arith = k & 2, restarts = k & 4;
-        SCOPED_TRACE(k);
-        const Bytes jpeg = EncodeJpeg(96, 96, progressive, arith, restarts);
+        SCOPED_TRACE(k);  // progressive, arithmetic-coded, with restarts by its bits
+        const Bytes jpeg = EncodeJpeg(96, 96, k & 1, k & 2, k & 4);
         std::string error;
         hvio::OwnedDib got(hvio::detail::DecodeJpeg(jpeg.data(), jpeg.size(), &error));
         EXPECT_GT(hvio::Psnr(want.get(), got.get()), 30.0) << error;
-        if (restarts) continue;
-        // The first scan cut in the middle. A file that simply ends there is
-        // refused. Closed right after by an end-of-image marker, a Huffman
-        // scan is refused too; an arithmetic-coded one is decoded, its decoder
-        // reading zeros past the data as that coding defines (encoders drop
-        // trailing zero bytes, so good files end their scans early).
-        size_t sos = 2;
-        while (sos + 3 < jpeg.size() && !(jpeg[sos] == 0xFF && jpeg[sos + 1] == 0xDA))
-            sos += 2 + (size_t(jpeg[sos + 2]) << 8 | jpeg[sos + 3]);
-        const size_t data = sos + 2 + (size_t(jpeg[sos + 2]) << 8 | jpeg[sos + 3]);
-        size_t end = data;  // the first marker other than a restart
-        while (end + 1 < jpeg.size() &&
-               !(jpeg[end] == 0xFF && jpeg[end + 1] && (jpeg[end + 1] & 0xF8) != 0xD0))
-            ++end;
-        ASSERT_GT(end, data + 8);
-        for (const bool closed : {false, true}) {
-            Bytes bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(data + (end - data) / 2));
-            if (closed) bytes.insert(bytes.end(), {0xFF, 0xD9});
-            got.reset(hvio::detail::DecodeJpeg(bytes.data(), bytes.size(), &error));
-            EXPECT_EQ(got.get() != nullptr, closed && arith) << error;
-            EXPECT_TRUE(got.get() || Contains(error, closed ? "premature end of data segment"
-                                                            : "Premature end of JPEG file"))
-                << error;
-        }
     }
 }
 
