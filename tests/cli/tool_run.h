@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -40,13 +41,12 @@ inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// A fresh empty folder (made with its parents), and its removal.
-inline void RemoveTree(const std::string& dir) { std::system(("rm -rf '" + dir + "'").c_str()); }
+// A folder, made with its parents, and its removal with what it holds.
 inline std::string Folder(const std::string& dir) {
-    RemoveTree(dir);
-    std::system(("mkdir -p '" + dir + "'").c_str());
+    std::filesystem::create_directories(dir);
     return dir;
 }
+inline void RemoveTree(const std::string& dir) { std::system(("rm -rf '" + dir + "'").c_str()); }
 
 // The rows of a table in tests/data/cli: its lines but blank ones and
 // '#' comments, each split at " | ".
