@@ -443,6 +443,7 @@ TEST(TagsAndCardCommands, ListWhatTheLibraryFinds) {
     ColorThemeStruct tags = {0, nullptr};
     ASSERT_EQ(GetColorTags(photo.get(), &tags), 0);
     const tool::Run json = Huevane({"tags", kCoffee, "--json"});
+    EXPECT_EQ(Count(Huevane({"tags", kCoffee}).out, "\n  "), tags.count);  // a line per family
     EXPECT_EQ(Count(json.out, "\"tag\""), tags.count) << json.out;
     for (int i = 0; i < tags.count; ++i) {
         const tagRGBQUAD c = tags.entries[i].color;
