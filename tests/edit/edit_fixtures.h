@@ -30,7 +30,8 @@ struct Scene {
         : w(static_cast<int>(rows[0].size())), h(static_cast<int>(rows.size())) {
         std::vector<tagRGBQUAD> table(256);
         int counts[256] = {};
-        for (int i = 0; i < 256; ++i) table[i] = colours.count(i) ? colours.at(i) : Rgb(i % 7, 3 + i % 5, i % 3);
+        for (int i = 0; i < 256; ++i)
+            table[i] = colours.count(i) ? colours.at(i) : Rgb(i % 7, 3 + i % 5, i % 3);
         for (const V& r : rows)
             for (int i : r) ++counts[i];
         dib.h = xt::Host8(w, h, table, [&](int x, int y) { return rows[static_cast<size_t>(h - 1 - y)][x]; });
@@ -66,7 +67,8 @@ inline std::vector<tagRGBQUAD> Colours(void* dib) {
 inline std::vector<BYTE> Pixels(void* dib) {
     ipDibStuff v(dib, false);
     std::vector<BYTE> out;
-    for (BYTE* row : v.rows) out.insert(out.end(), row, row + static_cast<size_t>(v.width()) * v.bitCount() / 8);
+    for (BYTE* row : v.rows)
+        out.insert(out.end(), row, row + static_cast<size_t>(v.width()) * v.bitCount() / 8);
     return out;
 }
 
@@ -94,7 +96,8 @@ inline void ExpectConsistent(const ccColorPocketArray& t) {
         EXPECT_EQ(p->pixelNum, pixels);
         const long long n = p->items.GetSize();
         if (n == 0) continue;
-        EXPECT_EQ(RgbWord(p->aveRGB) & 0xFFFFFF, RgbWord(Rgb(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n))));
+        EXPECT_EQ(RgbWord(p->aveRGB) & 0xFFFFFF,
+                  RgbWord(Rgb(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n))));
         EXPECT_EQ(p->aveHSL, RGBtoHSL(p->aveRGB));
     }
 }

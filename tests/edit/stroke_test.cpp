@@ -68,7 +68,7 @@ TEST(Stroke, BoundingRectKeepsLargestYInTopAndALengthBound) {
     s.FinishStroke();
     EXPECT_TRUE(s.GetBoundingRect() == CRect() && s.IsDrawing());
     EXPECT_EQ((V{s.AddPoint(3, 3), s.AddPoint(3, 3)}), (V{0, 1}));  // repeats are kept
-    wStroke copy = s;  // with a list of its own
+    wStroke copy = s;                                               // with a list of its own
     copy.AddPoint(9, 9);
     EXPECT_EQ(s.GetPointList().size(), 2u);
 }
@@ -145,11 +145,16 @@ TEST(LineWalk, ClippedWalkIsTheFullWalkFilteredAndStepsWithoutOverflow) {
         std::uniform_int_distribution<int64_t> d(-(round < 300 ? 30 : 20000), round < 300 ? 30 : 20000);
         const int64_t x0 = d(rng), y0 = d(rng) / (round % 3 + 1), x1 = d(rng), y1 = d(rng);
         Walk whole, full, clipped;
-        hv::WalkLine(x0, y0, x1, y1, all, [&](int64_t x, int64_t y) { return whole.push_back({x, y}), true; });
+        hv::WalkLine(x0, y0, x1, y1, all, [&](int64_t x, int64_t y) {
+            return whole.push_back({x, y}), true;
+        });
         ASSERT_EQ(whole, StepWalk(x0, y0, x1, y1)) << x0 << "," << y0 << " to " << x1 << "," << y1;
         for (const auto& p : whole)
-            if (p.first >= win.xlo && p.first <= win.xhi && p.second >= win.ylo && p.second <= win.yhi) full.push_back(p);
-        hv::WalkLine(x0, y0, x1, y1, win, [&](int64_t x, int64_t y) { return clipped.push_back({x, y}), true; });
+            if (p.first >= win.xlo && p.first <= win.xhi && p.second >= win.ylo && p.second <= win.yhi)
+                full.push_back(p);
+        hv::WalkLine(x0, y0, x1, y1, win, [&](int64_t x, int64_t y) {
+            return clipped.push_back({x, y}), true;
+        });
         ASSERT_EQ(clipped, full) << x0 << "," << y0 << " to " << x1 << "," << y1;
     }
     // A nearly horizontal line across the whole 32-bit range: the row steps

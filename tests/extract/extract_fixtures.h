@@ -63,7 +63,7 @@ inline void* Image8(int w, int h, V px, const Set& set = {}, int entries = 256) 
 }
 
 // The same from a colour table (black where short) and a function giving
-// each pixel's index, or each pixel's colour at 24 bits.
+// each pixel's index.
 inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
                    int entries = 256) {
     V px;
@@ -73,18 +73,6 @@ inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::func
         set.push_back({i, i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0)});
     return Image(8, w, h, px, set, entries);
 }
-inline void* Host24(int w, int h, std::function<tagRGBQUAD(int, int)> colour) {
-    V px;
-    for (int i = 0; i < w * h; ++i) px.push_back(static_cast<int>(RgbWord(colour(i % w, i / w))));
-    return Image(24, w, h, px);
-}
-
-// The 24-bit photograph of the extraction fixtures, as a library handle.
-inline void* Photo() {
-    const std::string path = std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp";
-    return reinterpret_cast<void*>(LoadDIB(path.c_str()));
-}
-
 inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
     return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }
@@ -146,7 +134,8 @@ inline void ExpectCover(const ccColorPocketArray& t, const int* histo, long long
         EXPECT_EQ(sum, p->pixelNum) << what;
         total += p->pixelNum;
     }
-    for (int i = 0; i < 256; ++i) EXPECT_TRUE(histo[i] == 0 || owner[i] >= 0) << what << " " << i << " unowned";
+    for (int i = 0; i < 256; ++i)
+        EXPECT_TRUE(histo[i] == 0 || owner[i] >= 0) << what << " " << i << " unowned";
     EXPECT_EQ(total, pixels) << what;
 }
 

@@ -1,12 +1,18 @@
-// The alternative extractions G, D and CG on images made to test one rule
-// each, and the invariants every extraction keeps on small and odd images.
+// The extractions on images made to pin one rule each and on small and odd
+// images (every method keeps the theme's invariants), the octree quantizer
+// behind Q, and on real photos D and CG against direct implementations of
+// their loops.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "extract/extract_fixtures.h"
+#include "extract/quantizer.h"
 #include "huevane/colorsystem.h"
 
 using namespace xt;
@@ -14,142 +20,236 @@ using namespace xt;
 namespace {
 
 using Table = std::vector<tagRGBQUAD>;
+using Node = CQuantizer::Node;
 
 // A one-row image whose pixel x carries palette index layout[x].
 void* Strip(const Table& table, V layout) {
     return Host8(static_cast<int>(layout.size()), 1, table, [layout](int x, int) { return layout[x]; });
 }
 
-// A one-row image with counts[i] pixels of index i, its colour table `fill`
-// except the given entries.
-void* Counted(const Set& entries, tagRGBQUAD fill, V counts) {
-    Table table(256, fill);
-    for (auto& e : entries) table[e.first] = e.second;
-    V px;
-    for (int i = 0; i < static_cast<int>(counts.size()); ++i) px.insert(px.end(), counts[i], i);
-    return Strip(table, px);
+const std::map<char, std::function<int(ccColorPocketArray&, csColorSystem*, int*)>> kMethods = {
+    {'e', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPockets(); }},
+    {'g', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsG(); }},
+    {'d', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsD(); }},
+    {'c', [](ccColorPocketArray& t, csColorSystem* cs, int* ci) { return t.GetColorPocketsCG(cs, ci); }},
+    {'q', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsQ(); }},
+};
+
+// Everything a theme's pockets carry that the extractions decide.
+std::vector<std::vector<long long>> Decided(const ccColorPocketArray& t) {
+    std::vector<std::vector<long long>> v;
+    for (ccColorPocket* p : t.pockets) {
+        v.push_back({p->pixelNum, RgbWord(p->aveRGB), p->aveHSL, p->groupIndex, p->index,
+                     static_cast<long long>(p->percentage * 1e7f)});
+        for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
+    }
+    return v;
+}
+
+// The merging loop of D (cg false) and CG (cg true) as stated, from one
+// pocket per palette item with pixels: every pair rescanned and the
+// neighbour counts summed over every item pair before each merge.
+void DirectMerge(ccColorPocketArray& t, bool cg) {
+    std::vector<int> nb(256 * 256);
+    auto* N = reinterpret_cast<int(*)[256]>(nb.data());
+    ASSERT_EQ(ipDibStuff(t.palDib, false).SetNeighbor(N), 0);
+    while (t.pockets.GetSize() > 6) {
+        int best = INT_MAX, bi = -1, bj = -1;
+        for (int i = 0; i < t.pockets.GetSize(); ++i)
+            for (int j = i + 1; j < t.pockets.GetSize(); ++j) {
+                ccColorPocket *P = t.pockets[i], *Q = t.pockets[j];
+                long long sum = 0;
+                for (ccColorItem* a : Q->items)
+                    for (ccColorItem* b : P->items) sum += N[a->palIndex][b->palIndex];
+                const bool apart =
+                    cg && P->groupIndex >= 0 && Q->groupIndex >= 0 && P->groupIndex != Q->groupIndex;
+                const int d = cg ? hv::ColorDist2(P->aveRGB, Q->aveRGB) : P->HSLDist2(Q);
+                if (sum > 0 && P->HueDistance(Q) <= 60 && !apart && d < best)
+                    std::tie(best, bi, bj) = std::tie(d, i, j);
+            }
+        if (bi < 0) break;
+        ccColorPocket* gone = t.pockets[bj];
+        t.MergePockets(bi, gone);
+        if (t.pockets[bi]->groupIndex < 0) t.pockets[bi]->groupIndex = gone->groupIndex;
+        delete gone;
+        t.pockets.RemoveAt(bj);
+    }
+    t.GetPercentage();
+}
+
+int Leaves(const Node* n) {
+    int c = n && n->leaf;
+    for (int k = 0; n && !n->leaf && k < 8; ++k) c += Leaves(n->children[k]);
+    return c;
+}
+bool Insert(CQuantizer& q, int r, int g, int b) {
+    return q.InsertColor(&q.root, static_cast<BYTE>(r), static_cast<BYTE>(g), static_cast<BYTE>(b), 0, 0);
 }
 
 }  // namespace
 
-TEST(ExtractG, ColoursJoinWithinThirtyCityBlockStepsOfTheMovingMean) {
-    struct Case {
-        const char* what;
-        Set entries;
-        V counts;
-        G want;
-    } cases[] = {
-        {"30 apart", {{1, Rgb(120, 100, 90)}}, {50, 50}, {{0, 1}}},
-        {"31 apart", {{1, Rgb(121, 100, 90)}}, {50, 50}, {{0}, {1}}},
-        // 25 from the seed joins; the pixel-weighted mean moves to red 112,
-        // so a colour 40 from the seed but 28 from the mean joins too.
-        {"moving mean", {{1, Rgb(125, 100, 100)}, {2, Rgb(140, 100, 100)}}, {40, 40, 20}, {{0, 1, 2}}},
-        // The seed is the most frequent colour: from red 140 the colour at
-        // 100 lies 40 away, though it is within 30 of the mean of the others.
-        {"seed by count", {{1, Rgb(125, 100, 100)}, {2, Rgb(140, 100, 100)}}, {20, 30, 50}, {{2, 1}, {0}}},
-    };
-    for (const Case& c : cases) {
-        // Every unused entry repeats colour 0 and joins its pocket without
-        // pixels, so only the used indices are compared.
-        HostDib dib(Counted(c.entries, Rgb(100, 100, 100), c.counts));
-        ccColorPocketArray t;
-        t.SetPalDib(dib.h, false);
-        ASSERT_EQ(t.GetColorPocketsG(), 0) << c.what;
-        G used = Groups(t);
-        for (V& g : used)
-            g.erase(std::remove_if(g.begin(), g.end(), [&](int i) { return i >= int(c.counts.size()); }), g.end());
-        EXPECT_EQ(used, c.want) << c.what;
-        for (ccColorPocket* p : t.pockets) EXPECT_EQ(p->index, -1) << c.what;
-        EXPECT_EQ(t.sortMode, c.want.size() > 1 ? 2 : 0) << c.what;  // one pocket is not sorted
-    }
-}
-
-TEST(ExtractG, AtMostSixteenPocketsAndSmallSharesMergedIntoTheirNearestEarlierPocket) {
-    // 20 colours on a 3 x 3 x 3 grid of steps 100, the i-th with 200 - i
-    // pixels: seeds in index order; colours 16 to 19 go to the pocket of
-    // their nearest among the first 16, one blue step below.
-    Set entries;
-    V counts;
-    for (int i = 0; i < 20; ++i) {
-        entries.push_back({i, Rgb(i % 3 * 100 + 20, i / 3 % 3 * 100 + 20, i / 9 * 100 + 20)});
-        counts.push_back(200 - i);
-    }
-    HostDib dib(Counted(entries, Rgb(20, 20, 20), counts));
-    ccColorPocketArray t;
-    t.SetPalDib(dib.h, false);
-    ASSERT_EQ(t.GetColorPocketsG(), 0);
-    ASSERT_EQ(t.pockets.GetSize(), 16);
-    V owner(256, -1);
-    for (int k = 0; k < 16; ++k)
-        for (ccColorItem* it : t.pockets[k]->items) owner[it->palIndex] = k;
-    for (int i = 16; i < 20; ++i) EXPECT_EQ(owner[i], owner[i - 9]) << i;
-
-    // 60%, 38.5% and 1.5%: the small one joins the nearer of the two before
-    // it (blue), whose share stays as computed before the merge.
-    HostDib small(Counted({{0, Rgb(250, 0, 0)}, {1, Rgb(0, 0, 250)}, {2, Rgb(40, 40, 200)}}, Rgb(250, 0, 0),
-                          {600, 385, 15}));
-    ccColorPocketArray s;
-    s.SetPalDib(small.h, false);
-    ASSERT_EQ(s.GetColorPocketsG(), 0);
-    ASSERT_EQ(s.pockets.GetSize(), 2);
-    EXPECT_EQ(s.pockets[1]->items[1]->palIndex, 2);
-    EXPECT_EQ(s.pockets[1]->pixelNum, 400);
-    EXPECT_FLOAT_EQ(s.pockets[1]->percentage, 0.385f);
-}
-
-TEST(ExtractD, OnlyTouchingPairsWithinSixtyHueStepsMergeAndTiesGoToTheFirstPair) {
+TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
+    const tagRGBQUAD hue10 = Rgb(200, 50, 0), hue25 = Rgb(200, 120, 0), hue35 = Rgb(200, 167, 0);
+    ASSERT_EQ((V{HslHue(RGBtoHSL(hue10)), HslHue(RGBtoHSL(hue25)), HslHue(RGBtoHSL(hue35))}),
+              (V{10, 25, 35}));
     const tagRGBQUAD red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255), yellow = Rgb(255, 255, 0);
     const tagRGBQUAD blue2 = Rgb(0, 0, 200), yellow2 = Rgb(200, 200, 0), blue3 = Rgb(0, 0, 150);
-    auto grey = [](int l) { return Rgb(l, l, l); };
+    const tagRGBQUAD grey = Rgb(100, 100, 100), a = Rgb(125, 100, 100), b = Rgb(140, 100, 100);
+    auto g = [](int l) { return Rgb(l, l, l); };
     auto ofHue = [](int h) {  // the green-maximal colour of hue h
         int r = 0;
         while (r < 255 && HslHue(RGBtoHSL(Rgb(r, 255, 0))) != h) ++r;
         return Rgb(r, 255, 0);
     };
-    const V inOrder = {0, 1, 2, 3, 4, 5, 6};
-    const G apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}};
+    // 20 colours on a 3 x 3 x 3 grid of steps 100, the i-th with 200 - i
+    // pixels: colours 16 to 19 go to the nearest of the first 16 pockets,
+    // the lowest position on ties (the one a blue step below).
+    Table grid, all, four;
+    V gridIndices, gridCounts, every;
+    G gridWant = {{7, 16}, {8, 17}, {9, 18}, {10, 19}};
+    for (int i = 0; i < 20; ++i) {
+        grid.push_back(Rgb(i % 3 * 100 + 20, i / 3 % 3 * 100 + 20, i / 9 * 100 + 20));
+        gridIndices.push_back(i);
+        gridCounts.push_back(200 - i);
+        if (i < 7 || (i > 10 && i < 16)) gridWant.push_back({i});
+    }
+    const tagRGBQUAD c4[] = {Rgb(250, 0, 0), Rgb(0, 250, 0), Rgb(0, 0, 250), Rgb(250, 250, 250)};
+    for (int i = 0; i < 256; ++i) {
+        all.push_back(Rgb(i, (i * 97) & 0xFF, (i * 181) & 0xFF));  // distinct, spread over the cube
+        four.push_back(c4[i % 4]);
+        every.push_back(i);
+    }
+    const V inOrder = {0, 1, 2, 3, 4, 5, 6}, cross = {0, 1, 4, 2, 3, 5, 6};
+    const G apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}}, first = {{0, 1}, {2}, {3}, {4}, {5}, {6}};
     struct Case {
-        const char* what;
-        Table table;
-        V layout;
-        G want;
+        const char* methods;     // e default, g G, d D, c CG (with an empty card where `want` is given), q Q
+        Table table;             // the colour table, black beyond
+        V indices, counts = {};  // a one-row image of counts[k] (1 by default) pixels of indices[k] in turn
+        G want = {};             // the pockets' members (unchecked when empty)
+        V late = {};             // pixels each pocket gained (lost) after its share was taken
     } cases[] = {
-        // Red touches a colour 60 hue steps away and merges with it; at 61
-        // nothing qualifies (the others alternate over 60 steps apart).
-        {"hue 60", {red, ofHue(60), blue, yellow, blue2, yellow2, blue3}, inOrder, {{0, 1}, {2}, {3}, {4}, {5}, {6}}},
-        {"hue 61", {red, ofHue(61), blue, yellow, blue2, yellow2, blue3}, inOrder, apart},
+        // Default: a pocket per run of near hues (15 steps apart, not 25),
+        // the larger first, equal counts in creation (index) order.
+        {"e", {hue10, hue25}, {0, 1}, {10, 6}, {{0, 1}}},
+        {"e", {hue10, hue35}, {0, 1}, {6, 10}, {{1}, {0}}},
+        {"e", {red, blue}, {0, 1}, {8, 8}, {{0}, {1}}},
+        {"e", {blue, red}, {0, 1}, {8, 8}, {{0}, {1}}},
+        // Dull red 2 joins red by hue, then moves to the nearer bluish 1:
+        // the order follows the moved counts, the shares do not.
+        {"e", {red, Rgb(50, 50, 70), Rgb(60, 45, 45)}, {0, 1, 2}, {6, 4, 4}, {{1, 2}, {0}}, {4, -4}},
+        // G: colours join within 30 city-block steps of the growing pocket's
+        // pixel-weighted mean (at 112 after 125 joined 100, so 140 joins too).
+        {"g", {grey, Rgb(120, 100, 90)}, {0, 1}, {50, 50}, {{0, 1}}},
+        {"g", {grey, Rgb(121, 100, 90)}, {0, 1}, {50, 50}, {{0}, {1}}},
+        {"g", {grey, a, b}, {0, 1, 2}, {40, 40, 20}, {{0, 1, 2}}},
+        // The seed is the most frequent colour: from 140 the colour at 100
+        // lies 40 away, though within 30 of the mean of the others.
+        {"g", {grey, a, b}, {0, 1, 2}, {20, 30, 50}, {{2, 1}, {0}}},
+        {"g", grid, gridIndices, gridCounts, gridWant},
+        // Shares of 2.5% stay, 1.5% joins the nearest pocket before it, whose
+        // share stays as taken before.
+        {"g",
+         {Rgb(250, 0, 0), blue, Rgb(0, 250, 0), Rgb(40, 40, 200)},
+         {0, 1, 2, 3},
+         {600, 360, 25, 15},
+         {{0}, {1, 3}, {2}},
+         {0, 15}},
+        // D, and CG with an empty card by RGB distance (in the same order
+        // here): red touches a colour 60 hue steps away and merges with it;
+        // at 61 nothing qualifies (the others alternate over 60 steps apart).
+        {"dc", {red, ofHue(60), blue, yellow, blue2, yellow2, blue3}, inOrder, {}, first},
+        {"dc", {red, ofHue(61), blue, yellow, blue2, yellow2, blue3}, inOrder, {}, apart},
         // Nearly equal reds apart from each other, red and blue touching.
-        {"no touch", {red, blue, Rgb(250, 0, 0), blue2, Rgb(200, 0, 0), blue3, Rgb(150, 0, 0)}, inOrder, apart},
+        {"dc", {red, blue, Rgb(250, 0, 0), blue2, Rgb(200, 0, 0), blue3, Rgb(150, 0, 0)}, inOrder, {}, apart},
         // Grey 100 touches greys 110 and 90 at equal distance: the lower j.
-        {"tie on j", {grey(100), grey(110), grey(90), yellow, blue, yellow2, blue2}, {1, 0, 2, 3, 4, 5, 6},
-         {{0, 1}, {2}, {3}, {4}, {5}, {6}}},
+        {"dc", {g(100), g(110), g(90), yellow, blue, yellow2, blue2}, {1, 0, 2, 3, 4, 5, 6}, {}, first},
         // Pairs (0, 1) and (2, 3) at equal distance: the lower i.
-        {"tie on i", {grey(100), grey(110), grey(150), grey(160), yellow, blue, yellow2}, {0, 1, 4, 2, 3, 5, 6},
-         {{0, 1}, {2}, {3}, {4}, {5}, {6}}},
+        {"dc", {g(100), g(110), g(150), g(160), yellow, blue, yellow2}, cross, {}, first},
         // The closest pair wins over an earlier one.
-        {"closest", {grey(100), grey(130), grey(150), grey(152), yellow, blue, yellow2}, {0, 1, 4, 2, 3, 5, 6},
+        {"dc",
+         {g(100), g(130), g(150), g(152), yellow, blue, yellow2},
+         cross,
+         {},
          {{0}, {1}, {2, 3}, {4}, {5}, {6}}},
         // Five touching, alike colours: too few to merge.
-        {"five", {red, Rgb(254, 0, 0), Rgb(253, 0, 0), Rgb(252, 0, 0), Rgb(251, 0, 0)}, {4, 0, 1, 1, 2, 2, 2, 3, 3, 3},
+        {"dc",
+         {red, Rgb(254, 0, 0), Rgb(253, 0, 0), Rgb(252, 0, 0), Rgb(251, 0, 0)},
+         {4, 0, 1, 2, 3},
+         {1, 1, 2, 3, 3},
          {{0}, {1}, {2}, {3}, {4}}},
+        // Q: the nearest output colour of each used colour, every table entry
+        // shaping the tree: blue (child 1 at the first level) before green (2).
+        {"q", four, {1, 6}, {4, 4}, {{6}, {1}}},
+        // Every method on one colour, 256 colours, one pixel and two halves.
+        {"egdcq", all, {42}, {63}},
+        {"egdcq", all, every},
+        {"egdcq", all, {200}},
+        {"egdcq", all, {3, 250, 3, 250, 3}, {100, 100, 100, 100, 100}},
     };
-    // CG with an empty card follows the same rules (by RGB distance, equal
-    // to the HSL distance's order here).
+    csColorSystem empty, cs;  // a card of every fifth colour, in six groups
+    for (int i = 0; i < 256; i += 5) cs.AddSample("s", all[i].rgbRed, all[i].rgbGreen, all[i].rgbBlue);
+    for (int k = 0; k < 6; ++k) {
+        cs.groups.emplace_back();
+        for (int s = k; s < cs.samples.GetSize(); s += 7) cs.groups.back().push_back(s);
+    }
+    const long live = hv::LiveHandles();
     for (const Case& c : cases)
-        for (bool cg : {false, true}) {
-            HostDib dib(Strip(c.table, c.layout));
+        for (const char m : std::string(c.methods)) {
+            V px;
+            for (size_t k = 0; k < c.indices.size(); ++k)
+                px.insert(px.end(), c.counts.empty() ? 1 : c.counts[k], c.indices[k]);
+            HostDib dib(Strip(c.table, px));
+            int histo[256], cardIndex[256] = {-1};
+            ASSERT_EQ(ipDibStuff(dib.h, false).StatHisto(histo), 0);
             ccColorPocketArray t;
             t.SetPalDib(dib.h, false);
-            csColorSystem card;
-            V cardIndex(256, -1);
-            ASSERT_EQ(cg ? t.GetColorPocketsCG(&card, cardIndex.data()) : t.GetColorPocketsD(), 0) << c.what;
-            EXPECT_EQ(Groups(t), c.want) << c.what << cg;
-            for (ccColorPocket* p : t.pockets) {  // shares of the pockets' pixels, no order
-                EXPECT_FLOAT_EQ(p->percentage, p->pixelNum / float(c.layout.size())) << c.what;
-                EXPECT_EQ(p->index, -1) << c.what;
+            const std::string what = std::string(1, m) + " on " + std::to_string(px.size()) + " pixels";
+            G once;
+            for (int run = 0; run < 2; ++run) {  // the second run reuses the palette
+                ASSERT_EQ(kMethods.at(m)(t, c.want.empty() ? &cs : &empty, cardIndex), 0) << what;
+                ExpectCover(t, histo, static_cast<long long>(px.size()), m == 'g', what);
+                EXPECT_TRUE(run == 0 || Groups(t) == once) << what;
+                once = Groups(t);
             }
-            EXPECT_EQ(t.sortMode, 0) << c.what;
+            EXPECT_TRUE(c.want.empty() || once == c.want) << what;
+            for (int i = 0; i < 256; ++i) {  // the palette describes the image, used entries or not
+                const ccColorItem& it = t.palette[i];
+                const tagRGBQUAD colour = i < static_cast<int>(c.table.size()) ? c.table[i] : Rgb(0, 0, 0);
+                ASSERT_TRUE(it.palIndex == i && RgbWord(it.rgb) == RgbWord(colour) &&
+                            it.hsl == RGBtoHSL(colour) &&
+                            it.percentage == static_cast<float>(histo[i]) / static_cast<float>(px.size()))
+                    << what << i;
+            }
+            for (int k = 0; k < t.pockets.GetSize() && !c.want.empty(); ++k) {
+                ccColorPocket* p = t.pockets[k];
+                const int late = k < static_cast<int>(c.late.size()) ? c.late[k] : 0;
+                const float share = m == 'q' ? 0.0f : static_cast<float>(p->pixelNum - late) / px.size();
+                EXPECT_FLOAT_EQ(p->percentage, share) << what << k;
+                EXPECT_EQ(p->index, m == 'e' ? k : -1) << what;
+            }
+            EXPECT_EQ(t.sortMode, (m == 'e' || m == 'g') && t.pockets.GetSize() > 1 ? 2 : 0) << what;
         }
+    // No usable image: -1, the pockets and the card cache unchanged; CG
+    // without a card or a cache.
+    HostDib small(Image8(4, 4, {1, 2, 3}, {}, 16));  // a 16-entry colour table
+    for (const auto& [m, method] : kMethods)
+        for (void* dib : {static_cast<void*>(nullptr), small.h}) {
+            V cardIndex(256, -1);
+            ccColorPocketArray t;
+            t.SetPalDib(dib, false);
+            BlankPalette(t);
+            AddPocket(t, {5});
+            EXPECT_EQ(method(t, &cs, cardIndex.data()), -1) << m;
+            EXPECT_TRUE(Groups(t) == G{{5}} && cardIndex[0] == -1) << m;
+        }
+    HostDib dib(Image8(4, 4, {1, 2, 3}));
+    ccColorPocketArray t;
+    t.SetPalDib(dib.h, false);
+    int cardIndex[256] = {-1};
+    EXPECT_EQ(
+        (V{t.GetColorPocketsCG(nullptr, cardIndex), t.GetColorPocketsCG(&cs, nullptr), t.pockets.GetSize()}),
+        (V{-1, -1, 0}));
+    EXPECT_EQ(hv::LiveHandles(), live);
 }
 
 TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
@@ -157,28 +257,25 @@ TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
     const Table table = {Rgb(255, 0, 0), Rgb(255, 60, 0), Rgb(0, 0, 255), Rgb(200, 0, 0),
                          Rgb(0, 0, 200), Rgb(150, 0, 0),  Rgb(0, 0, 150)};
     ASSERT_EQ(hv::HueDiff256(HslHue(RGBtoHSL(table[0])), HslHue(RGBtoHSL(table[1]))), 10);
-    const G merged = {{0, 1}, {2}, {3}, {4}, {5}, {6}}, apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}};
     struct Case {
-        const char* what;
         G groups;
         int first, rest;  // the card index cache: entry 0 and the others (-1 and 77: fill it)
-        G want;
-        V groupIndex;  // of the pockets afterwards
+        V groupIndex;     // of the pockets afterwards; 7 of them when 0 and 1 stay apart
         bool emptyCard;
     } cases[] = {
-        {"different groups", {{0}, {1}}, -1, 77, apart, {0, 1, -1, -1, -1, -1, -1}, false},
-        {"same group", {{1, 0}}, -1, 77, merged, {0, -1, -1, -1, -1, -1}, false},
-        {"no groups", {}, -1, 77, merged, {-1, -1, -1, -1, -1, -1}, false},
-        {"none into 3", {{}, {}, {}, {1}}, -1, 77, merged, {3, -1, -1, -1, -1, -1}, false},
-        {"3 into none", {{}, {}, {}, {0}}, -1, 77, merged, {3, -1, -1, -1, -1, -1}, false},
+        {{{0}, {1}}, -1, 77, {0, 1, -1, -1, -1, -1, -1}, false},
+        {{{1, 0}}, -1, 77, {0, -1, -1, -1, -1, -1}, false},
+        {{}, -1, 77, {-1, -1, -1, -1, -1, -1}, false},
+        {{{}, {}, {}, {1}}, -1, 77, {3, -1, -1, -1, -1, -1}, false},  // none into 3
+        {{{}, {}, {}, {0}}, -1, 77, {3, -1, -1, -1, -1, -1}, false},  // 3 into none
         // Sample 0 is listed in groups 0 and 4: the last wins.
-        {"last group wins", {{0, 1}, {}, {}, {}, {0}}, -1, 77, apart, {4, 0, -1, -1, -1, -1, -1}, false},
-        {"entries off the card", {{0, 99, -5, 1, 7}}, -1, 77, merged, {0, -1, -1, -1, -1, -1}, false},
-        {"empty card", {{0}, {1}}, -1, 77, merged, {-1, -1, -1, -1, -1, -1}, true},
+        {{{0, 1}, {}, {}, {}, {0}}, -1, 77, {4, 0, -1, -1, -1, -1, -1}, false},
+        {{{0, 99, -5, 1, 7}}, -1, 77, {0, -1, -1, -1, -1, -1}, false},  // entries off the card
+        {{{0}, {1}}, -1, 77, {-1, -1, -1, -1, -1, -1}, true},
         // A filled cache is used as it is: every colour as sample 1, one group.
-        {"all sample 1", {{0}, {1}}, 1, 1, merged, {1, 1, 1, 1, 1, 1}, false},
+        {{{0}, {1}}, 1, 1, {1, 1, 1, 1, 1, 1}, false},
         // Stale entries beyond the card: no group for colours 1 to 6.
-        {"stale", {{0}, {1}}, 0, 500, merged, {0, -1, -1, -1, -1, -1}, false},
+        {{{0}, {1}}, 0, 500, {0, -1, -1, -1, -1, -1}, false},
     };
     for (const Case& c : cases) {
         HostDib dib(Strip(table, {0, 1, 2, 3, 4, 5, 6}));
@@ -186,85 +283,145 @@ TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
         for (int i = 0; i < 7 && !c.emptyCard; ++i)
             cs.AddSample("s", table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
         cs.groups = c.groups;
-        V cardIndex(256, c.rest);
+        V cardIndex(256, c.rest), groups;
         cardIndex[0] = c.first;
         ccColorPocketArray t;
         t.SetPalDib(dib.h, false);
-        ASSERT_EQ(t.GetColorPocketsCG(&cs, cardIndex.data()), 0) << c.what;
-        EXPECT_EQ(Groups(t), c.want) << c.what;
-        V groups;
+        ASSERT_EQ(t.GetColorPocketsCG(&cs, cardIndex.data()), 0);
+        const G merged = {{0, 1}, {2}, {3}, {4}, {5}, {6}}, apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}};
+        EXPECT_EQ(Groups(t), c.groupIndex.size() == 7 ? apart : merged);
         for (ccColorPocket* p : t.pockets) groups.push_back(p->groupIndex);
-        EXPECT_EQ(groups, c.groupIndex) << c.what;
+        EXPECT_EQ(groups, c.groupIndex);
         // An empty cache is filled (palette colour i is sample i), a filled one kept.
         for (int i = 0; i < (c.first < 0 ? 7 : 256); ++i)
-            ASSERT_EQ(cardIndex[i], c.first >= 0 ? (i ? c.rest : c.first) : c.emptyCard ? -1 : i) << c.what << i;
+            ASSERT_EQ(cardIndex[i], c.first >= 0 ? (i ? c.rest : c.first) : c.emptyCard ? -1 : i) << i;
     }
 }
 
-namespace {
-const std::pair<const char*, std::function<int(ccColorPocketArray&, csColorSystem&, int*)>> kMethods[] = {
-    {"default", [](ccColorPocketArray& t, csColorSystem&, int*) { return t.GetColorPockets(); }},
-    {"G", [](ccColorPocketArray& t, csColorSystem&, int*) { return t.GetColorPocketsG(); }},
-    {"D", [](ccColorPocketArray& t, csColorSystem&, int*) { return t.GetColorPocketsD(); }},
-    {"CG", [](ccColorPocketArray& t, csColorSystem& cs, int* ci) { return t.GetColorPocketsCG(&cs, ci); }},
-    {"Q", [](ccColorPocketArray& t, csColorSystem&, int*) { return t.GetColorPocketsQ(); }},
-};
-}  // namespace
+TEST(ExtractPhoto, FastMergingMatchesTheDirectLoop) {
+    csColorSystem card;
+    ASSERT_EQ(card.LoadFromFile(HUEVANE_SAMPLES "/css-colours.txt"), 0);
+    // Groups that leave some samples out and list some twice.
+    card.groups.assign(5, {});
+    for (int s = 0; s < card.samples.GetSize(); ++s)
+        if (s % 6 != 5) card.groups[static_cast<size_t>(s * 7 % 5)].push_back(s);
+    card.groups[1].push_back(3);
+    V groupOf(static_cast<size_t>(card.samples.GetSize()), -1);
+    for (size_t g = 0; g < card.groups.size(); ++g)
+        for (int s : card.groups[g]) groupOf[static_cast<size_t>(s)] = static_cast<int>(g);
+    for (const char* name : {"/extract/coffee_120x80.bmp", "/coffee_small.bmp", "/transfer/autumn_256.bmp"}) {
+        void* photo = reinterpret_cast<void*>(LoadDIB((std::string(HUEVANE_TEST_DATA) + name).c_str()));
+        void* dib8 = DecreaseBpp24to8(photo);
+        int histo[256];
+        tagRGBQUAD colours[256];
+        {
+            ipDibStuff view(dib8, false);
+            ASSERT_EQ(view.StatHisto(histo), 0);
+            std::copy(view.colors, view.colors + 256, colours);
+        }
+        EXPECT_GT(std::count_if(histo, histo + 256, [](int h) { return h > 0; }), 200) << name;
+        for (bool cg : {false, true}) {
+            ccColorPocketArray fast, direct;
+            fast.SetPalDib(dib8, false);
+            direct.SetPalDib(dib8, false);
+            int fastIndex[256] = {-1}, directIndex[256] = {-1};
+            ASSERT_EQ(cg ? fast.GetColorPocketsCG(&card, fastIndex) : fast.GetColorPocketsD(), 0);
+            ASSERT_EQ(direct.GetColorPockets(), 0);  // builds the palette
+            direct.ClearAll();
+            card.GetCardPalIndices(colours, 256, directIndex);
+            for (int i = 0; i < 256; ++i)
+                if (histo[i] > 0)
+                    AddPocket(direct, {i})->groupIndex =
+                        cg ? groupOf[size_t(directIndex[i])] : 0;  // D leaves the default
+            DirectMerge(direct, cg);
+            EXPECT_TRUE(!cg || V(fastIndex, fastIndex + 256) == V(directIndex, directIndex + 256)) << name;
+            EXPECT_EQ(Decided(fast), Decided(direct)) << name << cg;
+            EXPECT_LE(fast.pockets.GetSize(), cg ? 256 : 6) << name;  // groups may stop CG early
+        }
+        hv::FreeHandle(dib8);
+        hv::FreeHandle(photo);
+    }
+}
 
-TEST(ExtractVariants, EveryMethodKeepsTheThemeInvariantsOnSmallAndOddImages) {
-    const std::tuple<const char*, int, int, std::function<int(int, int)>> images[] = {
-        {"one colour", 9, 7, [](int, int) { return 42; }},
-        {"256 colours", 16, 16, [](int x, int y) { return y * 16 + x; }},
-        {"1 x 1", 1, 1, [](int, int) { return 200; }},
-        {"1 x N", 1, 37, [](int, int y) { return y * 101 % 256; }},
-        {"N x 1", 37, 1, [](int x, int) { return x * 101 % 256; }},
-        {"two halves", 40, 30, [](int x, int y) { return (x * 7 + y * 3) % 256 < 128 ? 3 : 250; }},
-    };
-    Table table;  // 256 distinct colours spread over the cube
-    for (int i = 0; i < 256; ++i) table.push_back(Rgb(i, (i * 97) & 0xFF, (i * 181) & 0xFF));
-    csColorSystem cs;
-    for (int i = 0; i < 256; i += 5) cs.AddSample("s", table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
-    for (int g = 0; g < 6; ++g) {
-        cs.groups.emplace_back();
-        for (int s = g; s < cs.samples.GetSize(); s += 7) cs.groups.back().push_back(s);
+TEST(Quantizer, ChannelBitsPickTheChildAndFoldingTakesTheNewestNodeOfTheDeepestLevel) {
+    CQuantizer q;
+    EXPECT_EQ((V{int(q.leafLimit), int(q.outputColors), int(q.depth)}), (V{16, 10, 8}));
+    // Red 0x80: child 4 (the red bit) at level 0, then child 0 seven times.
+    ASSERT_TRUE(Insert(q, 0x80, 0, 0));
+    const Node* n = q.root;
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(n->children[c] != nullptr, c == 4);
+    for (int level = 1; level < 8; ++level) ASSERT_NE(n = n->children[level == 1 ? 4 : 0], nullptr) << level;
+    EXPECT_TRUE(n->children[0] && n->children[0]->leaf);
+    // Green 2 and blue 2, 3, 3 part at level 6 (child 2 for the green bit, 1
+    // for blue); blue 2 and 3 part at level 7, in the newest node there.
+    for (auto c : {V{0, 2, 0}, V{0, 0, 2}, V{0, 0, 3}, V{0, 0, 3}}) ASSERT_TRUE(Insert(q, c[0], c[1], c[2]));
+    ASSERT_EQ(q.leafTotal, 4u);
+    Node* blue7 = q.foldLists[7];
+    EXPECT_TRUE(q.foldLists[6]->children[2] && q.foldLists[6]->children[1] && !q.foldLists[8]);
+    EXPECT_TRUE(blue7->children[0] && blue7->children[1] && blue7->children[1]->count == 2);
+    ASSERT_TRUE(q.FoldOnce());  // the blue pair (2, 3, 3) becomes one leaf
+    EXPECT_TRUE(blue7->leaf && blue7->count == 3 && blue7->sumBlue == 8 && q.leafTotal == 3);
+    for (Node* c : blue7->children) EXPECT_EQ(c, nullptr);
+    EXPECT_NE(q.foldLists[7], blue7);
+    int folds = 1;
+    while (q.FoldOnce()) ++folds;
+    const Node* r = q.root;
+    EXPECT_EQ(
+        (V{r->leaf, int(r->count), int(r->sumRed), int(r->sumGreen), int(r->sumBlue), int(q.leafTotal)}),
+        (V{1, 5, 0x80, 2, 8, 1}));
+    EXPECT_EQ(folds, 16);  // each inner node once: the root, two per level 1 to 6, three at 7
+}
+
+TEST(Quantizer, OutputColoursMergeRunsOfLeavesInTreeOrder) {
+    for (auto c : {V{256, 10}, V{4, 4}, V{10, 10}, V{16, 10}, V{1, 1}}) {  // distinct colours, outputs
+        tagRGBQUAD pal[256], out[10];
+        int counts[10], total = 0;
+        for (int i = 0; i < 256; ++i) pal[i] = Rgb(i % c[0], (i % c[0] * 37) & 0xFF, (i % c[0] * 91) & 0xFF);
+        CQuantizer q;
+        ASSERT_TRUE(q.InsertPalette(pal));
+        EXPECT_TRUE(c[0] > 16 || q.leafTotal == uint32_t(c[0])) << c[0];  // folded only past 16 leaves
+        EXPECT_LE(q.leafTotal, 16u);
+        EXPECT_EQ(Leaves(q.root), static_cast<int>(q.leafTotal)) << c[0];
+        ASSERT_EQ(q.MakeOutputColors(out, counts), c[1]) << c[0];
+        for (int j = 0; j < c[1]; ++j) total += counts[j] + out[j].rgbReserved;
+        EXPECT_EQ(total, 256) << c[0];  // every entry counted once
     }
-    const long live = hv::LiveHandles();
-    HostDib small(Image8(4, 4, {1, 2, 3}, {}, 16));  // a 16-entry colour table
-    for (const auto& m : kMethods) {
-        for (const auto& im : images) {
-            HostDib dib(Host8(std::get<1>(im), std::get<2>(im), table, std::get<3>(im)));
-            int histo[256];
-            ASSERT_EQ(ipDibStuff(dib.h, false).StatHisto(histo), 0);
-            const std::string what = std::string(std::get<0>(im)) + " / " + m.first;
-            int cardIndex[256] = {-1};
-            ccColorPocketArray t;
-            t.SetPalDib(dib.h, false);
-            G first;
-            for (int run = 0; run < 2; ++run) {  // the second run reuses the palette
-                ASSERT_EQ(m.second(t, cs, cardIndex), 0) << what;
-                ExpectCover(t, histo, std::get<1>(im) * std::get<2>(im), std::string(m.first) == "G", what);
-                EXPECT_TRUE(run == 0 || Groups(t) == first) << what;
-                first = Groups(t);
-            }
-        }
-        // No usable image: -1, the pockets and the card cache unchanged.
-        for (void* dib : {static_cast<void*>(nullptr), small.h}) {
-            V cardIndex(256, -1);
-            ccColorPocketArray t;
-            t.SetPalDib(dib, false);
-            BlankPalette(t);
-            AddPocket(t, {5});
-            EXPECT_EQ(m.second(t, cs, cardIndex.data()), -1) << m.first;
-            EXPECT_EQ(Groups(t), (G{{5}})) << m.first;
-            EXPECT_EQ(cardIndex[0], -1) << m.first;
-        }
-    }
-    EXPECT_EQ(hv::LiveHandles(), live);
-    // CG without a card or a cache.
-    HostDib dib(Image8(4, 4, {1, 2, 3}));
-    ccColorPocketArray t;
-    t.SetPalDib(dib.h, false);
-    int cardIndex[256] = {-1};
-    EXPECT_EQ((V{t.GetColorPocketsCG(nullptr, cardIndex), t.GetColorPocketsCG(&cs, nullptr), t.pockets.GetSize()}),
-              (V{-1, -1, 0}));
+    // Twelve leaves, red 0, 20, ..., 220 with k + 1 colours each: output j
+    // takes leaves j*12/10 .. (j+1)*12/10-1, runs of 1, 1, 1, 1, 2, 1, 1, 1, 1, 2.
+    CQuantizer p, h;
+    p.leafLimit = 100;
+    for (int k = 0; k < 12; ++k)
+        for (int r = 0; r <= k; ++r) ASSERT_TRUE(Insert(p, k * 20, 0, 0));
+    tagRGBQUAD out[10];
+    int counts[10], index = 0;
+    ASSERT_EQ(p.MakeOutputColors(out, counts), 10);
+    EXPECT_EQ((V{counts[0], counts[3], counts[4], counts[5], counts[9]}), (V{1, 4, 11, 7, 23}));
+    // (80*5 + 100*6) / 11 = 90.9 -> 91; (200*11 + 220*12) / 23 = 210.4 -> 210.
+    EXPECT_EQ((V{out[3].rgbRed, out[4].rgbRed, out[9].rgbRed}), (V{60, 91, 210}));
+    // A folded leaf's mean rounds half up: red 2 and 3 give 3.
+    for (int c : {2, 3}) ASSERT_TRUE(Insert(h, c, 255, 254));
+    ASSERT_TRUE(h.FoldOnce());
+    h.CollectLeaves(h.root, out, &index, counts);
+    ASSERT_EQ(index, 1);
+    EXPECT_EQ((V{out[0].rgbRed, out[0].rgbGreen, out[0].rgbBlue, counts[0]}), (V{3, 255, 254, 2}));
+}
+
+TEST(Quantizer, AFailedNodeAllocationStopsTheInsertionWithoutALeak) {
+    tagRGBQUAD pal[256], out[10];
+    int counts[10];
+    for (int i = 0; i < 256; ++i) pal[i] = Rgb(i, 255 - i, (i * 53) & 0xFF);
+    CQuantizer whole, exact;
+    ASSERT_TRUE(whole.InsertPalette(pal));
+    const uint32_t used = 0xFFFFFFFFu - whole.nodeBudget;
+    exact.nodeBudget = used;
+    EXPECT_TRUE(exact.InsertPalette(pal));
+    for (uint32_t budget : {0u, 1u, 8u, 9u, 20u, 100u, used - 1}) {
+        CQuantizer q;
+        q.nodeBudget = budget;
+        EXPECT_FALSE(q.InsertPalette(pal)) << budget;
+        // The tree is whole: every leaf counted, outputs made without a missing node.
+        EXPECT_EQ(Leaves(q.root), static_cast<int>(q.leafTotal)) << budget;
+        EXPECT_LE(q.MakeOutputColors(out, counts), 10);
+    }  // LeakSanitizer checks that the destructor freed every node
+    EXPECT_FALSE(CQuantizer().InsertPalette(nullptr));
 }

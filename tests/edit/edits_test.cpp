@@ -1,0 +1,358 @@
+// Reshaping a theme by hand: selecting, highlighting, deleting and merging
+// pockets, the background rectangle, and moving colours with strokes, pixel
+// runs and cuts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+
+#include "edit/edit_fixtures.h"
+
+using namespace ed;
+
+namespace {
+
+// The scene: reds 0, 1 and 7, greens 2 and 3, blues 4 and 5, grey 6, dark
+// grey 8, and 9 a red near 0 and 1 that no pixel has. The cuts' rows have
+// brightness 10 (30, 31, 32), 200 (33, 34, 35), 0 (40, 60, 73, 80), 100
+// (41, 70, 82), 101 (71), 99 (72), 10 (81), 4 (61) and, as the channel sum
+// over 3 truncated, 0 (63).
+const std::map<int, tagRGBQUAD> kColours = {
+    {0, Rgb(200, 0, 0)},  {1, Rgb(190, 10, 10)},    {2, Rgb(0, 200, 0)},      {3, Rgb(10, 190, 10)},
+    {4, Rgb(0, 0, 200)},  {5, Rgb(10, 10, 190)},    {6, Rgb(128, 128, 128)},  {7, Rgb(205, 5, 5)},
+    {8, Rgb(5, 5, 5)},    {9, Rgb(204, 0, 0)},      {30, Rgb(10, 10, 10)},    {31, Rgb(12, 9, 9)},
+    {32, Rgb(8, 11, 11)}, {33, Rgb(200, 200, 200)}, {34, Rgb(210, 195, 195)}, {35, Rgb(190, 205, 205)},
+    {40, Rgb(0, 0, 0)},   {41, Rgb(100, 100, 100)}, {60, Rgb(0, 0, 0)},       {61, Rgb(4, 4, 4)},
+    {63, Rgb(1, 0, 1)},   {70, Rgb(100, 100, 100)}, {71, Rgb(101, 100, 99)},  {72, Rgb(99, 100, 101)},
+    {73, Rgb(0, 0, 0)},   {80, Rgb(0, 0, 0)},       {81, Rgb(10, 10, 10)},    {82, Rgb(100, 100, 100)},
+};
+// Rows from the top as the user sees them; storage row 0 is the last.
+const std::vector<V> kRows = {
+    {0, 0, 0, 1, 2, 2, 3, 3},
+    {4, 4, 5, 5, 5, 6, 7, 7},
+    {0, 1, 2, 3, 4, 5, 6, 7},
+    {8, 6, 5, 4, 3, 2, 1, 0},
+};
+const G kPockets = {{0, 1}, {2, 3}, {4}};
+
+// Shares move with the colours taken from pockets (`start`), free colours
+// bring none, and a new pocket starts at 0.
+void ExpectShares(const ccColorPocketArray& t, const G& start) {
+    for (ccColorPocket* p : t.pockets) {
+        float sum = 0;
+        for (ccColorItem* it : p->items)
+            for (const V& g : start) sum += std::count(g.begin(), g.end(), it->palIndex) * it->percentage;
+        EXPECT_NEAR(p->percentage, sum, 1e-6);
+    }
+}
+
+}  // namespace
+
+TEST(Selection, SelectedMeansAStateOfAtLeast256) {
+    Scene s(kRows, kColours, kPockets);
+    EXPECT_TRUE(s.t.GetFirstSelected() == nullptr && s.t.GetFirstSelectedIndex() == -1);
+    s.Select({255, 300, 256});
+    EXPECT_TRUE(s.t.GetFirstSelectedIndex() == 1 && s.t.GetFirstSelected() == s.P(1));
+    EXPECT_EQ(s.t.SelectAll(), 3);
+    for (ccColorPocket* p : s.t.pockets) EXPECT_EQ(p->selState, 256);
+    EXPECT_EQ(s.t.UnselectAll(), 3);
+    s.t.SetRDSFlag(9);
+    for (ccColorPocket* p : s.t.pockets) EXPECT_TRUE(p->selState == -1 && p->rdsFlag == 9);
+}
+
+TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
+    Scene s(kRows, kColours, kPockets);
+    {
+        ipDibStuff v(s.dib.h, false);  // distinct reserved bytes, so a restore is checked byte for byte
+        for (int i = 0; i < 256; ++i) v.colors[i].rgbReserved = static_cast<BYTE>(i ^ 0x5A);
+    }
+    const std::vector<tagRGBQUAD> before = Colours(s.dib.h);
+    auto grey = [&](int i) { return 100 + HslLight(s.t.palette[i].hsl) * 100 / 255; };
+    ASSERT_EQ(grey(6), 150);
+    // Each case: the pocket shown, withSelected, the selection; the colours in colour.
+    struct Case {
+        int pocket;
+        bool withSelected;
+        V selState, shown;
+    } cases[] = {{-1, false, {}, {}}, {0, true, {-1, -1, 256}, {0, 1, 4}}, {1, false, {-1, -1, 256}, {2, 3}}};
+    for (const Case& c : cases) {  // a highlight over a highlight keeps the first colours
+        s.Select(c.selState);
+        ASSERT_EQ(s.t.HighlightColors(c.pocket < 0 ? nullptr : s.P(c.pocket), c.withSelected), 0);
+        EXPECT_TRUE(s.t.highlighted);
+        const std::vector<tagRGBQUAD> table = Colours(s.dib.h);
+        for (int i = 0; i < 256; ++i) {
+            const bool shown = std::find(c.shown.begin(), c.shown.end(), i) != c.shown.end();
+            const tagRGBQUAD want = shown ? s.t.palette[i].rgb : Rgb(grey(i), grey(i), grey(i));
+            EXPECT_EQ(RgbWord(table[i]) & 0xFFFFFF, RgbWord(want) & 0xFFFFFF) << i;
+            // Showing writes the fourth byte, greying leaves it (as the last highlight left it).
+            const BYTE reserved = shown ? s.t.palette[i].rgb.rgbReserved : before[i].rgbReserved;
+            EXPECT_TRUE(table[i].rgbReserved == reserved || (!shown && c.pocket >= 0)) << i;
+        }
+    }
+    EXPECT_EQ(s.t.UnhighlightColors(), 0);
+    EXPECT_FALSE(s.t.highlighted);
+    EXPECT_EQ(std::memcmp(Colours(s.dib.h).data(), before.data(), 1024), 0);
+    EXPECT_EQ(s.t.UnhighlightColors(), -1);
+    // Restoring ends a highlight; with a true image but no backup it fails
+    // and the grey table stays until the palette colours are written back.
+    xt::HostDib image(xt::Image(24, 8, 3, {0x102030}));
+    s.t.SetTrueDib(image.h);
+    ASSERT_EQ(s.t.HighlightColors(nullptr, false), 0);
+    EXPECT_EQ((V{s.t.RestoreColors(), s.t.UnhighlightColors(), Colours(s.dib.h)[6].rgbRed}),
+              (V{-1, -1, 150}));
+    s.t.SetTrueDib(nullptr);
+}
+
+TEST(Selection, DeletingAndMergingTheSelectedPockets) {
+    struct Case {
+        V selected;
+        bool extraEmpty;  // an empty pocket at position 1 goes anyway
+        int removed;
+        G left;
+    } cases[] = {
+        {{}, false, 0, kPockets},    {{}, true, 0, kPockets},   {{1}, false, 1, {{0, 1}, {4}}},
+        {{0, 2}, true, 2, {{2, 3}}}, {{0, 1, 2}, false, 3, {}},
+    };
+    for (Case& c : cases) {
+        Scene s(kRows, kColours, kPockets);
+        if (c.extraEmpty) s.t.pockets.InsertAt(1, new ccColorPocket);
+        for (int k : c.selected) s.P(k + (c.extraEmpty && k > 0))->selState = 256;
+        EXPECT_EQ(s.t.DelSelPockets(), c.removed);
+        EXPECT_EQ(Groups(s.t), c.left);
+        ExpectConsistent(s.t);  // the colours stay in the palette
+    }
+    // Merging gathers the selected into the first with the plain mean.
+    Scene s(kRows, kColours, {{0, 1}, {2, 3}, {4}, {5}});
+    EXPECT_EQ(s.t.MergeSelectedPockets(), -1);
+    s.Select({-1, 256, -1, 300});
+    s.P(1)->percentage = 0.25f;
+    s.P(3)->percentage = 0.5f;
+    s.P(1)->aveRGB.rgbReserved = 77;
+    const uint32_t first = RgbWord(s.P(0)->aveRGB);
+    EXPECT_EQ(s.t.MergeSelectedPockets(), 1);
+    EXPECT_EQ(Groups(s.t), (G{{0, 1}, {2, 3, 5}, {4}}));
+    EXPECT_EQ((V{s.P(1)->selState, s.P(1)->aveRGB.rgbReserved}), (V{256, 77}));
+    EXPECT_FLOAT_EQ(s.P(1)->percentage, 0.75f);
+    EXPECT_EQ(RgbWord(s.P(0)->aveRGB), first);
+    ExpectConsistent(s.t);  // (0+10+10)/3, (200+190+10)/3, (0+10+190)/3 truncated
+    // Neighbouring selected pockets merge too; then one selected pocket
+    // alone gets its mean reset; empty pockets go.
+    Scene u({{10, 11, 11, 12}}, {{10, Rgb(10, 20, 30)}, {11, Rgb(11, 21, 31)}, {12, Rgb(90, 90, 90)}},
+            {{10}, {11}, {12}, {}});
+    u.Select({256, 256});
+    EXPECT_EQ(u.t.MergeSelectedPockets(), 1);
+    u.P(0)->aveRGB = u.P(1)->aveRGB = Rgb(1, 2, 3);
+    u.Select({-1, 256});
+    EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
+    EXPECT_EQ(Groups(u.t), (G{{10, 11}, {12}}));
+    EXPECT_EQ(RgbWord(u.P(1)->aveRGB),
+              RgbWord(Rgb(90, 90, 90)));  // a one-colour pocket gets that colour back
+    u.Select({256, -1});
+    EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
+    ExpectConsistent(u.t);
+}
+
+TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
+    Scene s(kRows, kColours, {{0, 1, 7}, {2}});
+    ccColorPocket *a = s.P(0), *b = s.P(1);
+    EXPECT_EQ((V{s.t.MoveClrItem(a, 0, a), s.t.MoveClrItem(nullptr, 0, a), s.t.MoveClrItem(a, 0, nullptr)}),
+              (V{-1, -1, -1}));
+    EXPECT_THROW(s.t.MoveClrItem(a, 3, b), std::out_of_range);
+    EXPECT_THROW(s.t.MoveClrItem(a, -1, b), std::out_of_range);
+    EXPECT_EQ(s.t.MoveClrItem(a, 1, b), 0);
+    EXPECT_EQ(Groups(s.t), (G{{0, 7}, {2, 1}}));
+    ExpectShares(s.t, {{0, 1, 7}, {2}});
+    ExpectConsistent(s.t);
+    // An emptied pocket keeps its last colour and stays.
+    s.t.MoveClrItem(a, 0, b);
+    const tagRGBQUAD last = a->aveRGB;
+    const uint32_t lastHsl = a->aveHSL;
+    s.t.MoveClrItem(a, 0, b);
+    EXPECT_EQ((V{a->items.GetSize(), a->pixelNum, s.t.pockets.GetSize()}), (V{0, 0, 2}));
+    EXPECT_TRUE(RgbWord(a->aveRGB) == RgbWord(last) && a->aveHSL == lastHsl);
+    ExpectShares(s.t, {{0, 1, 7}, {2}});
+    ExpectConsistent(s.t);
+}
+
+TEST(Edits, EachEditMovesTheColoursItsRulesName) {
+    const Pts row1 = {{0, 1}, {7, 1}}, row2 = {{0, 2}, {7, 2}},
+              all = {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}};
+    const Pts along4 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, along5 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    const Pts along6 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
+    const Pts mixed = {{-1, 0}, {0, 0}, {1, 0}, {9, 0}, {2, 0}, {3, 0}, {0, 7}, {4, 0}, {5, 0}, {0, -1}};
+    const V edge = {30, 31, 32, 33, 34, 35};
+    const G two = {{30, 31}, {32, 33, 34, 35}}, cut = {{}, {32, 33, 34, 35}, {30, 31}};
+    struct Edit {
+        char op;  // n NewPocket, a AddToSelFromStroke, d DetachColor (stroke points); m MergePocketOnStroke
+                  // (pixel columns and storage rows); r the same over a rasterised stroke; c
+                  // GetColorPocketsFromCut; b GetBackground (left, top and right, bottom per rectangle)
+        std::vector<V> rows;  // the image (the scene when empty)
+        G pockets;
+        V marks;  // selection states; origins for c, flags for b
+        Pts points;
+        int result;
+        G after;
+    } edits[] = {
+        // A click rasterises to nothing: the new pocket comes and goes (the
+        // dark grey 8 near its black start is not taken).
+        {'n', {}, kPockets, {}, {{2, 1}}, 0, kPockets},
+        // Moved from A (which goes when emptied), then free red 7 by
+        // nearness; 9 is as near but has no pixels.
+        {'n', {}, kPockets, {}, {{0, 0}, {3, 0}}, 0, {{2, 3}, {4}, {0, 1, 7}}},
+        {'n', {}, {{0, 1, 6}, {2, 3}, {4}}, {}, {{0, 0}, {3, 0}}, 0, {{6}, {2, 3}, {4}, {0, 1, 7}}},
+        // Far ends: only the pixels inside the image count.
+        {'n', {}, kPockets, {}, {{INT_MIN, 0}, {INT_MAX, 0}}, 0, {{4}, {0, 1, 2, 3}}},
+        // Only free colours: the first one decides the hue (blue 5; grey 6
+        // and red 7 refused); 4 is 30 steps away, not near.
+        {'n', {}, {{0, 1}, {2, 3}}, {}, {{3, 1}, {7, 1}}, 0, {{0, 1}, {2, 3}, {5}}},
+        {'n', {}, kPockets, {}, {{-5, -1}, {20, -1}}, 0, kPockets},
+        // Adding grows the one pocket selected by a stroke mark (256) with
+        // free colours of its hue; colours of other pockets stay.
+        {'a', {}, kPockets, {-1, -1, -1}, row1, -2, kPockets},
+        {'a', {}, kPockets, {-1, 300, -1}, row1, -2, kPockets},
+        {'a', {}, kPockets, {256, -1, 256}, row1, -3, kPockets},
+        {'a', {}, kPockets, {-1, -1, 256}, row1, 0, {{0, 1}, {2, 3}, {4, 5}}},
+        {'a', {}, kPockets, {-1, -1, 256}, row2, 0, {{0, 1}, {2, 3}, {4, 5}}},
+        {'a', {}, kPockets, {256, -1, -1}, row1, 0, {{0, 1, 7}, {2, 3}, {4}}},
+        {'a', {}, kPockets, {-1, -1, 256}, {{4, 1}}, 0, kPockets},
+        // Detaching moves the colours of stroke-selected pockets and free
+        // colours (the first sets the hue), with no near-colour pass.
+        {'d', {}, kPockets, {256, -1, -1}, row2, 0, {{2, 3}, {4}, {0, 1, 7}}},
+        {'d', {}, kPockets, {256, 300, -1}, row2, 0, {{2, 3}, {4}, {0, 1, 7}}},
+        {'d', {}, kPockets, {256, 256, -1}, row2, 0, {{4}, {0, 1, 2, 3}}},
+        {'d', {}, kPockets, {-1, -1, -1}, row2, 0, {{0, 1}, {2, 3}, {4}, {5}}},
+        // Pixel runs: later pixels' colours of other pockets join the pocket
+        // under the first (3 is B's second item); free colours, pixels
+        // outside and the target's own are passed over; storage row 0 is
+        // read too; emptied pockets stay.
+        {'m',
+         {},
+         kPockets,
+         {},
+         {{0, 1}, {3, 1}, {5, 1}, {9, 1}, {-1, 0}, {1, 1}, {3, 0}},
+         0,
+         {{0, 1, 3, 4}, {2}, {}}},
+        {'m', {}, kPockets, {}, {{4, 3}, {0, 3}, {6, 0}, {4, 1}}, 0, {{}, {2, 3, 0, 1, 4}, {}}},
+        // No pocket under the first pixel, or a single pixel: nothing changes.
+        {'m', {}, kPockets, {}, {{5, 1}, {0, 1}}, -2, kPockets},
+        {'m', {}, kPockets, {}, {{8, 1}, {0, 1}}, -2, kPockets},
+        {'m', {}, kPockets, {}, {{-1, 1}, {0, 1}}, -2, kPockets},
+        {'m', {}, kPockets, {}, {{0, INT_MIN}, {0, 1}}, -2, kPockets},
+        {'m', {}, kPockets, {}, {{0, 1}}, -1, kPockets},
+        // A rasterised stroke: 0 0 0 1 2 2 3 3 along the top, then 7 (free).
+        {'r', {}, kPockets, {}, {{0, 0}, {7, 0}, {7, 1}}, 0, {{0, 1, 2, 3}, {}, {4}}},
+        // Cuts: the edge at 2 puts points 0 and 1 into a new pocket; the
+        // emptied one stays; points outside the image are dropped.
+        {'c', {edge}, two, {0, 0}, along6, 0, cut},
+        {'c', {edge}, two, {0, 0}, mixed, 0, cut},
+        // A pocket made by an edit before is reused, unless under the edge point itself.
+        {'c', {edge}, {{30}, {31, 32, 33, 34, 35}}, {2, 0}, along6, 0, two},
+        {'c', {edge}, {{31}, {30, 32, 33}, {34, 35}}, {3, 0, 0}, along6, 0, {{31, 30}, {32, 33}, {34, 35}}},
+        {'c', {edge}, two, {0, 2}, along6, 0, cut},
+        // Free colours stay free; the new pocket, left empty, goes.
+        {'c', {edge}, {{32, 33, 34, 35}}, {0}, along6, 0, {{32, 33, 34, 35}}},
+        {'c', {edge}, two, {}, along4, -3, two},
+        {'c', {edge}, two, {}, {}, -3, two},
+        // Steps of 50 at 1 and at 3: the first wins, gathering point 0 only.
+        {'c', {{40, 40, 41, 41, 40, 40}}, {{40}, {41}}, {}, along6, 0, {{}, {41}, {40}}},
+        // A fall at the last candidate (100 100 100 100 0): edge at 3.
+        {'c', {{70, 71, 72, 70, 73}}, {{70, 71, 72}, {73}}, {}, along5, 0, {{}, {73}, {70, 71, 72}}},
+        // The mean before s is over its s + 1 points: 0 10 100 0 0 has its edge at 2.
+        {'c', {{80, 81, 82, 80, 80}}, {{80, 81}, {82}}, {}, along5, 0, {{}, {82}, {80, 81}}},
+        // Brightness truncated: 0 0 0 4 0 puts the edge at 2.
+        {'c', {{60, 63, 60, 61, 60}}, {{60, 63}, {61}}, {}, along5, 0, {{}, {61}, {60, 63}}},
+        // Background rectangles, clipped to the image; free colours stay
+        // free; a pocket whose colours all go is removed; items go last first.
+        {'b', {}, kPockets, {}, {{7, 0}, {7, 0}}, 0, {{1}, {2, 3}, {4}, {0}}},
+        {'b', {}, kPockets, {}, {{0, 2}, {7, 0}}, 0, kPockets},  // top above bottom
+        {'b', {}, kPockets, {}, {{7, 0}, {0, 3}}, 0, kPockets},  // left beyond right
+        {'b', {}, kPockets, {}, {{0, 3}, {7, 3}}, 0, {{4}, {1, 0, 3, 2}}},
+        {'b', {}, kPockets, {}, {{0, 3}, {2, 3}, {4, 1}, {4, 1}}, 0, {{1}, {2, 3}, {0, 4}}},
+        {'b', {}, kPockets, {}, all, 0, {{1, 0, 3, 2, 4}}},
+        {'b', {}, kPockets, {}, {{8, 0}, {20, 3}}, 0, kPockets},
+        {'b', {}, kPockets, {}, {{5, 2}, {9, 3}}, 0, {{0, 1}, {4}, {3, 2}}},
+        {'b', {}, kPockets, {}, {{5, 1}, {7, 1}}, 0, kPockets},
+        // An existing background pocket in the middle takes the colours; a
+        // later one with the flag is left alone.
+        {'b', {}, {{0}, {1, 2}, {3}, {4, 5}}, {0, 3, 0, 1}, {{0, 3}, {7, 3}}, 0, {{1, 2, 0, 3}, {4, 5}}},
+    };
+    for (const Edit& e : edits) {
+        Scene s(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
+        std::map<ccColorPocket*, int> before;
+        for (int k = 0; k < s.t.pockets.GetSize(); ++k) {
+            before[s.P(k)] = k;
+            if (k < static_cast<int>(e.marks.size()))
+                (e.op == 'c' ? s.P(k)->origin : e.op == 'b' ? s.P(k)->flags : s.P(k)->selState) = e.marks[k];
+        }
+        Pts pts = e.points;
+        wStroke stroke = Stroke(pts);
+        dPointBuf pixels(static_cast<int>(pts.size()) + 1),
+            line(e.op == 'r' ? stroke.GetMaxDiscretePointNum() : 0);
+        for (const tagPOINT& p : pts) pixels.AddPoint(p.x, p.y);
+        pixels.points[pixels.count] = {4, 3};  // past the count: not read
+        cPointsCut cut{pts.empty() ? nullptr : pts.data(), pts.empty() ? 9 : static_cast<int>(pts.size())};
+        int r = e.op == 'n'   ? s.t.NewPocket(&stroke)
+                : e.op == 'a' ? s.t.AddToSelFromStroke(&stroke)
+                : e.op == 'd' ? s.t.DetachColor(&stroke)
+                : e.op == 'm' ? s.t.MergePocketOnStroke(&pixels)
+                : e.op == 'c' ? s.t.GetColorPocketsFromCut(&cut)
+                : e.op == 'r' ? stroke.DiscreteToBuff(s.h, &line) + s.t.MergePocketOnStroke(&line)
+                              : 0;
+        for (size_t k = 0; e.op == 'b' && k + 1 < pts.size(); k += 2) {
+            tagRECT rect{pts[k].x, pts[k].y, pts[k + 1].x, pts[k + 1].y};
+            r += s.t.GetBackground(&rect);
+        }
+        const std::string what = std::string(1, e.op) + " to " + ::testing::PrintToString(e.after);
+        EXPECT_EQ(r, e.result) << what;
+        EXPECT_EQ(Groups(s.t), e.after) << what;
+        ExpectConsistent(s.t);
+        ExpectShares(s.t, e.pockets);
+        for (ccColorPocket* p : s.t.pockets) {  // a new pocket: unselected, its origin the edit's
+            const int origin = e.op == 'n' ? 3 : e.op == 'd' ? 2 : e.op == 'c' ? 1 : 0;
+            EXPECT_TRUE(before.count(p) ||
+                        (p->selState == -1 && p->origin == origin && p->flags == (e.op == 'b')))
+                << what;
+        }
+    }
+    Scene s(kRows, kColours, kPockets);  // the stroke form of the background only reports readiness
+    wStroke st = Stroke({{0, 0}, {3, 2}}, 2);
+    EXPECT_EQ((V{s.t.GetBackground(&st), s.t.GetBackground(static_cast<wStroke*>(nullptr))}), (V{0, 0}));
+    EXPECT_EQ(Groups(s.t), kPockets);
+}
+
+TEST(StrokeEdits, EditsRefuseWithoutAUsablePaletteImageOrStroke) {
+    Scene s(kRows, kColours, kPockets);
+    s.Select({256});
+    wStroke none(3);
+    EXPECT_EQ((V{s.t.AddToSelFromStroke(&none), s.t.NewPocket(&none), s.t.DetachColor(&none),
+                 s.t.NewPocket(nullptr), s.t.MergePocketOnStroke(nullptr),
+                 s.t.GetColorPocketsFromCut(nullptr), s.t.GetBackground(static_cast<tagRECT*>(nullptr))}),
+              (V{-1, -1, -1, -1, -1, -3, -1}));
+    EXPECT_EQ(Groups(s.t), kPockets);
+    // No palette image, one of 16 colours, one of 24 bits: nothing changes.
+    for (void* d :
+         {static_cast<void*>(nullptr), xt::Image8(4, 1, {0, 1, 2, 3}, {}, 16), xt::Image(24, 4, 1, {0})}) {
+        xt::HostDib dib(d);
+        const std::vector<BYTE> bytes = d ? Pixels(d) : std::vector<BYTE>();
+        Scene u(kRows, kColours, {{0}});
+        u.t.SetPalDib(d, false);
+        u.Select({256});
+        wStroke st = Stroke({{0, 0}, {1, 0}});
+        dPointBuf buf(2);
+        buf.AddPoint(0, 0);
+        buf.AddPoint(1, 0);
+        cPointsCut cut{buf.points, 2};
+        tagRECT r{0, 0, 1, 1};
+        EXPECT_EQ((V{u.t.AddToSelFromStroke(&st), u.t.NewPocket(&st), u.t.DetachColor(&st),
+                     u.t.MergePocketOnStroke(&buf), u.t.GetColorPocketsFromCut(&cut), u.t.GetBackground(&r),
+                     u.t.GetBackground(&st), u.t.HighlightColors(nullptr, true), u.t.highlighted}),
+                  (V{-1, -1, -1, -1, -1, -1, -1, -1, 0}));
+        u.t.highlighted = true;
+        EXPECT_TRUE(u.t.UnhighlightColors() == -1 && u.t.highlighted);
+        EXPECT_EQ(Groups(u.t), (G{{0}}));
+        EXPECT_EQ(d ? Pixels(d) : bytes, bytes);
+        u.t.SetPalDib(nullptr, false);
+    }
+}
