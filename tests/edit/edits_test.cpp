@@ -37,6 +37,12 @@ const std::vector<V> kRows = {
 };
 const G kPockets = {{0, 1}, {2, 3}, {4}};
 
+// Palette images no edit can use: none, one of 16 colours, one of 24 bits.
+struct Unusable {
+    xt::HostDib sixteen{xt::Image8(4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{xt::Image(24, 4, 1, {0})};
+    std::vector<void*> all() const { return {nullptr, sixteen.h, rgb.h}; }
+};
+
 // Shares move with the colours taken from pockets (`start`), free colours
 // bring none, and a new pocket starts at 0.
 void ExpectShares(const ccColorPocketArray& t, const G& start) {
@@ -105,55 +111,6 @@ TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
     s.t.SetTrueDib(nullptr);
 }
 
-TEST(Selection, DeletingAndMergingTheSelectedPockets) {
-    struct Case {
-        V selected;
-        bool extraEmpty;  // an empty pocket at position 1 goes anyway
-        int removed;
-        G left;
-    } cases[] = {
-        {{}, false, 0, kPockets},    {{}, true, 0, kPockets},   {{1}, false, 1, {{0, 1}, {4}}},
-        {{0, 2}, true, 2, {{2, 3}}}, {{0, 1, 2}, false, 3, {}},
-    };
-    for (Case& c : cases) {
-        Scene s(kRows, kColours, kPockets);
-        if (c.extraEmpty) s.t.pockets.InsertAt(1, new ccColorPocket);
-        for (int k : c.selected) s.P(k + (c.extraEmpty && k > 0))->selState = 256;
-        EXPECT_EQ(s.t.DelSelPockets(), c.removed);
-        EXPECT_EQ(Groups(s.t), c.left);
-        ExpectConsistent(s.t);  // the colours stay in the palette
-    }
-    // Merging gathers the selected into the first with the plain mean.
-    Scene s(kRows, kColours, {{0, 1}, {2, 3}, {4}, {5}});
-    EXPECT_EQ(s.t.MergeSelectedPockets(), -1);
-    s.Select({-1, 256, -1, 300});
-    s.P(1)->percentage = 0.25f;
-    s.P(3)->percentage = 0.5f;
-    s.P(1)->aveRGB.rgbReserved = 77;
-    const uint32_t first = RgbWord(s.P(0)->aveRGB);
-    EXPECT_EQ(s.t.MergeSelectedPockets(), 1);
-    EXPECT_EQ(Groups(s.t), (G{{0, 1}, {2, 3, 5}, {4}}));
-    EXPECT_EQ((V{s.P(1)->selState, s.P(1)->aveRGB.rgbReserved}), (V{256, 77}));
-    EXPECT_FLOAT_EQ(s.P(1)->percentage, 0.75f);
-    EXPECT_EQ(RgbWord(s.P(0)->aveRGB), first);
-    ExpectConsistent(s.t);  // (0+10+10)/3, (200+190+10)/3, (0+10+190)/3 truncated
-    // Neighbouring selected pockets merge too; then one selected pocket
-    // alone gets its mean reset; empty pockets go.
-    Scene u({{10, 11, 11, 12}}, {{10, Rgb(10, 20, 30)}, {11, Rgb(11, 21, 31)}, {12, Rgb(90, 90, 90)}},
-            {{10}, {11}, {12}, {}});
-    u.Select({256, 256});
-    EXPECT_EQ(u.t.MergeSelectedPockets(), 1);
-    u.P(0)->aveRGB = u.P(1)->aveRGB = Rgb(1, 2, 3);
-    u.Select({-1, 256});
-    EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
-    EXPECT_EQ(Groups(u.t), (G{{10, 11}, {12}}));
-    EXPECT_EQ(RgbWord(u.P(1)->aveRGB),
-              RgbWord(Rgb(90, 90, 90)));  // a one-colour pocket gets that colour back
-    u.Select({256, -1});
-    EXPECT_EQ(u.t.MergeSelectedPockets(), 0);
-    ExpectConsistent(u.t);
-}
-
 TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
     Scene s(kRows, kColours, {{0, 1, 7}, {2}});
     ccColorPocket *a = s.P(0), *b = s.P(1);
@@ -187,7 +144,8 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
     struct Edit {
         char op;  // n NewPocket, a AddToSelFromStroke, d DetachColor (stroke points); m MergePocketOnStroke
                   // (pixel columns and storage rows); r the same over a rasterised stroke; c
-                  // GetColorPocketsFromCut; b GetBackground (left, top and right, bottom per rectangle)
+                  // GetColorPocketsFromCut; b GetBackground (left, top and right, bottom per rectangle); x
+                  // DelSelPockets; s MergeSelectedPockets
         std::vector<V> rows;  // the image (the scene when empty)
         G pockets;
         V marks;  // selection states; origins for c, flags for b
@@ -277,36 +235,59 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
         // An existing background pocket in the middle takes the colours; a
         // later one with the flag is left alone.
         {'b', {}, {{0}, {1, 2}, {3}, {4, 5}}, {0, 3, 0, 1}, {{0, 3}, {7, 3}}, 0, {{1, 2, 0, 3}, {4, 5}}},
+        // Deleting the selected pockets, and any empty one; the colours stay in the palette.
+        {'x', {}, kPockets, {}, {}, 0, kPockets},
+        {'x', {}, {{0, 1}, {}, {2, 3}, {4}}, {}, {}, 0, kPockets},
+        {'x', {}, kPockets, {-1, 256, -1}, {}, 1, {{0, 1}, {4}}},
+        {'x', {}, {{0, 1}, {}, {2, 3}, {4}}, {256, -1, -1, 256}, {}, 2, {{2, 3}}},
+        {'x', {}, kPockets, {256, 256, 256}, {}, 3, {}},
+        // Merging gathers the selected into the first, with the plain mean
+        // and the sum of the shares; neighbours merge too; empty pockets go.
+        {'s', {}, {{0, 1}, {2, 3}, {4}, {5}}, {}, {}, -1, {{0, 1}, {2, 3}, {4}, {5}}},
+        {'s', {}, {{0, 1}, {2, 3}, {4}, {5}}, {-1, 256, -1, 300}, {}, 1, {{0, 1}, {2, 3, 5}, {4}}},
+        {'s', {}, {{10}, {11}, {12}, {}}, {256, 256}, {}, 1, {{10, 11}, {12}}},
     };
+    const Unusable bad;
     for (const Edit& e : edits) {
-        Scene s(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
-        std::map<ccColorPocket*, int> before;
-        for (int k = 0; k < s.t.pockets.GetSize(); ++k) {
-            before[s.P(k)] = k;
-            if (k < static_cast<int>(e.marks.size()))
-                (e.op == 'c' ? s.P(k)->origin : e.op == 'b' ? s.P(k)->flags : s.P(k)->selState) = e.marks[k];
-        }
         Pts pts = e.points;
         wStroke stroke = Stroke(pts);
-        dPointBuf pixels(static_cast<int>(pts.size()) + 1),
-            line(e.op == 'r' ? stroke.GetMaxDiscretePointNum() : 0);
+        dPointBuf pixels(static_cast<int>(pts.size()) + 1);
         for (const tagPOINT& p : pts) pixels.AddPoint(p.x, p.y);
         pixels.points[pixels.count] = {4, 3};  // past the count: not read
         cPointsCut cut{pts.empty() ? nullptr : pts.data(), pts.empty() ? 9 : static_cast<int>(pts.size())};
-        int r = e.op == 'n'   ? s.t.NewPocket(&stroke)
-                : e.op == 'a' ? s.t.AddToSelFromStroke(&stroke)
-                : e.op == 'd' ? s.t.DetachColor(&stroke)
-                : e.op == 'm' ? s.t.MergePocketOnStroke(&pixels)
-                : e.op == 'c' ? s.t.GetColorPocketsFromCut(&cut)
-                : e.op == 'r' ? stroke.DiscreteToBuff(s.h, &line) + s.t.MergePocketOnStroke(&line)
-                              : 0;
-        for (size_t k = 0; e.op == 'b' && k + 1 < pts.size(); k += 2) {
-            tagRECT rect{pts[k].x, pts[k].y, pts[k + 1].x, pts[k + 1].y};
-            r += s.t.GetBackground(&rect);
-        }
+        auto apply = [&](Scene& s) {
+            dPointBuf line(e.op == 'r' ? stroke.GetMaxDiscretePointNum() : 0);
+            for (int k = 0; k < static_cast<int>(e.marks.size()); ++k)
+                (e.op == 'c' ? s.P(k)->origin : e.op == 'b' ? s.P(k)->flags : s.P(k)->selState) = e.marks[k];
+            int r = e.op == 'n'   ? s.t.NewPocket(&stroke)
+                    : e.op == 'a' ? s.t.AddToSelFromStroke(&stroke)
+                    : e.op == 'd' ? s.t.DetachColor(&stroke)
+                    : e.op == 'm' ? s.t.MergePocketOnStroke(&pixels)
+                    : e.op == 'c' ? s.t.GetColorPocketsFromCut(&cut)
+                    : e.op == 'r' ? stroke.DiscreteToBuff(s.h, &line) + s.t.MergePocketOnStroke(&line)
+                    : e.op == 'x' ? s.t.DelSelPockets()
+                    : e.op == 's' ? s.t.MergeSelectedPockets()
+                                  : 0;
+            for (size_t k = 0; e.op == 'b' && k + 1 < pts.size(); k += 2) {
+                tagRECT rect{pts[k].x, pts[k].y, pts[k + 1].x, pts[k + 1].y};
+                r = s.t.GetBackground(&rect);
+            }
+            return r;
+        };
         const std::string what = std::string(1, e.op) + " to " + ::testing::PrintToString(e.after);
-        EXPECT_EQ(r, e.result) << what;
+        // Without a usable palette image every edit but x and s refuses and changes nothing.
+        for (void* d : bad.all()) {
+            Scene u(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
+            u.t.SetPalDib(d, false);
+            EXPECT_TRUE(e.op == 'x' || e.op == 's' || (apply(u) == -1 && Groups(u.t) == e.pockets)) << what;
+        }
+        Scene s(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
+        const std::vector<BYTE> image = Pixels(s.dib.h);
+        std::map<ccColorPocket*, int> before;
+        for (int k = 0; k < s.t.pockets.GetSize(); ++k) before[s.P(k)] = k;
+        EXPECT_EQ(apply(s), e.result) << what;
         EXPECT_EQ(Groups(s.t), e.after) << what;
+        EXPECT_EQ(Pixels(s.dib.h), image);  // only the palette indices are read
         ExpectConsistent(s.t);
         ExpectShares(s.t, e.pockets);
         for (ccColorPocket* p : s.t.pockets) {  // a new pocket: unselected, its origin the edit's
@@ -316,43 +297,24 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
                 << what;
         }
     }
-    Scene s(kRows, kColours, kPockets);  // the stroke form of the background only reports readiness
-    wStroke st = Stroke({{0, 0}, {3, 2}}, 2);
-    EXPECT_EQ((V{s.t.GetBackground(&st), s.t.GetBackground(static_cast<wStroke*>(nullptr))}), (V{0, 0}));
-    EXPECT_EQ(Groups(s.t), kPockets);
-}
-
-TEST(StrokeEdits, EditsRefuseWithoutAUsablePaletteImageOrStroke) {
+    // Missing or empty strokes and other arguments; the stroke form of the
+    // background only reports readiness.
     Scene s(kRows, kColours, kPockets);
     s.Select({256});
-    wStroke none(3);
+    wStroke none(3), st = Stroke({{0, 0}, {3, 2}}, 2);
     EXPECT_EQ((V{s.t.AddToSelFromStroke(&none), s.t.NewPocket(&none), s.t.DetachColor(&none),
                  s.t.NewPocket(nullptr), s.t.MergePocketOnStroke(nullptr),
-                 s.t.GetColorPocketsFromCut(nullptr), s.t.GetBackground(static_cast<tagRECT*>(nullptr))}),
-              (V{-1, -1, -1, -1, -1, -3, -1}));
+                 s.t.GetColorPocketsFromCut(nullptr), s.t.GetBackground(static_cast<tagRECT*>(nullptr)),
+                 s.t.GetBackground(&st), s.t.GetBackground(static_cast<wStroke*>(nullptr))}),
+              (V{-1, -1, -1, -1, -1, -3, -1, 0, 0}));
     EXPECT_EQ(Groups(s.t), kPockets);
-    // No palette image, one of 16 colours, one of 24 bits: nothing changes.
-    for (void* d :
-         {static_cast<void*>(nullptr), xt::Image8(4, 1, {0, 1, 2, 3}, {}, 16), xt::Image(24, 4, 1, {0})}) {
-        xt::HostDib dib(d);
-        const std::vector<BYTE> bytes = d ? Pixels(d) : std::vector<BYTE>();
-        Scene u(kRows, kColours, {{0}});
-        u.t.SetPalDib(d, false);
-        u.Select({256});
-        wStroke st = Stroke({{0, 0}, {1, 0}});
-        dPointBuf buf(2);
-        buf.AddPoint(0, 0);
-        buf.AddPoint(1, 0);
-        cPointsCut cut{buf.points, 2};
-        tagRECT r{0, 0, 1, 1};
-        EXPECT_EQ((V{u.t.AddToSelFromStroke(&st), u.t.NewPocket(&st), u.t.DetachColor(&st),
-                     u.t.MergePocketOnStroke(&buf), u.t.GetColorPocketsFromCut(&cut), u.t.GetBackground(&r),
-                     u.t.GetBackground(&st), u.t.HighlightColors(nullptr, true), u.t.highlighted}),
-                  (V{-1, -1, -1, -1, -1, -1, -1, -1, 0}));
-        u.t.highlighted = true;
-        EXPECT_TRUE(u.t.UnhighlightColors() == -1 && u.t.highlighted);
-        EXPECT_EQ(Groups(u.t), (G{{0}}));
-        EXPECT_EQ(d ? Pixels(d) : bytes, bytes);
-        u.t.SetPalDib(nullptr, false);
+    for (void* d : bad.all()) {
+        s.t.SetPalDib(d, false);
+        EXPECT_EQ(s.t.GetBackground(&st), -1);
     }
+    // A selected pocket alone gets its plain mean back.
+    s.P(1)->aveRGB = Rgb(1, 2, 3);
+    s.Select({-1, 256});
+    EXPECT_EQ(s.t.MergeSelectedPockets(), 0);
+    ExpectConsistent(s.t);
 }

@@ -1,6 +1,7 @@
 // Strokes, their rasterisation into bottom-up rows, and point buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <vector>
@@ -11,9 +12,13 @@
 using namespace ed;
 
 namespace {
-Pts Stored(dPointBuf& b) { return Pts(b.points, b.points + b.count); }
-
 using Walk = std::vector<std::pair<int64_t, int64_t>>;
+Walk Stored(const dPointBuf& b) {
+    Walk w;
+    for (int k = 0; k < b.count; ++k) w.push_back({b.points[k].x, b.points[k].y});
+    return w;
+}
+
 // The walk done step by step with a running error term: the reference for
 // the closed form of the line walk.
 Walk StepWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
@@ -35,8 +40,6 @@ Walk StepWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
 }
 }  // namespace
 
-static bool operator==(const tagPOINT& a, const tagPOINT& b) { return a.x == b.x && a.y == b.y; }
-
 TEST(Stroke, BoundingRectKeepsLargestYInTopAndALengthBound) {
     const CRect full(INT_MIN, INT_MAX, INT_MAX, INT_MIN);
     struct Case {
@@ -57,9 +60,9 @@ TEST(Stroke, BoundingRectKeepsLargestYInTopAndALengthBound) {
     };
     for (Case& c : cases) {
         wStroke s = Stroke(c.pts, c.width);
-        EXPECT_TRUE(s.GetBoundingRect() == c.rect) << c.pts.size() << " points, width " << c.width;
+        EXPECT_TRUE(s.GetBoundingRect() == c.rect && !s.IsDrawing())
+            << c.pts.size() << " points, width " << c.width;
         EXPECT_EQ(s.GetMaxDiscretePointNum(), c.bound) << c.pts.size() << " points";
-        EXPECT_FALSE(s.IsDrawing());
     }
     wStroke s = Stroke({{1, 2}, {5, 9}}, 1);
     s.StartStroke();
@@ -73,72 +76,11 @@ TEST(Stroke, BoundingRectKeepsLargestYInTopAndALengthBound) {
     EXPECT_EQ(s.GetPointList().size(), 2u);
 }
 
-TEST(Stroke, DiscreteToBuffDrawsBottomUpRows) {
-    struct Case {
-        Pts pts;
-        int height;
-        Pts pixels;
-    } cases[] = {
-        {{{0, 0}, {3, 1}}, 100, {{0, 99}, {1, 99}, {2, 98}, {3, 98}}},
-        // Drawn the other way the error term rounds differently.
-        {{{3, 1}, {0, 0}}, 100, {{3, 98}, {2, 98}, {1, 99}, {0, 99}}},
-        {{{0, 0}, {1, 3}}, 10, {{0, 9}, {0, 8}, {1, 7}, {1, 6}}},
-        {{{0, 3}, {4, 0}}, 4, {{0, 0}, {1, 1}, {2, 2}, {3, 2}, {4, 3}}},
-        // The joint is stored once; equal points apart from each other twice.
-        {{{0, 0}, {2, 0}, {2, 2}}, 3, {{0, 2}, {1, 2}, {2, 2}, {2, 1}, {2, 0}}},
-        {{{0, 0}, {1, 0}, {0, 0}}, 1, {{0, 0}, {1, 0}, {0, 0}}},
-        {{{7, 7}, {7, 7}}, 8, {{7, 0}}},
-        {{{-2, 5}, {1, 5}}, 2, {{-2, -4}, {-1, -4}, {0, -4}, {1, -4}}},
-        {{{0, INT_MIN}, {3, INT_MIN}}, 100, {}},  // no row within 32 bits
-    };
-    for (Case& c : cases) {
-        wStroke s = Stroke(c.pts);
-        dPointBuf buf(s.GetMaxDiscretePointNum());
-        EXPECT_EQ(s.DiscreteToBuff(c.height, &buf), 0);
-        EXPECT_EQ(Stored(buf), c.pixels) << "from (" << c.pts[0].x << "," << c.pts[0].y << ")";
-    }
-    dPointBuf buf(8), small(3), exact(6), far(10);
-    EXPECT_EQ(Stroke({{1, 1}}).DiscreteToBuff(5, &buf), -1);
-    EXPECT_EQ(Stroke({{0, 0}, {5, 0}}).DiscreteToBuff(5, nullptr), -1);
-    EXPECT_EQ(buf.count, 0);
-    // A buffer too small keeps the first pixels and says so; exactly full is no overflow.
-    EXPECT_EQ(Stroke({{0, 0}, {5, 0}}).DiscreteToBuff(1, &small), -2);
-    EXPECT_EQ(Stored(small), (Pts{{0, 0}, {1, 0}, {2, 0}}));
-    EXPECT_EQ(Stroke({{0, 0}, {5, 0}, {5, 0}}).DiscreteToBuff(1, &exact), 0);
-    EXPECT_EQ(exact.count, 6);
-    // Far-apart ends: the buffer fills from the first step whose row fits 32 bits.
-    EXPECT_EQ(Stroke({{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}).DiscreteToBuff(INT_MAX, &far), -2);
-    EXPECT_EQ((V{far.count, far.points[0].x, far.points[0].y}), (V{10, -1, INT_MAX}));
-}
-
-TEST(PointBuf, RefusesRepeatsAndOverflowAndCopiesOwnTheirArrays) {
-    dPointBuf b(2), none(-4);
-    EXPECT_EQ((V{b.AddPoint(5, 5), b.AddPoint(5, 5), b.AddPoint(6, 5), b.AddPoint(5, 5), b.AddPoint(6, 5)}),
-              (V{0, -1, 1, -2, -1}));
-    EXPECT_EQ(b.GetPointNum(), 2);
-    EXPECT_EQ(b[1].x, 6);
-    EXPECT_TRUE(none.capacity == 0 && none.GetPoints() == nullptr && none.AddPoint(0, 0) == -2);
-    dPointBuf a(4), c(1), empty(0);
-    a.AddPoint(1, 2);
-    a.AddPoint(3, 4);
-    c = a;
-    EXPECT_TRUE(c.points != a.points && c.capacity == 4 && Stored(c) == Stored(a));
-    c.AddPoint(9, 9);
-    c = c;
-    EXPECT_EQ((V{a.count, c.count}), (V{2, 3}));
-    dPointBuf d(c);
-    EXPECT_TRUE(d.points != c.points && Stored(d) == Stored(c));
-    d = empty;
-    EXPECT_EQ((V{d.count, d.capacity}), (V{0, 0}));
-    dPointBuf one(1), e(one);
-    one.AddPoint(7, 8);
-    e = one;
-    EXPECT_EQ(Stored(e), Stored(one));
-}
-
 // The full walk is the step-by-step one; the clipped walk of the editing
-// operations visits exactly the window's part of it, in the same order.
-TEST(LineWalk, ClippedWalkIsTheFullWalkFilteredAndStepsWithoutOverflow) {
+// operations visits exactly the window's part of it, in the same order; a
+// stroke's pixels are its segments' walks in flipped rows, without a pixel
+// repeated in a row (each joint is stored once).
+TEST(LineWalk, WalksFollowTheStepByStepWalkClippedFlippedAndJoined) {
     std::mt19937 rng(7);
     const hv::Window win{0, 9, 0, 6}, all{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
     for (int round = 0; round < 400; ++round) {
@@ -156,6 +98,17 @@ TEST(LineWalk, ClippedWalkIsTheFullWalkFilteredAndStepsWithoutOverflow) {
             return clipped.push_back({x, y}), true;
         });
         ASSERT_EQ(clipped, full) << x0 << "," << y0 << " to " << x1 << "," << y1;
+        // Strokes of one to four segments, repeated points included, as rows of a 5-row image.
+        Pts pts(2 + round % 4);
+        for (tagPOINT& p : pts) p = {static_cast<LONG>(x0 + d(rng) % 4), static_cast<LONG>(y1 + d(rng) % 3)};
+        Walk want;
+        for (size_t i = 1; i < pts.size(); ++i)
+            for (auto& p : StepWalk(pts[i - 1].x, 4 - pts[i - 1].y, pts[i].x, 4 - pts[i].y))
+                if (want.empty() || p != want.back()) want.push_back(p);
+        wStroke s = Stroke(pts);
+        dPointBuf buf(s.GetMaxDiscretePointNum());
+        ASSERT_EQ(s.DiscreteToBuff(5, &buf), 0);
+        ASSERT_EQ(Stored(buf), want) << round;
     }
     // A nearly horizontal line across the whole 32-bit range: the row steps
     // once, half way, at x = 0 (the middle of the line).
@@ -167,4 +120,38 @@ TEST(LineWalk, ClippedWalkIsTheFullWalkFilteredAndStepsWithoutOverflow) {
     uint64_t q = 0, r = 0;
     hv::MulAddDiv(0xFFFFFFFFull, 0xFFFFFFFFull, 5, 0x100000000ull, &q, &r);
     EXPECT_EQ((std::vector<uint64_t>{q, r}), (std::vector<uint64_t>{0xFFFFFFFEull, 6u}));
+}
+
+TEST(Stroke, DiscreteToBuffNeedsTwoPointsAndRoomAndStaysWithin32Bits) {
+    dPointBuf buf(8), small(3), exact(6), far(10), none(100);
+    EXPECT_EQ((V{Stroke({{1, 1}}).DiscreteToBuff(5, &buf),
+                 Stroke({{0, 0}, {5, 0}}).DiscreteToBuff(5, nullptr), buf.count}),
+              (V{-1, -1, 0}));
+    // A buffer too small keeps the first pixels and says so; exactly full is no overflow.
+    EXPECT_EQ(Stroke({{0, 0}, {5, 0}}).DiscreteToBuff(1, &small), -2);
+    EXPECT_EQ(Stored(small), (Walk{{0, 0}, {1, 0}, {2, 0}}));
+    EXPECT_EQ(Stroke({{0, 0}, {5, 0}, {5, 0}}).DiscreteToBuff(1, &exact), 0);
+    EXPECT_EQ(exact.count, 6);
+    // Far-apart ends: the buffer fills from the first step whose row fits
+    // 32 bits; a row beyond them gives no pixel.
+    EXPECT_EQ(Stroke({{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}).DiscreteToBuff(INT_MAX, &far), -2);
+    EXPECT_EQ((V{far.count, far.points[0].x, far.points[0].y}), (V{10, -1, INT_MAX}));
+    EXPECT_EQ(Stroke({{0, INT_MIN}, {3, INT_MIN}}).DiscreteToBuff(100, &none), 0);
+    EXPECT_EQ(none.count, 0);
+}
+
+TEST(PointBuf, RefusesRepeatsAndOverflowAndCopiesOwnTheirArrays) {
+    dPointBuf b(2), none(-4), c(1), empty(0);
+    EXPECT_EQ((V{b.AddPoint(5, 5), b.AddPoint(5, 5), b.AddPoint(6, 5), b.AddPoint(5, 5), b.AddPoint(6, 5)}),
+              (V{0, -1, 1, -2, -1}));
+    EXPECT_TRUE(b.GetPointNum() == 2 && b[1].x == 6);
+    EXPECT_TRUE(none.capacity == 0 && none.GetPoints() == nullptr && none.AddPoint(0, 0) == -2);
+    c = b;
+    c = c;
+    c.count = 1;  // the copy has an array of its own
+    EXPECT_TRUE(c.capacity == 2 && c.points[0].x == 5 && c.AddPoint(7, 7) == 1 && b[1].x == 6);
+    dPointBuf d(c);
+    EXPECT_TRUE(d.points != c.points && Stored(d) == Stored(c) && d.AddPoint(1, 1) == -2);
+    d = empty;
+    EXPECT_EQ((V{d.count, d.capacity}), (V{0, 0}));
 }
