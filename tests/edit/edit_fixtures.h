@@ -30,11 +30,12 @@ struct Scene {
         : w(static_cast<int>(rows[0].size())), h(static_cast<int>(rows.size())) {
         std::vector<tagRGBQUAD> table(256);
         int counts[256] = {};
+        V px;  // storage row 0 is the last row
         for (int i = 0; i < 256; ++i)
             table[i] = colours.count(i) ? colours.at(i) : Rgb(i % 7, 3 + i % 5, i % 3);
-        for (const V& r : rows)
-            for (int i : r) ++counts[i];
-        dib.h = xt::Host8(w, h, table, [&](int x, int y) { return rows[static_cast<size_t>(h - 1 - y)][x]; });
+        for (size_t y = rows.size(); y-- > 0;) px.insert(px.end(), rows[y].begin(), rows[y].end());
+        for (int i : px) ++counts[i];
+        dib.h = xt::Image(8, w, h, px, table);
         t.InitPalette(256);
         for (int i = 0; i < 256; ++i)
             t.SetPalEntryBYTE(i, table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, counts[i], w * h);

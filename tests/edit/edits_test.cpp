@@ -39,7 +39,7 @@ const G kPockets = {{0, 1}, {2, 3}, {4}};
 
 // Palette images no edit can use: none, one of 16 colours, one of 24 bits.
 struct Unusable {
-    xt::HostDib sixteen{xt::Image8(4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{xt::Image(24, 4, 1, {0})};
+    xt::HostDib sixteen{xt::Image(8, 4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{xt::Image(24, 4, 1, {0})};
     std::vector<void*> all() const { return {nullptr, sixteen.h, rgb.h}; }
 };
 

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "color/colorword.h"
@@ -36,10 +34,10 @@ struct HostDib {
 
 // A host DIB of w x h at 8 or 24 bits whose pixel (x, y), y = 0 being the
 // bottom row, is px[y * w + x] (px[0] where px is short): a palette index, or
-// an RGB word at 24 bits. An 8-bit image has `entries` distinct colours in its
-// table, except those replaced by `set`.
-using Set = std::vector<std::pair<int, tagRGBQUAD>>;
-inline void* Image(int bits, int w, int h, V px, const Set& set = {}, int entries = 256) {
+// an RGB word at 24 bits. An 8-bit image has `entries` table entries, entry i
+// table[i] (black where table is short).
+inline void* Image(int bits, int w, int h, V px, const std::vector<tagRGBQUAD>& table = {},
+                   int entries = 256) {
     if (bits != 8) entries = 0;
     const int bpp = bits / 8, stride = (w * bpp + 3) / 4 * 4;
     const int head = static_cast<int>(sizeof(BITMAPINFOHEADER)) + 4 * entries;
@@ -48,9 +46,8 @@ inline void* Image(int bits, int w, int h, V px, const Set& set = {}, int entrie
     *reinterpret_cast<BITMAPINFOHEADER*>(bytes) = {
         sizeof(BITMAPINFOHEADER),    w, h, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0,
         static_cast<DWORD>(entries), 0};
-    auto* colours = reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
-    for (int i = 0; i < entries; ++i) colours[i] = Rgb(i, 255 - i, (i * 7) & 0xFF);
-    for (auto& e : set) colours[e.first] = e.second;
+    for (int i = 0; i < entries && i < static_cast<int>(table.size()); ++i)
+        reinterpret_cast<tagRGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER))[i] = table[i];
     px.resize(static_cast<size_t>(w) * h, px.empty() ? 0 : px[0]);
     for (int i = 0; i < w * h; ++i)
         for (int b = 0; b < bpp; ++b)
@@ -58,21 +55,7 @@ inline void* Image(int bits, int w, int h, V px, const Set& set = {}, int entrie
     GlobalUnlock(dib);
     return dib;
 }
-inline void* Image8(int w, int h, V px, const Set& set = {}, int entries = 256) {
-    return Image(8, w, h, px, set, entries);
-}
 
-// The same from a colour table (black where short) and a function giving
-// each pixel's index.
-inline void* Host8(int w, int h, const std::vector<tagRGBQUAD>& table, std::function<int(int, int)> pixel,
-                   int entries = 256) {
-    V px;
-    Set set;
-    for (int i = 0; i < w * h; ++i) px.push_back(pixel(i % w, i / w));
-    for (int i = 0; i < entries; ++i)
-        set.push_back({i, i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0)});
-    return Image(8, w, h, px, set, entries);
-}
 inline ccColorItem* Item(ccColorPocketArray& t, int i, tagRGBQUAD c, int pixels) {
     return t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, pixels, 1000);
 }

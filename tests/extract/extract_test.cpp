@@ -33,8 +33,8 @@ int Dist(const tagRGBQUAD& a, const tagRGBQUAD& b) {
 TEST(ExtractDefault, ALaterCallCountsByTheStoredPaletteAndAShortPaletteIsRebuilt) {
     // Only index 3 has pixels the second time, yet the stored counts (6, 4,
     // 0) put items 1 and 2 into its pocket when reclustering.
-    const Set rgb = {{1, Rgb(255, 0, 0)}, {2, Rgb(0, 0, 255)}, {3, Rgb(0, 255, 0)}};
-    HostDib first(Image8(5, 2, {1, 1, 1, 1, 1, 1, 2, 2, 2, 2}, rgb)), second(Image8(5, 2, {3}, rgb));
+    const std::vector<tagRGBQUAD> rgb = {Rgb(0, 0, 0), Rgb(255, 0, 0), Rgb(0, 0, 255), Rgb(0, 255, 0)};
+    HostDib first(Image(8, 5, 2, {1, 1, 1, 1, 1, 1, 2, 2, 2, 2}, rgb)), second(Image(8, 5, 2, {3}, rgb));
     ccColorPocketArray u, shortPalette;
     ASSERT_EQ(u.SetDib(first.h), 0);
     ASSERT_EQ(u.SetDib(second.h), 0);
@@ -46,7 +46,7 @@ TEST(ExtractDefault, ALaterCallCountsByTheStoredPaletteAndAShortPaletteIsRebuilt
 }
 
 TEST(ExtractDefault, TheThemeOwnsThePaletteImageItDerivesUntilAHostImageReplacesIt) {
-    HostDib rgb(Image(24, 5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x808080})), host(Image8(2, 2, {7}));
+    HostDib rgb(Image(24, 5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x808080})), host(Image(8, 2, 2, {7}));
     const long live = hv::LiveHandles();
     ccColorPocketArray t;
     t.SetTrueDib(rgb.h);
@@ -64,7 +64,7 @@ TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
     const int w = 5, h = 3;  // 3 bytes of row padding
     V px;
     for (int i = 0; i < w * h; ++i) px.push_back((i % w * 7 + i / w * 3) % 6 + 10);  // indices 10..15
-    HostDib d(Image8(w, h, px));
+    HostDib d(Image(8, w, h, px));
     ccColorPocketArray t;
     BlankPalette(t);
     t.SetPalDib(d.h, false);
@@ -90,7 +90,8 @@ TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
 
 TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
     const long live = hv::LiveHandles();
-    HostDib good(Image8(4, 4, {1, 2}, {{1, Rgb(255, 0, 0)}})), sixteen(Image8(4, 4, {3}, {}, 16));
+    HostDib good(Image(8, 4, 4, {1, 2}, {Rgb(0, 0, 0), Rgb(255, 0, 0)})),
+        sixteen(Image(8, 4, 4, {3}, {}, 16));
     HostDib rgb(Image(24, 4, 4, {0x102030}));
     ccColorPocketArray t, wrongDepth, one, none;
     ASSERT_EQ(t.SetDib(good.h), 0);

@@ -24,7 +24,7 @@ using Node = CQuantizer::Node;
 
 // A one-row image whose pixel x carries palette index layout[x].
 void* Strip(const Table& table, V layout) {
-    return Host8(static_cast<int>(layout.size()), 1, table, [layout](int x, int) { return layout[x]; });
+    return Image(8, static_cast<int>(layout.size()), 1, layout, table);
 }
 
 const std::map<char, std::function<int(ccColorPocketArray&, csColorSystem*, int*)>> kMethods = {
@@ -231,7 +231,7 @@ TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
         }
     // No usable image: -1, the pockets and the card cache unchanged; CG
     // without a card or a cache.
-    HostDib small(Image8(4, 4, {1, 2, 3}, {}, 16));  // a 16-entry colour table
+    HostDib small(Image(8, 4, 4, {1, 2, 3}, {}, 16));  // a 16-entry colour table
     for (const auto& [m, method] : kMethods)
         for (void* dib : {static_cast<void*>(nullptr), small.h}) {
             V cardIndex(256, -1);
@@ -242,7 +242,7 @@ TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
             EXPECT_EQ(method(t, &cs, cardIndex.data()), -1) << m;
             EXPECT_TRUE(Groups(t) == G{{5}} && cardIndex[0] == -1) << m;
         }
-    HostDib dib(Image8(4, 4, {1, 2, 3}));
+    HostDib dib(Image(8, 4, 4, {1, 2, 3}));
     ccColorPocketArray t;
     t.SetPalDib(dib.h, false);
     int cardIndex[256] = {-1};
