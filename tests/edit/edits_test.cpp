@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 #include "edit/edit_fixtures.h"
@@ -42,6 +45,18 @@ struct Unusable {
     xt::HostDib sixteen{xt::Image(8, 4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{xt::Image(24, 4, 1, {0})};
     std::vector<void*> all() const { return {nullptr, sixteen.h, rgb.h}; }
 };
+
+// "1,2 3 _" as {{1, 2}, {3}, {}}; "-" as none.
+G Lists(const std::string& field) {
+    G out;
+    std::istringstream words(field);
+    for (std::string w; words >> w && w != "-";) {
+        std::replace(w.begin(), w.end(), ',', ' ');
+        std::istringstream numbers(w == "_" ? "" : w);
+        out.emplace_back(std::istream_iterator<int>(numbers), std::istream_iterator<int>());
+    }
+    return out;
+}
 
 // Shares move with the colours taken from pockets (`start`), free colours
 // bring none, and a new pocket starts at 0.
@@ -134,119 +149,29 @@ TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
 }
 
 TEST(Edits, EachEditMovesTheColoursItsRulesName) {
-    const Pts row1 = {{0, 1}, {7, 1}}, row2 = {{0, 2}, {7, 2}},
-              all = {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}};
-    const Pts along4 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, along5 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
-    const Pts along6 = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
-    const Pts mixed = {{-1, 0}, {0, 0}, {1, 0}, {9, 0}, {2, 0}, {3, 0}, {0, 7}, {4, 0}, {5, 0}, {0, -1}};
-    const V edge = {30, 31, 32, 33, 34, 35};
-    const G two = {{30, 31}, {32, 33, 34, 35}}, cut = {{}, {32, 33, 34, 35}, {30, 31}};
+    std::ifstream file(std::string(HUEVANE_TEST_DATA) + "/edit/edits.txt");
+    ASSERT_TRUE(file);
     struct Edit {
-        char op;  // n NewPocket, a AddToSelFromStroke, d DetachColor (stroke points); m MergePocketOnStroke
-                  // (pixel columns and storage rows); r the same over a rasterised stroke; c
-                  // GetColorPocketsFromCut; b GetBackground (left, top and right, bottom per rectangle); x
-                  // DelSelPockets; s MergeSelectedPockets
-        std::vector<V> rows;  // the image (the scene when empty)
+        char op;
+        std::vector<V> rows;
         G pockets;
-        V marks;  // selection states; origins for c, flags for b
+        V marks;
         Pts points;
         int result;
         G after;
-    } edits[] = {
-        // A click rasterises to nothing: the new pocket comes and goes (the
-        // dark grey 8 near its black start is not taken).
-        {'n', {}, kPockets, {}, {{2, 1}}, 0, kPockets},
-        // Moved from A (which goes when emptied), then free red 7 by
-        // nearness; 9 is as near but has no pixels.
-        {'n', {}, kPockets, {}, {{0, 0}, {3, 0}}, 0, {{2, 3}, {4}, {0, 1, 7}}},
-        {'n', {}, {{0, 1, 6}, {2, 3}, {4}}, {}, {{0, 0}, {3, 0}}, 0, {{6}, {2, 3}, {4}, {0, 1, 7}}},
-        // Far ends: only the pixels inside the image count.
-        {'n', {}, kPockets, {}, {{INT_MIN, 0}, {INT_MAX, 0}}, 0, {{4}, {0, 1, 2, 3}}},
-        // Only free colours: the first one decides the hue (blue 5; grey 6
-        // and red 7 refused); 4 is 30 steps away, not near.
-        {'n', {}, {{0, 1}, {2, 3}}, {}, {{3, 1}, {7, 1}}, 0, {{0, 1}, {2, 3}, {5}}},
-        {'n', {}, kPockets, {}, {{-5, -1}, {20, -1}}, 0, kPockets},
-        // Adding grows the one pocket selected by a stroke mark (256) with
-        // free colours of its hue; colours of other pockets stay.
-        {'a', {}, kPockets, {-1, -1, -1}, row1, -2, kPockets},
-        {'a', {}, kPockets, {-1, 300, -1}, row1, -2, kPockets},
-        {'a', {}, kPockets, {256, -1, 256}, row1, -3, kPockets},
-        {'a', {}, kPockets, {-1, -1, 256}, row1, 0, {{0, 1}, {2, 3}, {4, 5}}},
-        {'a', {}, kPockets, {-1, -1, 256}, row2, 0, {{0, 1}, {2, 3}, {4, 5}}},
-        {'a', {}, kPockets, {256, -1, -1}, row1, 0, {{0, 1, 7}, {2, 3}, {4}}},
-        {'a', {}, kPockets, {-1, -1, 256}, {{4, 1}}, 0, kPockets},
-        // Detaching moves the colours of stroke-selected pockets and free
-        // colours (the first sets the hue), with no near-colour pass.
-        {'d', {}, kPockets, {256, -1, -1}, row2, 0, {{2, 3}, {4}, {0, 1, 7}}},
-        {'d', {}, kPockets, {256, 300, -1}, row2, 0, {{2, 3}, {4}, {0, 1, 7}}},
-        {'d', {}, kPockets, {256, 256, -1}, row2, 0, {{4}, {0, 1, 2, 3}}},
-        {'d', {}, kPockets, {-1, -1, -1}, row2, 0, {{0, 1}, {2, 3}, {4}, {5}}},
-        // Pixel runs: later pixels' colours of other pockets join the pocket
-        // under the first (3 is B's second item); free colours, pixels
-        // outside and the target's own are passed over; storage row 0 is
-        // read too; emptied pockets stay.
-        {'m',
-         {},
-         kPockets,
-         {},
-         {{0, 1}, {3, 1}, {5, 1}, {9, 1}, {-1, 0}, {1, 1}, {3, 0}},
-         0,
-         {{0, 1, 3, 4}, {2}, {}}},
-        {'m', {}, kPockets, {}, {{4, 3}, {0, 3}, {6, 0}, {4, 1}}, 0, {{}, {2, 3, 0, 1, 4}, {}}},
-        // No pocket under the first pixel, or a single pixel: nothing changes.
-        {'m', {}, kPockets, {}, {{5, 1}, {0, 1}}, -2, kPockets},
-        {'m', {}, kPockets, {}, {{8, 1}, {0, 1}}, -2, kPockets},
-        {'m', {}, kPockets, {}, {{-1, 1}, {0, 1}}, -2, kPockets},
-        {'m', {}, kPockets, {}, {{0, INT_MIN}, {0, 1}}, -2, kPockets},
-        {'m', {}, kPockets, {}, {{0, 1}}, -1, kPockets},
-        // A rasterised stroke: 0 0 0 1 2 2 3 3 along the top, then 7 (free).
-        {'r', {}, kPockets, {}, {{0, 0}, {7, 0}, {7, 1}}, 0, {{0, 1, 2, 3}, {}, {4}}},
-        // Cuts: the edge at 2 puts points 0 and 1 into a new pocket; the
-        // emptied one stays; points outside the image are dropped.
-        {'c', {edge}, two, {0, 0}, along6, 0, cut},
-        {'c', {edge}, two, {0, 0}, mixed, 0, cut},
-        // A pocket made by an edit before is reused, unless under the edge point itself.
-        {'c', {edge}, {{30}, {31, 32, 33, 34, 35}}, {2, 0}, along6, 0, two},
-        {'c', {edge}, {{31}, {30, 32, 33}, {34, 35}}, {3, 0, 0}, along6, 0, {{31, 30}, {32, 33}, {34, 35}}},
-        {'c', {edge}, two, {0, 2}, along6, 0, cut},
-        // Free colours stay free; the new pocket, left empty, goes.
-        {'c', {edge}, {{32, 33, 34, 35}}, {0}, along6, 0, {{32, 33, 34, 35}}},
-        {'c', {edge}, two, {}, along4, -3, two},
-        {'c', {edge}, two, {}, {}, -3, two},
-        // Steps of 50 at 1 and at 3: the first wins, gathering point 0 only.
-        {'c', {{40, 40, 41, 41, 40, 40}}, {{40}, {41}}, {}, along6, 0, {{}, {41}, {40}}},
-        // A fall at the last candidate (100 100 100 100 0): edge at 3.
-        {'c', {{70, 71, 72, 70, 73}}, {{70, 71, 72}, {73}}, {}, along5, 0, {{}, {73}, {70, 71, 72}}},
-        // The mean before s is over its s + 1 points: 0 10 100 0 0 has its edge at 2.
-        {'c', {{80, 81, 82, 80, 80}}, {{80, 81}, {82}}, {}, along5, 0, {{}, {82}, {80, 81}}},
-        // Brightness truncated: 0 0 0 4 0 puts the edge at 2.
-        {'c', {{60, 63, 60, 61, 60}}, {{60, 63}, {61}}, {}, along5, 0, {{}, {61}, {60, 63}}},
-        // Background rectangles, clipped to the image; free colours stay
-        // free; a pocket whose colours all go is removed; items go last first.
-        {'b', {}, kPockets, {}, {{7, 0}, {7, 0}}, 0, {{1}, {2, 3}, {4}, {0}}},
-        {'b', {}, kPockets, {}, {{0, 2}, {7, 0}}, 0, kPockets},  // top above bottom
-        {'b', {}, kPockets, {}, {{7, 0}, {0, 3}}, 0, kPockets},  // left beyond right
-        {'b', {}, kPockets, {}, {{0, 3}, {7, 3}}, 0, {{4}, {1, 0, 3, 2}}},
-        {'b', {}, kPockets, {}, {{0, 3}, {2, 3}, {4, 1}, {4, 1}}, 0, {{1}, {2, 3}, {0, 4}}},
-        {'b', {}, kPockets, {}, all, 0, {{1, 0, 3, 2, 4}}},
-        {'b', {}, kPockets, {}, {{8, 0}, {20, 3}}, 0, kPockets},
-        {'b', {}, kPockets, {}, {{5, 2}, {9, 3}}, 0, {{0, 1}, {4}, {3, 2}}},
-        {'b', {}, kPockets, {}, {{5, 1}, {7, 1}}, 0, kPockets},
-        // An existing background pocket in the middle takes the colours; a
-        // later one with the flag is left alone.
-        {'b', {}, {{0}, {1, 2}, {3}, {4, 5}}, {0, 3, 0, 1}, {{0, 3}, {7, 3}}, 0, {{1, 2, 0, 3}, {4, 5}}},
-        // Deleting the selected pockets, and any empty one; the colours stay in the palette.
-        {'x', {}, kPockets, {}, {}, 0, kPockets},
-        {'x', {}, {{0, 1}, {}, {2, 3}, {4}}, {}, {}, 0, kPockets},
-        {'x', {}, kPockets, {-1, 256, -1}, {}, 1, {{0, 1}, {4}}},
-        {'x', {}, {{0, 1}, {}, {2, 3}, {4}}, {256, -1, -1, 256}, {}, 2, {{2, 3}}},
-        {'x', {}, kPockets, {256, 256, 256}, {}, 3, {}},
-        // Merging gathers the selected into the first, with the plain mean
-        // and the sum of the shares; neighbours merge too; empty pockets go.
-        {'s', {}, {{0, 1}, {2, 3}, {4}, {5}}, {}, {}, -1, {{0, 1}, {2, 3}, {4}, {5}}},
-        {'s', {}, {{0, 1}, {2, 3}, {4}, {5}}, {-1, 256, -1, 300}, {}, 1, {{0, 1}, {2, 3, 5}, {4}}},
-        {'s', {}, {{10}, {11}, {12}, {}}, {256, 256}, {}, 1, {{10, 11}, {12}}},
     };
+    std::vector<Edit> edits;
+    for (std::string line; std::getline(file, line);) {
+        std::vector<G> f;  // the fields as lists of lists of numbers
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '|');) f.push_back(Lists(field));
+        if (line.empty() || line[0] == '#') continue;
+        ASSERT_EQ(f.size(), 7u) << line;
+        Pts pts;
+        for (const V& p : f[4]) pts.push_back({p.at(0), p.at(1)});
+        edits.push_back({line[0], f[1], f[2], f[3].empty() ? V() : f[3][0], pts, f[5].at(0).at(0), f[6]});
+    }
+    ASSERT_EQ(edits.size(), 55u);  // the whole file read
     const Unusable bad;
     for (const Edit& e : edits) {
         Pts pts = e.points;
