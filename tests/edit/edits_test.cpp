@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <stdexcept>
 
 #include "edit/edit_fixtures.h"
 
 using namespace ed;
+using xt::Lists;
 
 namespace {
 
@@ -45,18 +43,6 @@ struct Unusable {
     xt::HostDib sixteen{xt::Image(8, 4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{xt::Image(24, 4, 1, {0})};
     std::vector<void*> all() const { return {nullptr, sixteen.h, rgb.h}; }
 };
-
-// "1,2 3 _" as {{1, 2}, {3}, {}}; "-" as none.
-G Lists(const std::string& field) {
-    G out;
-    std::istringstream words(field);
-    for (std::string w; words >> w && w != "-";) {
-        std::replace(w.begin(), w.end(), ',', ' ');
-        std::istringstream numbers(w == "_" ? "" : w);
-        out.emplace_back(std::istream_iterator<int>(numbers), std::istream_iterator<int>());
-    }
-    return out;
-}
 
 // Shares move with the colours taken from pockets (`start`), free colours
 // bring none, and a new pocket starts at 0.
@@ -149,8 +135,6 @@ TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
 }
 
 TEST(Edits, EachEditMovesTheColoursItsRulesName) {
-    std::ifstream file(std::string(HUEVANE_TEST_DATA) + "/edit/edits.txt");
-    ASSERT_TRUE(file);
     struct Edit {
         char op;
         std::vector<V> rows;
@@ -161,15 +145,13 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
         G after;
     };
     std::vector<Edit> edits;
-    for (std::string line; std::getline(file, line);) {
-        std::vector<G> f;  // the fields as lists of lists of numbers
-        std::istringstream fields(line);
-        for (std::string field; std::getline(fields, field, '|');) f.push_back(Lists(field));
-        if (line.empty() || line[0] == '#') continue;
-        ASSERT_EQ(f.size(), 7u) << line;
+    for (const auto& f : xt::CaseTable("edit/edits.txt")) {
+        ASSERT_EQ(f.size(), 7u) << f[0];
         Pts pts;
-        for (const V& p : f[4]) pts.push_back({p.at(0), p.at(1)});
-        edits.push_back({line[0], f[1], f[2], f[3].empty() ? V() : f[3][0], pts, f[5].at(0).at(0), f[6]});
+        for (const V& p : Lists(f[4])) pts.push_back({p.at(0), p.at(1)});
+        const G marks = Lists(f[3]);
+        edits.push_back({f[0].at(0), Lists(f[1]), Lists(f[2]), marks.empty() ? V() : marks[0], pts,
+                         Lists(f[5]).at(0).at(0), Lists(f[6])});
     }
     ASSERT_EQ(edits.size(), 55u);  // the whole file read
     const Unusable bad;

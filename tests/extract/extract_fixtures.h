@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,6 +97,32 @@ inline G Groups(const ccColorPocketArray& t) {
         for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
     }
     return v;
+}
+
+// "1,2 3 _" as {{1, 2}, {3}, {}}; "-" as none.
+inline G Lists(const std::string& field) {
+    G out;
+    std::istringstream words(field);
+    for (std::string w; words >> w && w != "-";) {
+        std::replace(w.begin(), w.end(), ',', ' ');
+        std::istringstream numbers(w == "_" ? "" : w);
+        out.emplace_back(std::istream_iterator<int>(numbers), std::istream_iterator<int>());
+    }
+    return out;
+}
+
+// The cases of a table in tests/data (blank lines and # comments left
+// out), each split into its fields at "|".
+inline std::vector<std::vector<std::string>> CaseTable(const std::string& name) {
+    std::ifstream file(std::string(HUEVANE_TEST_DATA) + "/" + name);
+    std::vector<std::vector<std::string>> cases;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        cases.emplace_back();
+        for (std::string field; std::getline(fields, field, '|');) cases.back().push_back(field);
+    }
+    return cases;
 }
 
 // What every extraction leaves from an image with the histogram histo:

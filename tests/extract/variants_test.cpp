@@ -89,104 +89,34 @@ bool Insert(CQuantizer& q, int r, int g, int b) {
 }  // namespace
 
 TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
-    const tagRGBQUAD hue10 = Rgb(200, 50, 0), hue25 = Rgb(200, 120, 0), hue35 = Rgb(200, 167, 0);
-    ASSERT_EQ((V{HslHue(RGBtoHSL(hue10)), HslHue(RGBtoHSL(hue25)), HslHue(RGBtoHSL(hue35))}),
-              (V{10, 25, 35}));
-    const tagRGBQUAD red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255), yellow = Rgb(255, 255, 0);
-    const tagRGBQUAD blue2 = Rgb(0, 0, 200), yellow2 = Rgb(200, 200, 0), blue3 = Rgb(0, 0, 150);
-    const tagRGBQUAD grey = Rgb(100, 100, 100), a = Rgb(125, 100, 100), b = Rgb(140, 100, 100);
-    auto g = [](int l) { return Rgb(l, l, l); };
-    auto ofHue = [](int h) {  // the green-maximal colour of hue h
-        int r = 0;
-        while (r < 255 && HslHue(RGBtoHSL(Rgb(r, 255, 0))) != h) ++r;
-        return Rgb(r, 255, 0);
-    };
-    // 20 colours on a 3 x 3 x 3 grid of steps 100, the i-th with 200 - i
-    // pixels: colours 16 to 19 go to the nearest of the first 16 pockets,
-    // the lowest position on ties (the one a blue step below).
-    Table grid, all, four;
-    V gridIndices, gridCounts, every;
-    G gridWant = {{7, 16}, {8, 17}, {9, 18}, {10, 19}};
-    for (int i = 0; i < 20; ++i) {
-        grid.push_back(Rgb(i % 3 * 100 + 20, i / 3 % 3 * 100 + 20, i / 9 * 100 + 20));
-        gridIndices.push_back(i);
-        gridCounts.push_back(200 - i);
-        if (i < 7 || (i > 10 && i < 16)) gridWant.push_back({i});
-    }
+    std::map<std::string, Table> named;  // 256 distinct colours spread over the cube; four repeated
     const tagRGBQUAD c4[] = {Rgb(250, 0, 0), Rgb(0, 250, 0), Rgb(0, 0, 250), Rgb(250, 250, 250)};
     for (int i = 0; i < 256; ++i) {
-        all.push_back(Rgb(i, (i * 97) & 0xFF, (i * 181) & 0xFF));  // distinct, spread over the cube
-        four.push_back(c4[i % 4]);
-        every.push_back(i);
+        named["all"].push_back(Rgb(i, (i * 97) & 0xFF, (i * 181) & 0xFF));
+        named["four"].push_back(c4[i % 4]);
     }
-    const V inOrder = {0, 1, 2, 3, 4, 5, 6}, cross = {0, 1, 4, 2, 3, 5, 6};
-    const G apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}}, first = {{0, 1}, {2}, {3}, {4}, {5}, {6}};
+    const Table& all = named["all"];
     struct Case {
-        const char* methods;     // e default, g G, d D, c CG (with an empty card where `want` is given), q Q
-        Table table;             // the colour table, black beyond
-        V indices, counts = {};  // a one-row image of counts[k] (1 by default) pixels of indices[k] in turn
-        G want = {};             // the pockets' members (unchecked when empty)
-        V late = {};             // pixels each pocket gained (lost) after its share was taken
-    } cases[] = {
-        // Default: a pocket per run of near hues (15 steps apart, not 25),
-        // the larger first, equal counts in creation (index) order.
-        {"e", {hue10, hue25}, {0, 1}, {10, 6}, {{0, 1}}},
-        {"e", {hue10, hue35}, {0, 1}, {6, 10}, {{1}, {0}}},
-        {"e", {red, blue}, {0, 1}, {8, 8}, {{0}, {1}}},
-        {"e", {blue, red}, {0, 1}, {8, 8}, {{0}, {1}}},
-        // Dull red 2 joins red by hue, then moves to the nearer bluish 1:
-        // the order follows the moved counts, the shares do not.
-        {"e", {red, Rgb(50, 50, 70), Rgb(60, 45, 45)}, {0, 1, 2}, {6, 4, 4}, {{1, 2}, {0}}, {4, -4}},
-        // G: colours join within 30 city-block steps of the growing pocket's
-        // pixel-weighted mean (at 112 after 125 joined 100, so 140 joins too).
-        {"g", {grey, Rgb(120, 100, 90)}, {0, 1}, {50, 50}, {{0, 1}}},
-        {"g", {grey, Rgb(121, 100, 90)}, {0, 1}, {50, 50}, {{0}, {1}}},
-        {"g", {grey, a, b}, {0, 1, 2}, {40, 40, 20}, {{0, 1, 2}}},
-        // The seed is the most frequent colour: from 140 the colour at 100
-        // lies 40 away, though within 30 of the mean of the others.
-        {"g", {grey, a, b}, {0, 1, 2}, {20, 30, 50}, {{2, 1}, {0}}},
-        {"g", grid, gridIndices, gridCounts, gridWant},
-        // Shares of 2.5% stay, 1.5% joins the nearest pocket before it, whose
-        // share stays as taken before.
-        {"g",
-         {Rgb(250, 0, 0), blue, Rgb(0, 250, 0), Rgb(40, 40, 200)},
-         {0, 1, 2, 3},
-         {600, 360, 25, 15},
-         {{0}, {1, 3}, {2}},
-         {0, 15}},
-        // D, and CG with an empty card by RGB distance (in the same order
-        // here): red touches a colour 60 hue steps away and merges with it;
-        // at 61 nothing qualifies (the others alternate over 60 steps apart).
-        {"dc", {red, ofHue(60), blue, yellow, blue2, yellow2, blue3}, inOrder, {}, first},
-        {"dc", {red, ofHue(61), blue, yellow, blue2, yellow2, blue3}, inOrder, {}, apart},
-        // Nearly equal reds apart from each other, red and blue touching.
-        {"dc", {red, blue, Rgb(250, 0, 0), blue2, Rgb(200, 0, 0), blue3, Rgb(150, 0, 0)}, inOrder, {}, apart},
-        // Grey 100 touches greys 110 and 90 at equal distance: the lower j.
-        {"dc", {g(100), g(110), g(90), yellow, blue, yellow2, blue2}, {1, 0, 2, 3, 4, 5, 6}, {}, first},
-        // Pairs (0, 1) and (2, 3) at equal distance: the lower i.
-        {"dc", {g(100), g(110), g(150), g(160), yellow, blue, yellow2}, cross, {}, first},
-        // The closest pair wins over an earlier one.
-        {"dc",
-         {g(100), g(130), g(150), g(152), yellow, blue, yellow2},
-         cross,
-         {},
-         {{0}, {1}, {2, 3}, {4}, {5}, {6}}},
-        // Five touching, alike colours: too few to merge.
-        {"dc",
-         {red, Rgb(254, 0, 0), Rgb(253, 0, 0), Rgb(252, 0, 0), Rgb(251, 0, 0)},
-         {4, 0, 1, 2, 3},
-         {1, 1, 2, 3, 3},
-         {{0}, {1}, {2}, {3}, {4}}},
-        // Q: the nearest output colour of each used colour, every table entry
-        // shaping the tree: blue (child 1 at the first level) before green (2).
-        {"q", four, {1, 6}, {4, 4}, {{6}, {1}}},
-        // Every method on one colour, 256 colours, one pixel and two halves.
-        {"egdcq", all, {42}, {63}},
-        {"egdcq", all, every},
-        {"egdcq", all, {200}},
-        {"egdcq", all, {3, 250, 3, 250, 3}, {100, 100, 100, 100, 100}},
+        std::string methods;
+        Table table;
+        V layout;
+        G want, late;
     };
-    csColorSystem empty, cs;  // a card of every fifth colour, in six groups
+    std::vector<Case> cases;
+    for (const auto& f : CaseTable("extract/extractions.txt")) {
+        ASSERT_EQ(f.size(), 5u) << f[0];
+        Case c{f[0].substr(0, f[0].find(' ')), {}, {}, Lists(f[3]), Lists(f[4])};
+        std::istringstream words(f[1]);
+        for (std::string w; words >> w;)
+            if (named.count(w))
+                c.table = named.at(w);
+            else
+                c.table.push_back(RgbQuad(static_cast<uint32_t>(std::stoul(w, nullptr, 16))));
+        for (const V& run : Lists(f[2])) c.layout.insert(c.layout.end(), run.size() > 1 ? run[1] : 1, run[0]);
+        cases.push_back(c);
+    }
+    ASSERT_EQ(cases.size(), 23u);  // the whole file read
+    csColorSystem empty, cs;       // a card of every fifth colour, in six groups
     for (int i = 0; i < 256; i += 5) cs.AddSample("s", all[i].rgbRed, all[i].rgbGreen, all[i].rgbBlue);
     for (int k = 0; k < 6; ++k) {
         cs.groups.emplace_back();
@@ -194,10 +124,8 @@ TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
     }
     const long live = hv::LiveHandles();
     for (const Case& c : cases)
-        for (const char m : std::string(c.methods)) {
-            V px;
-            for (size_t k = 0; k < c.indices.size(); ++k)
-                px.insert(px.end(), c.counts.empty() ? 1 : c.counts[k], c.indices[k]);
+        for (const char m : c.methods) {
+            const V& px = c.layout;
             HostDib dib(Strip(c.table, px));
             int histo[256], cardIndex[256] = {-1};
             ASSERT_EQ(ipDibStuff(dib.h, false).StatHisto(histo), 0);
@@ -222,7 +150,7 @@ TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
             }
             for (int k = 0; k < t.pockets.GetSize() && !c.want.empty(); ++k) {
                 ccColorPocket* p = t.pockets[k];
-                const int late = k < static_cast<int>(c.late.size()) ? c.late[k] : 0;
+                const int late = c.late.empty() || k >= static_cast<int>(c.late[0].size()) ? 0 : c.late[0][k];
                 const float share = m == 'q' ? 0.0f : static_cast<float>(p->pixelNum - late) / px.size();
                 EXPECT_FLOAT_EQ(p->percentage, share) << what << k;
                 EXPECT_EQ(p->index, m == 'e' ? k : -1) << what;
