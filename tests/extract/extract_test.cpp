@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "extract/extract_fixtures.h"
+#include "huevane/colorsystem.h"
 
 using namespace xt;
 
@@ -94,6 +95,7 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
         sixteen(Image(8, 4, 4, {3}, {}, 16));
     HostDib rgb(Image(24, 4, 4, {0x102030}));
     ccColorPocketArray t, wrongDepth, one, none;
+    csColorSystem cs;
     ASSERT_EQ(t.SetDib(good.h), 0);
     ccColorPocket* p0 = t.pockets[0];
     EXPECT_EQ(t.SetDib(sixteen.h), 0);  // 0 whatever the extraction gives
@@ -113,8 +115,9 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
                  t.SortPalOnCenterDist(order.data(), -1), t.SortPalOnLight(nullptr), none.Sort(4),
                  none.MergePercentLess(2), none.SortPalOnLight(order.data()), none.SortPalOnHue(order.data()),
                  none.SortPalOnPixelNumDesc(order.data()), none.SortPalOnCenterDist(order.data(), 0),
-                 one.MergePercentLess(2)}),
-              V(15, -1));
+                 one.MergePercentLess(2), t.GetColorPocketsCG(nullptr, order.data()),
+                 t.GetColorPocketsCG(&cs, nullptr)}),
+              V(17, -1));
     EXPECT_EQ((V{one.Sort(1), one.Sort(2), one.Sort(3), one.sortMode}), (V{-10, -10, -10, 3}));
     EXPECT_THROW(t.FindNearestPocket(p0, 3), std::out_of_range);
     EXPECT_THROW(t.MergePockets(2, p0), std::out_of_range);
