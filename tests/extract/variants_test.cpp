@@ -165,44 +165,30 @@ TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
     const Table table = {Rgb(255, 0, 0), Rgb(255, 60, 0), Rgb(0, 0, 255), Rgb(200, 0, 0),
                          Rgb(0, 0, 200), Rgb(150, 0, 0),  Rgb(0, 0, 150)};
     ASSERT_EQ(hv::HueDiff256(HslHue(RGBtoHSL(table[0])), HslHue(RGBtoHSL(table[1]))), 10);
-    struct Case {
-        G groups;
-        int first, rest;  // the card index cache: entry 0 and the others (-1 and 77: fill it)
-        V groupIndex;     // of the pockets afterwards; 7 of them when 0 and 1 stay apart
-        bool emptyCard;
-    } cases[] = {
-        {{{0}, {1}}, -1, 77, {0, 1, -1, -1, -1, -1, -1}, false},
-        {{{1, 0}}, -1, 77, {0, -1, -1, -1, -1, -1}, false},
-        {{}, -1, 77, {-1, -1, -1, -1, -1, -1}, false},
-        {{{}, {}, {}, {1}}, -1, 77, {3, -1, -1, -1, -1, -1}, false},  // none into 3
-        {{{}, {}, {}, {0}}, -1, 77, {3, -1, -1, -1, -1, -1}, false},  // 3 into none
-        // Sample 0 is listed in groups 0 and 4: the last wins.
-        {{{0, 1}, {}, {}, {}, {0}}, -1, 77, {4, 0, -1, -1, -1, -1, -1}, false},
-        {{{0, 99, -5, 1, 7}}, -1, 77, {0, -1, -1, -1, -1, -1}, false},  // entries off the card
-        {{{0}, {1}}, -1, 77, {-1, -1, -1, -1, -1, -1}, true},
-        // A filled cache is used as it is: every colour as sample 1, one group.
-        {{{0}, {1}}, 1, 1, {1, 1, 1, 1, 1, 1}, false},
-        // Stale entries beyond the card: no group for colours 1 to 6.
-        {{{0}, {1}}, 0, 500, {0, -1, -1, -1, -1, -1}, false},
-    };
-    for (const Case& c : cases) {
+    const auto cases = CaseTable("extract/cg.txt");
+    ASSERT_EQ(cases.size(), 10u);  // the whole file read
+    for (const auto& f : cases) {
+        const G cache = Lists(f[1]);
+        const V want = Lists(f[3]).at(0);
+        const bool emptyCard = f[2].find("empty") != std::string::npos;
+        const int first = cache.empty() ? -1 : cache[0][0], rest = cache.empty() ? 77 : cache[0][1];
         HostDib dib(Image(8, 7, 1, {0, 1, 2, 3, 4, 5, 6}, table));
         csColorSystem cs;
-        for (int i = 0; i < 7 && !c.emptyCard; ++i)
+        for (int i = 0; i < 7 && !emptyCard; ++i)
             cs.AddSample("s", table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
-        cs.groups = c.groups;
-        V cardIndex(256, c.rest), groups;
-        cardIndex[0] = c.first;
+        cs.groups = Lists(f[0]);
+        V cardIndex(256, rest), groups;
+        cardIndex[0] = first;
         ccColorPocketArray t;
         t.SetPalDib(dib.h, false);
         ASSERT_EQ(t.GetColorPocketsCG(&cs, cardIndex.data()), 0);
         const G merged = {{0, 1}, {2}, {3}, {4}, {5}, {6}}, apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}};
-        EXPECT_EQ(Groups(t), c.groupIndex.size() == 7 ? apart : merged);
+        EXPECT_EQ(Groups(t), want.size() == 7 ? apart : merged) << f[0];
         for (ccColorPocket* p : t.pockets) groups.push_back(p->groupIndex);
-        EXPECT_EQ(groups, c.groupIndex);
+        EXPECT_EQ(groups, want) << f[0];
         // An empty cache is filled (palette colour i is sample i), a filled one kept.
-        for (int i = 0; i < (c.first < 0 ? 7 : 256); ++i)
-            ASSERT_EQ(cardIndex[i], c.first >= 0 ? (i ? c.rest : c.first) : c.emptyCard ? -1 : i) << i;
+        for (int i = 0; i < (first < 0 ? 7 : 256); ++i)
+            ASSERT_EQ(cardIndex[i], first >= 0 ? (i ? rest : first) : emptyCard ? -1 : i) << f[0] << i;
     }
 }
 
@@ -237,10 +223,10 @@ TEST(ExtractPhoto, FastMergingMatchesTheDirectLoop) {
             ASSERT_EQ(direct.GetColorPockets(), 0);  // builds the palette
             direct.ClearAll();
             card.GetCardPalIndices(colours, 256, directIndex);
+            // D leaves the group as made.
             for (int i = 0; i < 256; ++i)
                 if (histo[i] > 0)
-                    AddPocket(direct, {i})->groupIndex =
-                        cg ? groupOf[size_t(directIndex[i])] : 0;  // D leaves the default
+                    AddPocket(direct, {i})->groupIndex = cg ? groupOf[size_t(directIndex[i])] : 0;
             DirectMerge(direct, cg);
             EXPECT_TRUE(!cg || V(fastIndex, fastIndex + 256) == V(directIndex, directIndex + 256)) << name;
             EXPECT_EQ(Decided(fast), Decided(direct)) << name << cg;
@@ -292,7 +278,7 @@ TEST(Quantizer, OutputColoursMergeRunsOfLeavesInTreeOrder) {
         EXPECT_EQ(Leaves(q.root), static_cast<int>(q.leafTotal)) << c[0];
         ASSERT_EQ(q.MakeOutputColors(out, counts), c[1]) << c[0];
         for (int j = 0; j < c[1]; ++j) total += counts[j] + out[j].rgbReserved;
-        EXPECT_EQ(total, 256) << c[0];  // every entry counted once
+        EXPECT_EQ(total, 256) << c[0];  // every entry counted once, the fourth bytes 0
     }
     // Twelve leaves, red 0, 20, ..., 220 with k + 1 colours each: output j
     // takes leaves j*12/10 .. (j+1)*12/10-1, runs of 1, 1, 1, 1, 2, 1, 1, 1, 1, 2.
