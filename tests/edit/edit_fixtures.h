@@ -60,10 +60,13 @@ struct Scene {
     }
 };
 
-// The colour table of a DIB, and its pixel bytes row after row.
-inline std::vector<tagRGBQUAD> Colours(void* dib) {
+// The colour table of a DIB as words (all four bytes), and its pixel bytes
+// row after row.
+inline std::vector<uint32_t> Colours(void* dib) {
     ipDibStuff v(dib, false);
-    return std::vector<tagRGBQUAD>(v.colors, v.colors + v.numColors);
+    std::vector<uint32_t> words;
+    for (int i = 0; i < v.numColors; ++i) words.push_back(RgbWord(v.colors[i]));
+    return words;
 }
 inline std::vector<BYTE> Pixels(void* dib) {
     ipDibStuff v(dib, false);
