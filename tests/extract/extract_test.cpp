@@ -1,15 +1,23 @@
-// The default extraction, the pocket-number image, the refusals of bad
-// input, and the steps the extractions share: nearest pocket, merging,
-// shares, reclustering and the orders of pockets and palette.
+// The extractions: the default one, G, D, CG and Q on images made to pin
+// one rule each and on small and odd images (every method keeps the theme's
+// invariants), D and CG on real photos against direct implementations of
+// their loops, the octree quantizer behind Q; the pocket-number image, the
+// refusals of bad input, and the steps the extractions share: nearest pocket,
+// merging, shares, reclustering and the orders of pockets and palette.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <random>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 #include "extract/extract_fixtures.h"
+#include "extract/quantizer.h"
 #include "huevane/colorsystem.h"
 
 using namespace xt;
@@ -29,7 +37,307 @@ int Dist(const tagRGBQUAD& a, const tagRGBQUAD& b) {
     const int dr = a.rgbRed - b.rgbRed, dg = a.rgbGreen - b.rgbGreen, db = a.rgbBlue - b.rgbBlue;
     return dr * dr + dg * dg + db * db;
 }
+
+using Table = std::vector<tagRGBQUAD>;
+using Node = CQuantizer::Node;
+
+const std::map<char, std::function<int(ccColorPocketArray&, csColorSystem*, int*)>> kMethods = {
+    {'e', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPockets(); }},
+    {'g', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsG(); }},
+    {'d', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsD(); }},
+    {'c', [](ccColorPocketArray& t, csColorSystem* cs, int* ci) { return t.GetColorPocketsCG(cs, ci); }},
+    {'q', [](ccColorPocketArray& t, csColorSystem*, int*) { return t.GetColorPocketsQ(); }},
+};
+
+// Everything a theme's pockets carry that the extractions decide.
+std::vector<std::vector<long long>> Decided(const ccColorPocketArray& t) {
+    std::vector<std::vector<long long>> v;
+    for (ccColorPocket* p : t.pockets) {
+        v.push_back({p->pixelNum, RgbWord(p->aveRGB), p->aveHSL, p->groupIndex, p->index,
+                     static_cast<long long>(p->percentage * 1e7f)});
+        for (ccColorItem* it : p->items) v.back().push_back(it->palIndex);
+    }
+    return v;
+}
+
+// The merging loop of D (cg false) and CG (cg true) as stated, from one
+// pocket per palette item with pixels: every pair rescanned and the
+// neighbour counts summed over every item pair before each merge.
+void DirectMerge(ccColorPocketArray& t, bool cg) {
+    std::vector<int> nb(256 * 256);
+    auto* N = reinterpret_cast<int(*)[256]>(nb.data());
+    ASSERT_EQ(ipDibStuff(t.palDib, false).SetNeighbor(N), 0);
+    while (t.pockets.GetSize() > 6) {
+        int best = INT_MAX, bi = -1, bj = -1;
+        for (int i = 0; i < t.pockets.GetSize(); ++i)
+            for (int j = i + 1; j < t.pockets.GetSize(); ++j) {
+                ccColorPocket *P = t.pockets[i], *Q = t.pockets[j];
+                long long sum = 0;
+                for (ccColorItem* a : Q->items)
+                    for (ccColorItem* b : P->items) sum += N[a->palIndex][b->palIndex];
+                const bool apart =
+                    cg && P->groupIndex >= 0 && Q->groupIndex >= 0 && P->groupIndex != Q->groupIndex;
+                const int d = cg ? hv::ColorDist2(P->aveRGB, Q->aveRGB) : P->HSLDist2(Q);
+                if (sum > 0 && P->HueDistance(Q) <= 60 && !apart && d < best)
+                    std::tie(best, bi, bj) = std::tie(d, i, j);
+            }
+        if (bi < 0) break;
+        ccColorPocket* gone = t.pockets[bj];
+        t.MergePockets(bi, gone);
+        if (t.pockets[bi]->groupIndex < 0) t.pockets[bi]->groupIndex = gone->groupIndex;
+        delete gone;
+        t.pockets.RemoveAt(bj);
+    }
+    t.GetPercentage();
+}
+
+int Leaves(const Node* n) {
+    int c = n && n->leaf;
+    for (int k = 0; n && !n->leaf && k < 8; ++k) c += Leaves(n->children[k]);
+    return c;
+}
+bool Insert(CQuantizer& q, int r, int g, int b) {
+    return q.InsertColor(&q.root, static_cast<BYTE>(r), static_cast<BYTE>(g), static_cast<BYTE>(b), 0, 0);
+}
+
 }  // namespace
+
+TEST(Extract, EachMethodFollowsItsRulesAndKeepsTheThemeInvariants) {
+    std::map<std::string, Table> named;  // 256 distinct colours spread over the cube; four repeated
+    const tagRGBQUAD c4[] = {Rgb(250, 0, 0), Rgb(0, 250, 0), Rgb(0, 0, 250), Rgb(250, 250, 250)};
+    for (int i = 0; i < 256; ++i) {
+        named["all"].push_back(Rgb(i, (i * 97) & 0xFF, (i * 181) & 0xFF));
+        named["four"].push_back(c4[i % 4]);
+    }
+    csColorSystem empty, cs;  // a card of every fifth colour of "all", in six groups
+    for (int i = 0; i < 256; i += 5) cs.AddSample("s", i, (i * 97) & 0xFF, (i * 181) & 0xFF);
+    for (int k = 0; k < 6; ++k) {
+        cs.groups.emplace_back();
+        for (int s = k; s < cs.samples.GetSize(); s += 7) cs.groups.back().push_back(s);
+    }
+    const long live = hv::LiveHandles();
+    const auto cases = CaseTable("extract/extractions.txt");
+    ASSERT_EQ(cases.size(), 23u);  // the whole file read
+    for (const auto& f : cases) {
+        ASSERT_EQ(f.size(), 5u) << f[0];
+        const G want = Lists(f[3]), late = Lists(f[4]);
+        Table table;
+        V px;
+        std::istringstream words(f[1]);
+        for (std::string w; words >> w;)
+            if (named.count(w))
+                table = named.at(w);
+            else
+                table.push_back(RgbQuad(static_cast<uint32_t>(std::stoul(w, nullptr, 16))));
+        for (const V& run : Lists(f[2])) px.insert(px.end(), run.size() > 1 ? run[1] : 1, run[0]);
+        HostDib dib(Image(8, static_cast<int>(px.size()), 1, px, table));
+        int histo[256];
+        ASSERT_EQ(ipDibStuff(dib.h, false).StatHisto(histo), 0);
+        for (const char m : f[0].substr(0, f[0].find(' '))) {
+            const std::string what = f[0] + "/" + m + " on " + f[1].substr(0, 30);
+            int cardIndex[256] = {-1};
+            ccColorPocketArray t;
+            t.SetPalDib(dib.h, false);
+            G once;
+            for (int run = 0; run < 2; ++run) {  // the second run reuses the palette
+                ASSERT_EQ(kMethods.at(m)(t, want.empty() ? &cs : &empty, cardIndex), 0) << what;
+                ExpectCover(t, histo, static_cast<long long>(px.size()), m == 'g', what);
+                EXPECT_TRUE(run == 0 || Groups(t) == once) << what;
+                once = Groups(t);
+            }
+            EXPECT_EQ(once, want.empty() ? once : want) << what;  // when given
+            for (int i = 0; i < 256; ++i) {  // the palette describes the image, used entries or not
+                const ccColorItem& it = t.palette[i];
+                const tagRGBQUAD colour = i < static_cast<int>(table.size()) ? table[i] : Rgb(0, 0, 0);
+                ASSERT_TRUE(it.palIndex == i && RgbWord(it.rgb) == RgbWord(colour) &&
+                            it.hsl == RGBtoHSL(colour) &&
+                            it.percentage == static_cast<float>(histo[i]) / static_cast<float>(px.size()))
+                    << what << i;
+            }
+            for (int k = 0; k < t.pockets.GetSize() && !want.empty(); ++k) {
+                ccColorPocket* p = t.pockets[k];
+                const int gained = late.empty() || k >= static_cast<int>(late[0].size()) ? 0 : late[0][k];
+                const float share = m == 'q' ? 0.0f : static_cast<float>(p->pixelNum - gained) / px.size();
+                EXPECT_FLOAT_EQ(p->percentage, share) << what << k;
+                EXPECT_EQ(p->index, m == 'e' ? k : -1) << what;
+            }
+            EXPECT_EQ(t.sortMode, (m == 'e' || m == 'g') && t.pockets.GetSize() > 1 ? 2 : 0) << what;
+        }
+    }
+    // No usable image: -1, the pockets and the card cache unchanged.
+    HostDib small(Image(8, 4, 4, {1, 2, 3}, {}, 16));  // a 16-entry colour table
+    for (const auto& [m, method] : kMethods)
+        for (void* dib : {static_cast<void*>(nullptr), small.h}) {
+            V cardIndex(256, -1);
+            ccColorPocketArray t;
+            t.SetPalDib(dib, false);
+            BlankPalette(t);
+            AddPocket(t, {5});
+            EXPECT_EQ(method(t, &cs, cardIndex.data()), -1) << m;
+            EXPECT_TRUE(Groups(t) == G{{5}} && cardIndex[0] == -1) << m;
+        }
+    EXPECT_EQ(hv::LiveHandles(), live);
+}
+
+TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
+    // Red and a red 10 hue steps away touch; the rest alternate red and blue.
+    const Table table = {Rgb(255, 0, 0), Rgb(255, 60, 0), Rgb(0, 0, 255), Rgb(200, 0, 0),
+                         Rgb(0, 0, 200), Rgb(150, 0, 0),  Rgb(0, 0, 150)};
+    ASSERT_EQ(hv::HueDiff256(HslHue(RGBtoHSL(table[0])), HslHue(RGBtoHSL(table[1]))), 10);
+    const auto cases = CaseTable("extract/cg.txt");
+    ASSERT_EQ(cases.size(), 10u);  // the whole file read
+    for (const auto& f : cases) {
+        const G cache = Lists(f[1]);
+        const V want = Lists(f[3]).at(0);
+        const bool emptyCard = f[2].find("empty") != std::string::npos;
+        const int first = cache.empty() ? -1 : cache[0][0], rest = cache.empty() ? 77 : cache[0][1];
+        HostDib dib(Image(8, 7, 1, {0, 1, 2, 3, 4, 5, 6}, table));
+        csColorSystem cs;
+        for (int i = 0; i < 7 && !emptyCard; ++i)
+            cs.AddSample("s", table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue);
+        cs.groups = Lists(f[0]);
+        V cardIndex(256, rest), groups;
+        cardIndex[0] = first;
+        ccColorPocketArray t;
+        t.SetPalDib(dib.h, false);
+        ASSERT_EQ(t.GetColorPocketsCG(&cs, cardIndex.data()), 0);
+        const G merged = {{0, 1}, {2}, {3}, {4}, {5}, {6}}, apart = {{0}, {1}, {2}, {3}, {4}, {5}, {6}};
+        EXPECT_EQ(Groups(t), want.size() == 7 ? apart : merged) << f[0];
+        for (ccColorPocket* p : t.pockets) groups.push_back(p->groupIndex);
+        EXPECT_EQ(groups, want) << f[0];
+        // An empty cache is filled (palette colour i is sample i), a filled one kept.
+        for (int i = 0; i < (first < 0 ? 7 : 256); ++i)
+            ASSERT_EQ(cardIndex[i], first >= 0 ? (i ? rest : first) : emptyCard ? -1 : i) << f[0] << i;
+    }
+}
+
+TEST(ExtractPhoto, FastMergingMatchesTheDirectLoop) {
+    csColorSystem card;
+    ASSERT_EQ(card.LoadFromFile(HUEVANE_SAMPLES "/css-colours.txt"), 0);
+    // Groups that leave some samples out and list some twice.
+    card.groups.assign(5, {});
+    for (int s = 0; s < card.samples.GetSize(); ++s)
+        if (s % 6 != 5) card.groups[static_cast<size_t>(s * 7 % 5)].push_back(s);
+    card.groups[1].push_back(3);
+    V groupOf(static_cast<size_t>(card.samples.GetSize()), -1);
+    for (size_t g = 0; g < card.groups.size(); ++g)
+        for (int s : card.groups[g]) groupOf[static_cast<size_t>(s)] = static_cast<int>(g);
+    for (const char* name : {"/extract/coffee_120x80.bmp", "/coffee_small.bmp", "/transfer/autumn_256.bmp"}) {
+        void* photo = reinterpret_cast<void*>(LoadDIB((std::string(HUEVANE_TEST_DATA) + name).c_str()));
+        void* dib8 = DecreaseBpp24to8(photo);
+        int histo[256];
+        tagRGBQUAD colours[256];
+        {
+            ipDibStuff view(dib8, false);
+            ASSERT_EQ(view.StatHisto(histo), 0);
+            std::copy(view.colors, view.colors + 256, colours);
+        }
+        EXPECT_GT(std::count_if(histo, histo + 256, [](int h) { return h > 0; }), 200) << name;
+        for (bool cg : {false, true}) {
+            ccColorPocketArray fast, direct;
+            fast.SetPalDib(dib8, false);
+            direct.SetPalDib(dib8, false);
+            int fastIndex[256] = {-1}, directIndex[256] = {-1};
+            ASSERT_EQ(cg ? fast.GetColorPocketsCG(&card, fastIndex) : fast.GetColorPocketsD(), 0);
+            ASSERT_EQ(direct.GetColorPockets(), 0);  // builds the palette
+            direct.ClearAll();
+            card.GetCardPalIndices(colours, 256, directIndex);
+            // D leaves the group as made.
+            for (int i = 0; i < 256; ++i)
+                if (histo[i] > 0)
+                    AddPocket(direct, {i})->groupIndex = cg ? groupOf[size_t(directIndex[i])] : 0;
+            DirectMerge(direct, cg);
+            EXPECT_TRUE(!cg || V(fastIndex, fastIndex + 256) == V(directIndex, directIndex + 256)) << name;
+            EXPECT_EQ(Decided(fast), Decided(direct)) << name << cg;
+            EXPECT_LE(fast.pockets.GetSize(), cg ? 256 : 6) << name;  // groups may stop CG early
+        }
+        hv::FreeHandle(dib8);
+        hv::FreeHandle(photo);
+    }
+}
+
+TEST(Quantizer, ChannelBitsPickTheChildAndFoldingTakesTheNewestNodeOfTheDeepestLevel) {
+    CQuantizer q;
+    EXPECT_EQ((V{int(q.leafLimit), int(q.outputColors), int(q.depth)}), (V{16, 10, 8}));
+    // Red 0x80: child 4 (the red bit) at level 0, then child 0 seven times.
+    ASSERT_TRUE(Insert(q, 0x80, 0, 0));
+    const Node* n = q.root;
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(n->children[c] != nullptr, c == 4);
+    for (int level = 1; level < 8; ++level) ASSERT_NE(n = n->children[level == 1 ? 4 : 0], nullptr) << level;
+    EXPECT_TRUE(n->children[0] && n->children[0]->leaf);
+    // Green 2 and blue 2, 3, 3 part at level 6 (child 2 for the green bit, 1
+    // for blue); blue 2 and 3 part at level 7, in the newest node there.
+    for (auto c : {V{0, 2, 0}, V{0, 0, 2}, V{0, 0, 3}, V{0, 0, 3}}) ASSERT_TRUE(Insert(q, c[0], c[1], c[2]));
+    ASSERT_EQ(q.leafTotal, 4u);
+    Node* blue7 = q.foldLists[7];
+    EXPECT_TRUE(q.foldLists[6]->children[2] && q.foldLists[6]->children[1] && !q.foldLists[8]);
+    EXPECT_TRUE(blue7->children[0] && blue7->children[1] && blue7->children[1]->count == 2);
+    ASSERT_TRUE(q.FoldOnce());  // the blue pair (2, 3, 3) becomes one leaf
+    EXPECT_TRUE(blue7->leaf && blue7->count == 3 && blue7->sumBlue == 8 && q.leafTotal == 3);
+    for (Node* c : blue7->children) EXPECT_EQ(c, nullptr);
+    EXPECT_NE(q.foldLists[7], blue7);
+    int folds = 1;
+    while (q.FoldOnce()) ++folds;
+    const Node* r = q.root;
+    EXPECT_EQ(
+        (V{r->leaf, int(r->count), int(r->sumRed), int(r->sumGreen), int(r->sumBlue), int(q.leafTotal)}),
+        (V{1, 5, 0x80, 2, 8, 1}));
+    EXPECT_EQ(folds, 16);  // each inner node once: the root, two per level 1 to 6, three at 7
+}
+
+TEST(Quantizer, OutputColoursMergeRunsOfLeavesInTreeOrder) {
+    for (auto c : {V{256, 10}, V{4, 4}, V{10, 10}, V{16, 10}, V{1, 1}}) {  // distinct colours, outputs
+        tagRGBQUAD pal[256], out[10];
+        int counts[10], total = 0;
+        for (int i = 0; i < 256; ++i) pal[i] = Rgb(i % c[0], (i % c[0] * 37) & 0xFF, (i % c[0] * 91) & 0xFF);
+        CQuantizer q;
+        ASSERT_TRUE(q.InsertPalette(pal));
+        EXPECT_TRUE(c[0] > 16 || q.leafTotal == uint32_t(c[0])) << c[0];  // folded only past 16 leaves
+        EXPECT_LE(q.leafTotal, 16u);
+        EXPECT_EQ(Leaves(q.root), static_cast<int>(q.leafTotal)) << c[0];
+        ASSERT_EQ(q.MakeOutputColors(out, counts), c[1]) << c[0];
+        for (int j = 0; j < c[1]; ++j) total += counts[j] + out[j].rgbReserved;
+        EXPECT_EQ(total, 256) << c[0];  // every entry counted once, the fourth bytes 0
+    }
+    // Twelve leaves, red 0, 20, ..., 220 with k + 1 colours each: output j
+    // takes leaves j*12/10 .. (j+1)*12/10-1, runs of 1, 1, 1, 1, 2, 1, 1, 1, 1, 2.
+    CQuantizer p, h;
+    p.leafLimit = 100;
+    for (int k = 0; k < 12; ++k)
+        for (int r = 0; r <= k; ++r) ASSERT_TRUE(Insert(p, k * 20, 0, 0));
+    tagRGBQUAD out[10];
+    int counts[10], index = 0;
+    ASSERT_EQ(p.MakeOutputColors(out, counts), 10);
+    EXPECT_EQ((V{counts[0], counts[3], counts[4], counts[5], counts[9]}), (V{1, 4, 11, 7, 23}));
+    // (80*5 + 100*6) / 11 = 90.9 -> 91; (200*11 + 220*12) / 23 = 210.4 -> 210.
+    EXPECT_EQ((V{out[3].rgbRed, out[4].rgbRed, out[9].rgbRed}), (V{60, 91, 210}));
+    // A folded leaf's mean rounds half up: red 2 and 3 give 3.
+    for (int c : {2, 3}) ASSERT_TRUE(Insert(h, c, 255, 254));
+    ASSERT_TRUE(h.FoldOnce());
+    h.CollectLeaves(h.root, out, &index, counts);
+    ASSERT_EQ(index, 1);
+    EXPECT_EQ((V{out[0].rgbRed, out[0].rgbGreen, out[0].rgbBlue, counts[0]}), (V{3, 255, 254, 2}));
+}
+
+TEST(Quantizer, AFailedNodeAllocationStopsTheInsertionWithoutALeak) {
+    tagRGBQUAD pal[256], out[10];
+    int counts[10];
+    for (int i = 0; i < 256; ++i) pal[i] = Rgb(i, 255 - i, (i * 53) & 0xFF);
+    CQuantizer whole, exact;
+    ASSERT_TRUE(whole.InsertPalette(pal));
+    const uint32_t used = 0xFFFFFFFFu - whole.nodeBudget;
+    exact.nodeBudget = used;
+    EXPECT_TRUE(exact.InsertPalette(pal));
+    for (uint32_t budget : {0u, 1u, 8u, 9u, 20u, 100u, used - 1}) {
+        CQuantizer q;
+        q.nodeBudget = budget;
+        EXPECT_FALSE(q.InsertPalette(pal)) << budget;
+        // The tree is whole: every leaf counted, outputs made without a missing node.
+        EXPECT_EQ(Leaves(q.root), static_cast<int>(q.leafTotal)) << budget;
+        EXPECT_LE(q.MakeOutputColors(out, counts), 10);
+    }  // LeakSanitizer checks that the destructor freed every node
+    EXPECT_FALSE(CQuantizer().InsertPalette(nullptr));
+}
 
 TEST(ExtractDefault, ALaterCallCountsByTheStoredPaletteAndAShortPaletteIsRebuilt) {
     // Only index 3 has pixels the second time, yet the stored counts (6, 4,
