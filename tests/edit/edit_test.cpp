@@ -278,72 +278,60 @@ TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
 }
 
 TEST(Edits, EachEditMovesTheColoursItsRulesName) {
-    struct Edit {
-        char op;
-        std::vector<V> rows;
-        G pockets;
-        V marks;
-        Pts points;
-        int result;
-        G after;
-    };
-    std::vector<Edit> edits;
-    for (const auto& f : CaseTable("edit/edits.txt")) {
-        ASSERT_EQ(f.size(), 7u) << f[0];
-        Pts pts;
-        for (const V& p : Lists(f[4])) pts.push_back({p.at(0), p.at(1)});
-        const G marks = Lists(f[3]);
-        edits.push_back({f[0].at(0), Lists(f[1]), Lists(f[2]), marks.empty() ? V() : marks[0], pts,
-                         Lists(f[5]).at(0).at(0), Lists(f[6])});
-    }
+    const auto edits = CaseTable("edit/edits.txt");
     ASSERT_EQ(edits.size(), 55u);  // the whole file read
     const Unusable bad;
-    for (const Edit& e : edits) {
-        Pts pts = e.points;
+    for (const auto& f : edits) {
+        ASSERT_EQ(f.size(), 7u) << f[0];
+        const char op = f[0].at(0);
+        const std::vector<V> rows = f[1].find('-') == std::string::npos ? Lists(f[1]) : kRows;
+        const G pockets = Lists(f[2]), marks = Lists(f[3]), after = Lists(f[6]);
+        const std::string what = f[0] + "|" + f[2] + "|" + f[4] + "|" + f[6];
+        Pts pts;
+        for (const V& p : Lists(f[4])) pts.push_back({p.at(0), p.at(1)});
         wStroke stroke = Stroke(pts);
         dPointBuf pixels(static_cast<int>(pts.size()) + 1);
         for (const tagPOINT& p : pts) pixels.AddPoint(p.x, p.y);
         pixels.points[pixels.count] = {4, 3};  // past the count: not read
         cPointsCut cut{pts.empty() ? nullptr : pts.data(), pts.empty() ? 9 : static_cast<int>(pts.size())};
         auto apply = [&](Scene& s) {
-            dPointBuf line(e.op == 'r' ? stroke.GetMaxDiscretePointNum() : 0);
-            for (int k = 0; k < static_cast<int>(e.marks.size()); ++k)
-                (e.op == 'c' ? s.P(k)->origin : e.op == 'b' ? s.P(k)->flags : s.P(k)->selState) = e.marks[k];
-            int r = e.op == 'n'   ? s.t.NewPocket(&stroke)
-                    : e.op == 'a' ? s.t.AddToSelFromStroke(&stroke)
-                    : e.op == 'd' ? s.t.DetachColor(&stroke)
-                    : e.op == 'm' ? s.t.MergePocketOnStroke(&pixels)
-                    : e.op == 'c' ? s.t.GetColorPocketsFromCut(&cut)
-                    : e.op == 'r' ? stroke.DiscreteToBuff(s.h, &line) + s.t.MergePocketOnStroke(&line)
-                    : e.op == 'x' ? s.t.DelSelPockets()
-                    : e.op == 's' ? s.t.MergeSelectedPockets()
-                                  : 0;
-            for (size_t k = 0; e.op == 'b' && k + 1 < pts.size(); k += 2) {
+            dPointBuf line(op == 'r' ? stroke.GetMaxDiscretePointNum() : 0);
+            for (int k = 0; !marks.empty() && k < static_cast<int>(marks[0].size()); ++k)
+                (op == 'c' ? s.P(k)->origin : op == 'b' ? s.P(k)->flags : s.P(k)->selState) = marks[0][k];
+            int r = op == 'n'   ? s.t.NewPocket(&stroke)
+                    : op == 'a' ? s.t.AddToSelFromStroke(&stroke)
+                    : op == 'd' ? s.t.DetachColor(&stroke)
+                    : op == 'm' ? s.t.MergePocketOnStroke(&pixels)
+                    : op == 'c' ? s.t.GetColorPocketsFromCut(&cut)
+                    : op == 'r' ? stroke.DiscreteToBuff(s.h, &line) + s.t.MergePocketOnStroke(&line)
+                    : op == 'x' ? s.t.DelSelPockets()
+                    : op == 's' ? s.t.MergeSelectedPockets()
+                                : 0;
+            for (size_t k = 0; op == 'b' && k + 1 < pts.size(); k += 2) {
                 tagRECT rect{pts[k].x, pts[k].y, pts[k + 1].x, pts[k + 1].y};
                 r = s.t.GetBackground(&rect);
             }
             return r;
         };
-        const std::string what = std::string(1, e.op) + " to " + ::testing::PrintToString(e.after);
         // Without a usable palette image every edit but x and s refuses and changes nothing.
         for (void* d : bad.all()) {
-            Scene u(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
+            Scene u(rows, kColours, pockets);
             u.t.SetPalDib(d, false);
-            EXPECT_TRUE(e.op == 'x' || e.op == 's' || (apply(u) == -1 && Groups(u.t) == e.pockets)) << what;
+            EXPECT_TRUE(op == 'x' || op == 's' || (apply(u) == -1 && Groups(u.t) == pockets)) << what;
         }
-        Scene s(e.rows.empty() ? kRows : e.rows, kColours, e.pockets);
+        Scene s(rows, kColours, pockets);
         const std::vector<BYTE> image = Pixels(s.dib.h);
         std::map<ccColorPocket*, int> before;
         for (int k = 0; k < s.t.pockets.GetSize(); ++k) before[s.P(k)] = k;
-        EXPECT_EQ(apply(s), e.result) << what;
-        EXPECT_EQ(Groups(s.t), e.after) << what;
+        EXPECT_EQ(apply(s), Lists(f[5]).at(0).at(0)) << what;
+        EXPECT_EQ(Groups(s.t), after) << what;
         EXPECT_EQ(Pixels(s.dib.h), image);  // only the palette indices are read
         ExpectConsistent(s.t);
-        ExpectShares(s.t, e.pockets);
+        ExpectShares(s.t, pockets);
         for (ccColorPocket* p : s.t.pockets) {  // a new pocket: unselected, its origin the edit's
-            const int origin = e.op == 'n' ? 3 : e.op == 'd' ? 2 : e.op == 'c' ? 1 : 0;
+            const int origin = op == 'n' ? 3 : op == 'd' ? 2 : op == 'c' ? 1 : 0;
             EXPECT_TRUE(before.count(p) ||
-                        (p->selState == -1 && p->origin == origin && p->flags == (e.op == 'b')))
+                        (p->selState == -1 && p->origin == origin && p->flags == (op == 'b')))
                 << what;
         }
     }
