@@ -84,6 +84,13 @@ inline std::vector<BYTE> Pixels(void* dib) {
 }
 
 // A finished stroke through the given points (image coordinates).
+// The points of a case table's field of x,y pairs.
+Pts Points(const std::string& field) {
+    Pts pts;
+    for (const V& p : Lists(field)) pts.push_back({p.at(0), p.at(1)});
+    return pts;
+}
+
 inline wStroke Stroke(const Pts& pts, unsigned width = 1) {
     wStroke s(width);
     s.StartStroke();
@@ -287,8 +294,7 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
         const std::vector<V> rows = f[1].find('-') == std::string::npos ? Lists(f[1]) : kRows;
         const G pockets = Lists(f[2]), marks = Lists(f[3]), after = Lists(f[6]);
         const std::string what = f[0] + "|" + f[2] + "|" + f[4] + "|" + f[6];
-        Pts pts;
-        for (const V& p : Lists(f[4])) pts.push_back({p.at(0), p.at(1)});
+        Pts pts = Points(f[4]);
         wStroke stroke = Stroke(pts);
         dPointBuf pixels(static_cast<int>(pts.size()) + 1);
         for (const tagPOINT& p : pts) pixels.AddPoint(p.x, p.y);
@@ -482,28 +488,15 @@ TEST_F(PalImage, RestoreColorsPutsBackTheTrueImageFromItsBackup) {
 }
 
 TEST(Stroke, BoundingRectKeepsLargestYInTopAndALengthBound) {
-    const CRect full(INT_MIN, INT_MAX, INT_MAX, INT_MIN);
-    struct Case {
-        Pts pts;
-        unsigned width;
-        CRect rect;
-        int bound;  // the pixels a rasterisation can give
-    } cases[] = {
-        {{{10, 5}, {10, 5}, {13, 9}}, 2, CRect(8, 11, 15, 3), 1 + 5},
-        {{{4, 7}}, 0, CRect(4, 7, 4, 7), 0},
-        {{{3, -2}, {-6, 8}, {0, 1}}, 1, CRect(-7, 9, 4, -3), 11 + 8},
-        {{{0, 0}, {-2, 7}}, 0, CRect(-2, 7, 0, 0), 8},
-        {{{1, 1}, {4, 4}, {0, 4}}, 0, CRect(0, 4, 4, 1), 9},
-        // Sides and sums past the 32-bit range stop at its limits.
-        {{{INT_MIN, INT_MAX}, {INT_MAX, INT_MIN}}, 5, full, INT_MAX},
-        {{{0, 0}}, 0xFFFFFFFFu, full, 0},
-        {{{0, 0}, {1000000000, 0}, {0, 0}, {1000000000, 0}}, 0, CRect(0, 0, 1000000000, 0), INT_MAX},
-    };
-    for (Case& c : cases) {
-        wStroke s = Stroke(c.pts, c.width);
-        EXPECT_TRUE(s.GetBoundingRect() == c.rect && !s.IsDrawing())
-            << c.pts.size() << " points, width " << c.width;
-        EXPECT_EQ(s.GetMaxDiscretePointNum(), c.bound) << c.pts.size() << " points";
+    const auto cases = CaseTable("edit/strokes.txt");
+    ASSERT_EQ(cases.size(), 8u);  // the whole file read
+    for (const auto& f : cases) {
+        const G rect = Lists(f[2]);
+        wStroke s = Stroke(Points(f[0]), static_cast<unsigned>(Lists(f[1]).at(0).at(0)));
+        EXPECT_TRUE(s.GetBoundingRect() == CRect(rect[0][0], rect[0][1], rect[1][0], rect[1][1]) &&
+                    !s.IsDrawing())
+            << f[0];
+        EXPECT_EQ(s.GetMaxDiscretePointNum(), Lists(f[3]).at(0).at(0)) << f[0];
     }
     wStroke s = Stroke({{1, 2}, {5, 9}}, 1);
     s.StartStroke();
