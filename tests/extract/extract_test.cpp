@@ -428,8 +428,8 @@ TEST(ExtractRefusals, BadInputIsRefusedWithoutChangesOrAllocations) {
     EXPECT_EQ(hv::LiveHandles(), live);
 }
 
-TEST(ExtractMerge, NearestPocketTiesGoToTheLowestPositionAndAnyDistanceMatches) {
-    ccColorPocketArray t;
+TEST(ExtractMerge, NearestPocketAndMergingTakeTheLowestPositionOnTiesAndPlainMeans) {
+    ccColorPocketArray t, m, after;
     // White first (the farthest colour from black), then three at distance
     // 100 from black, then black itself.
     OnePocketEach(t, {Rgb(255, 255, 255), Rgb(10, 0, 0), Rgb(0, 10, 0), Rgb(0, 0, 10), Rgb(0, 0, 0)});
@@ -439,49 +439,42 @@ TEST(ExtractMerge, NearestPocketTiesGoToTheLowestPositionAndAnyDistanceMatches) 
         (V{t.FindNearestPocket(black, 1), t.FindNearestPocket(black, 4), t.FindNearestPocket(black, 5),
            t.FindNearestPocket(&probe, 1), t.FindNearestPocket(&probe, 4), t.FindNearestPocket(&probe, 5)}),
         (V{0, 1, 4, 0, 1, 4}));
-}
-
-TEST(ExtractMerge, MergingPoursItemsIntoTheNearestOfTheFirstPockets) {
-    ccColorPocketArray t;
-    OnePocketEach(t, {Rgb(10, 20, 30), Rgb(21, 0, 0), Rgb(0, 0, 1)}, {100, 1, 5}, {0.25f, 0, 0});
-    ccColorPocket* dest = t.pockets[0];
-    // Merging into itself changes nothing.
-    EXPECT_EQ((V{t.MergePockets(0, t.pockets[1]), t.MergePockets(0, t.pockets[2]), t.MergePockets(0, dest)}),
-              (V{0, 0, 0}));
-    EXPECT_EQ(Groups(t), (G{{0, 1, 2}, {}, {}}));  // the sources stay, emptied
-    EXPECT_EQ(dest->pixelNum, 106);
-    // Unweighted, truncated mean: (10+21+0)/3, (20+0+0)/3, (30+0+1)/3.
-    EXPECT_EQ(RgbWord(dest->aveRGB), RgbWord(Rgb(10, 6, 10)));
-    EXPECT_EQ(dest->aveHSL, RGBtoHSL(dest->aveRGB));
-    EXPECT_FLOAT_EQ(dest->percentage, 0.25f);
-
+    // Merging into itself changes nothing; the sources stay, emptied; the
+    // share stays; the mean is the plain one, truncated: (10+21+0)/3,
+    // (20+0+0)/3, (30+0+1)/3.
+    OnePocketEach(m, {Rgb(10, 20, 30), Rgb(21, 0, 0), Rgb(0, 0, 1)}, {100, 1, 5}, {0.25f, 0, 0});
+    ccColorPocket* dest = m.pockets[0];
+    EXPECT_EQ((V{m.MergePockets(0, m.pockets[1]), m.MergePockets(0, m.pockets[2]), m.MergePockets(0, dest),
+                 dest->pixelNum}),
+              (V{0, 0, 0, 106}));
+    EXPECT_EQ(Groups(m), (G{{0, 1, 2}, {}, {}}));
+    EXPECT_TRUE(RgbWord(dest->aveRGB) == RgbWord(Rgb(10, 6, 10)) && dest->aveHSL == RGBtoHSL(dest->aveRGB) &&
+                dest->percentage == 0.25f);
     // The 4th pocket goes to B, moving B to red 150; the 5th (red 70) is then
     // nearer to A than to B, though it was nearer to B before.
-    ccColorPocketArray m;
-    OnePocketEach(m, {Rgb(0, 0, 0), Rgb(100, 0, 0), Rgb(0, 0, 200), Rgb(200, 0, 0), Rgb(70, 0, 0)});
-    EXPECT_EQ(m.MergeAfter(3), 0);
-    EXPECT_EQ(Groups(m), (G{{0, 4}, {1, 3}, {2}}));
+    OnePocketEach(after, {Rgb(0, 0, 0), Rgb(100, 0, 0), Rgb(0, 0, 200), Rgb(200, 0, 0), Rgb(70, 0, 0)});
+    EXPECT_EQ(after.MergeAfter(3), 0);
+    EXPECT_EQ(Groups(after), (G{{0, 4}, {1, 3}, {2}}));
+}
 
+TEST(ExtractMerge, SmallSharesMergeFromTheFirstShareBelowTheCutAndSharesCountThePocketsPixels) {
     // Shares from 50% down: a 2% cut starts at the first share strictly below
     // it (none when one is exactly 2%); at 60% the first pocket survives.
+    const std::vector<tagRGBQUAD> six = {Rgb(255, 0, 0),     Rgb(0, 255, 0),   Rgb(0, 0, 255),
+                                         Rgb(255, 255, 255), Rgb(10, 10, 250), Rgb(240, 250, 240)};
+    const G want[] = {{{0}, {1}, {2, 4}, {3, 5}}, {{0}, {1}, {2}, {3, 5}, {4}}, {{0, 1, 2, 3, 4, 5}}};
     for (int c = 0; c < 3; ++c) {
         ccColorPocketArray s;
-        OnePocketEach(s,
-                      {Rgb(255, 0, 0), Rgb(0, 255, 0), Rgb(0, 0, 255), Rgb(255, 255, 255), Rgb(10, 10, 250),
-                       Rgb(240, 250, 240)},
-                      {}, {0.5f, 0.3f, 0.15f, 0.03f, c == 1 ? 0.02f : 0.015f, 0.005f});
+        OnePocketEach(s, six, {}, {0.5f, 0.3f, 0.15f, 0.03f, c == 1 ? 0.02f : 0.015f, 0.005f});
         EXPECT_EQ(s.MergePercentLess(c == 2 ? 60 : 2), 0);
-        const G want[] = {{{0}, {1}, {2, 4}, {3, 5}}, {{0}, {1}, {2}, {3, 5}, {4}}, {{0, 1, 2, 3, 4, 5}}};
         EXPECT_EQ(Groups(s), want[c]) << c;
     }
-
     // Shares of the pockets' own pixels (one pixel is a whole); none when they hold none.
-    ccColorPocketArray g;
-    OnePocketEach(g, {Rgb(1, 0, 0), Rgb(0, 1, 0)}, {30, 10}, {0.9f, 0.9f});
     for (V counts : {V{30, 10}, V{1, 0}, V{0, 0}}) {
-        g.pockets[0]->pixelNum = counts[0], g.pockets[1]->pixelNum = counts[1];
-        EXPECT_EQ(g.GetPercentage(), 0);
+        ccColorPocketArray g;
+        OnePocketEach(g, {Rgb(1, 0, 0), Rgb(0, 1, 0)}, counts, {0.9f, 0.9f});
         const float total = static_cast<float>(std::max(counts[0] + counts[1], 1));
+        EXPECT_EQ(g.GetPercentage(), 0);
         EXPECT_TRUE(g.pockets[0]->percentage == counts[0] / total &&
                     g.pockets[1]->percentage == counts[1] / total)
             << counts[0];
@@ -527,15 +520,12 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
         const int n = 2 + round % 23, sel = round % 3 ? -1 : byte(rng) % n, centre = byte(rng);
         std::vector<ccColorPocket*> made;
         for (int i = 0; i < n; ++i) {
-            made.push_back(new ccColorPocket);
-            made[i]->pixelNum = few(rng) * 10 - 5;
-            made[i]->aveRGB = Rgb(few(rng) * 60, few(rng) * 60, byte(rng) < 128 ? 0 : 255);
-            made[i]->aveHSL = MakeHsl(few(rng) * 60 + 10, byte(rng), few(rng) * 60 + 3, byte(rng) & 1);
-            made[i]->index = i;
-            made[i]->selState = i == sel              ? 256 + round
-                                : sel >= 0 && i > sel ? 300
-                                                      : -1;  // the first one counts
-            t.pockets.Add(made[i]);
+            ccColorPocket* p = made.emplace_back(AddPocket(t, {}));
+            p->pixelNum = few(rng) * 10 - 5;
+            p->aveRGB = Rgb(few(rng) * 60, few(rng) * 60, byte(rng) < 128 ? 0 : 255);
+            p->aveHSL = MakeHsl(few(rng) * 60 + 10, byte(rng), few(rng) * 60 + 3, byte(rng) & 1);
+            p->index = i;
+            p->selState = i == sel ? 256 + round : (sel >= 0 && i > sel ? 300 : -1);  // the first one counts
         }
         const ccColorItem* pal = t.palette;
         const std::vector<ccColorItem> before(pal, pal + 256);
