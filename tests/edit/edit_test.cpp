@@ -61,7 +61,6 @@ struct Scene {
     }
     ~Scene() { t.SetPalDib(nullptr, false); }
     ccColorPocket* P(int k) { return t.pockets[k]; }
-    ccColorPocket* Last() { return t.pockets[t.pockets.GetSize() - 1]; }
     void Select(const V& selState) {
         for (size_t k = 0; k < selState.size(); ++k) P(static_cast<int>(k))->selState = selState[k];
     }
@@ -142,12 +141,6 @@ const std::vector<V> kRows = {
     {8, 6, 5, 4, 3, 2, 1, 0},
 };
 const G kPockets = {{0, 1}, {2, 3}, {4}};
-
-// Palette images no edit can use: none, one of 16 colours, one of 24 bits.
-struct Unusable {
-    HostDib sixteen{Image(8, 4, 1, {0, 1, 2, 3}, {}, 16)}, rgb{Image(24, 4, 1, {0})};
-    std::vector<void*> all() const { return {nullptr, sixteen.h, rgb.h}; }
-};
 
 // Shares move with the colours taken from pockets (`start`), free colours
 // bring none, and a new pocket starts at 0.
@@ -287,7 +280,9 @@ TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
 TEST(Edits, EachEditMovesTheColoursItsRulesName) {
     const auto edits = CaseTable("edit/edits.txt");
     ASSERT_EQ(edits.size(), 55u);  // the whole file read
-    const Unusable bad;
+    // Palette images no edit can use: none, one of 16 colours, one of 24 bits.
+    HostDib sixteen(Image(8, 4, 1, {0, 1, 2, 3}, {}, 16)), rgb(Image(24, 4, 1, {0}));
+    void* const bad[] = {nullptr, sixteen.h, rgb.h};
     for (const auto& f : edits) {
         ASSERT_EQ(f.size(), 7u) << f[0];
         const char op = f[0].at(0);
@@ -320,7 +315,7 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
             return r;
         };
         // Without a usable palette image every edit but x and s refuses and changes nothing.
-        for (void* d : bad.all()) {
+        for (void* d : bad) {
             Scene u(rows, kColours, pockets);
             u.t.SetPalDib(d, false);
             EXPECT_TRUE(op == 'x' || op == 's' || (apply(u) == -1 && Groups(u.t) == pockets)) << what;
@@ -352,9 +347,12 @@ TEST(Edits, EachEditMovesTheColoursItsRulesName) {
                  s.t.GetBackground(&st), s.t.GetBackground(static_cast<wStroke*>(nullptr))}),
               (V{-1, -1, -1, -1, -1, -3, -1, 0, 0}));
     EXPECT_EQ(Groups(s.t), kPockets);
-    for (void* d : bad.all()) {
+    for (void* d : bad) {  // highlighting needs a usable image too
         s.t.SetPalDib(d, false);
-        EXPECT_EQ(s.t.GetBackground(&st), -1);
+        s.t.highlighted = true;
+        EXPECT_TRUE(s.t.GetBackground(&st) == -1 && s.t.UnhighlightColors() == -1 && s.t.highlighted);
+        s.t.highlighted = false;
+        EXPECT_TRUE(s.t.HighlightColors(nullptr, true) == -1 && !s.t.highlighted);
     }
     // A selected pocket alone gets its plain mean back.
     s.P(1)->aveRGB = Rgb(1, 2, 3);
