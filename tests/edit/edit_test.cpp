@@ -203,18 +203,6 @@ Walk StepWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
 }
 }  // namespace
 
-TEST(Selection, SelectedMeansAStateOfAtLeast256) {
-    Scene s(kRows, kColours, kPockets);
-    EXPECT_TRUE(s.t.GetFirstSelected() == nullptr && s.t.GetFirstSelectedIndex() == -1);
-    s.Select({255, 300, 256});
-    EXPECT_TRUE(s.t.GetFirstSelectedIndex() == 1 && s.t.GetFirstSelected() == s.P(1));
-    EXPECT_EQ(s.t.SelectAll(), 3);
-    for (ccColorPocket* p : s.t.pockets) EXPECT_EQ(p->selState, 256);
-    EXPECT_EQ(s.t.UnselectAll(), 3);
-    s.t.SetRDSFlag(9);
-    for (ccColorPocket* p : s.t.pockets) EXPECT_TRUE(p->selState == -1 && p->rdsFlag == 9);
-}
-
 TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
     Scene s(kRows, kColours, kPockets);
     {
@@ -255,25 +243,31 @@ TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
     s.t.SetTrueDib(nullptr);
 }
 
-TEST(MoveClrItem, CarriesCountsSharesAndMeans) {
-    Scene s(kRows, kColours, {{0, 1, 7}, {2}});
+TEST(Selection, SelectedMeansAStateOfAtLeast256AndAMovedColourCarriesItsCountShareAndMean) {
+    Scene s(kRows, kColours, {{0, 1, 7}, {2}, {3}});
+    EXPECT_TRUE(s.t.GetFirstSelected() == nullptr && s.t.GetFirstSelectedIndex() == -1);
+    s.Select({255, 300, 256});
+    EXPECT_TRUE(s.t.GetFirstSelectedIndex() == 1 && s.t.GetFirstSelected() == s.P(1));
+    EXPECT_EQ(s.t.SelectAll(), 3);
+    for (ccColorPocket* p : s.t.pockets) EXPECT_EQ(p->selState, 256);
+    EXPECT_EQ(s.t.UnselectAll(), 3);
+    s.t.SetRDSFlag(9);
+    for (ccColorPocket* p : s.t.pockets) EXPECT_TRUE(p->selState == -1 && p->rdsFlag == 9);
     ccColorPocket *a = s.P(0), *b = s.P(1);
-    EXPECT_EQ((V{s.t.MoveClrItem(a, 0, a), s.t.MoveClrItem(nullptr, 0, a), s.t.MoveClrItem(a, 0, nullptr)}),
-              (V{-1, -1, -1}));
-    EXPECT_THROW(s.t.MoveClrItem(a, 3, b), std::out_of_range);
+    EXPECT_EQ((V{s.t.MoveClrItem(a, 0, a), s.t.MoveClrItem(nullptr, 0, a), s.t.MoveClrItem(a, 0, nullptr),
+                 s.t.MoveClrItem(a, 1, b), s.t.MoveClrItem(a, 0, b)}),
+              (V{-1, -1, -1, 0, 0}));
+    EXPECT_THROW(s.t.MoveClrItem(a, 1, b), std::out_of_range);
     EXPECT_THROW(s.t.MoveClrItem(a, -1, b), std::out_of_range);
-    EXPECT_EQ(s.t.MoveClrItem(a, 1, b), 0);
-    EXPECT_EQ(Groups(s.t), (G{{0, 7}, {2, 1}}));
-    ExpectShares(s.t, {{0, 1, 7}, {2}});
+    EXPECT_EQ(Groups(s.t), (G{{7}, {2, 1, 0}, {3}}));
+    ExpectShares(s.t, {{0, 1, 7}, {2}, {3}});
     ExpectConsistent(s.t);
     // An emptied pocket keeps its last colour and stays.
-    s.t.MoveClrItem(a, 0, b);
-    const tagRGBQUAD last = a->aveRGB;
-    const uint32_t lastHsl = a->aveHSL;
-    s.t.MoveClrItem(a, 0, b);
-    EXPECT_EQ((V{a->items.GetSize(), a->pixelNum, s.t.pockets.GetSize()}), (V{0, 0, 2}));
-    EXPECT_TRUE(RgbWord(a->aveRGB) == RgbWord(last) && a->aveHSL == lastHsl);
-    ExpectShares(s.t, {{0, 1, 7}, {2}});
+    const uint32_t last = RgbWord(a->aveRGB), lastHsl = a->aveHSL;
+    EXPECT_EQ(s.t.MoveClrItem(a, 0, b), 0);
+    EXPECT_EQ((V{a->items.GetSize(), a->pixelNum, s.t.pockets.GetSize()}), (V{0, 0, 3}));
+    EXPECT_TRUE(RgbWord(a->aveRGB) == last && a->aveHSL == lastHsl);
+    ExpectShares(s.t, {{0, 1, 7}, {2}, {3}});
     ExpectConsistent(s.t);
 }
 
