@@ -332,34 +332,30 @@ TEST(Quantizer, AFailedNodeAllocationStopsTheInsertionWithoutALeak) {
     EXPECT_FALSE(CQuantizer().InsertPalette(nullptr));
 }
 
-TEST(ExtractDefault, ALaterCallCountsByTheStoredPaletteAndAShortPaletteIsRebuilt) {
+TEST(ExtractDefault, ReusesTheStoredPaletteAndOwnsThePaletteImageItDerives) {
     // Only index 3 has pixels the second time, yet the stored counts (6, 4,
-    // 0) put items 1 and 2 into its pocket when reclustering.
+    // 0) put items 1 and 2 into its pocket when reclustering; a palette too
+    // small for every index is rebuilt, not overrun.
     const std::vector<tagRGBQUAD> rgb = {Rgb(0, 0, 0), Rgb(255, 0, 0), Rgb(0, 0, 255), Rgb(0, 255, 0)};
     HostDib first(Image(8, 5, 2, {1, 1, 1, 1, 1, 1, 2, 2, 2, 2}, rgb)), second(Image(8, 5, 2, {3}, rgb));
-    ccColorPocketArray u, shortPalette;
-    ASSERT_EQ(u.SetDib(first.h), 0);
-    ASSERT_EQ(u.SetDib(second.h), 0);
-    EXPECT_EQ(Groups(u), (G{{1, 2}}));
+    HostDib true24(Image(24, 5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x808080}));
+    const long live = hv::LiveHandles();
+    ccColorPocketArray u, shortPalette, t;
+    EXPECT_TRUE(u.SetDib(first.h) == 0 && u.SetDib(second.h) == 0 && Groups(u) == (G{{1, 2}}));
     EXPECT_EQ(u.pockets[0]->percentage, 0.0f);  // item 3's stored count over the image
     shortPalette.InitPalette(16);
-    ASSERT_EQ(shortPalette.SetDib(first.h), 0);
-    EXPECT_EQ(Groups(shortPalette), (G{{1}, {2}}));
-}
-
-TEST(ExtractDefault, TheThemeOwnsThePaletteImageItDerivesUntilAHostImageReplacesIt) {
-    HostDib rgb(Image(24, 5, 3, {0xFF0000, 0x00FF00, 0x0000FF, 0x808080})), host(Image(8, 2, 2, {7}));
-    const long live = hv::LiveHandles();
-    ccColorPocketArray t;
-    t.SetTrueDib(rgb.h);
+    EXPECT_TRUE(shortPalette.SetDib(first.h) == 0 && Groups(shortPalette) == (G{{1}, {2}}));
+    // The palette image derived from a true image is kept by later calls;
+    // the handle already attached changes nothing; a host image replaces
+    // and releases it.
+    t.SetTrueDib(true24.h);
     ASSERT_EQ(t.GetColorPockets(), 0);
     void* derived = t.palDib;
     const G groups = Groups(t);
-    // Later calls keep it; the handle already attached changes nothing.
     EXPECT_TRUE(t.ownsPalDib && t.GetColorPockets() == 0 && t.palDib == derived &&
                 hv::LiveHandles() == live + 1);
     EXPECT_TRUE(t.SetDib(derived) == -11 && t.palDib == derived && Groups(t) == groups);
-    EXPECT_TRUE(t.SetDib(host.h) == 0 && hv::LiveHandles() == live && t.palDib == host.h && !t.ownsPalDib);
+    EXPECT_TRUE(t.SetDib(first.h) == 0 && hv::LiveHandles() == live && t.palDib == first.h && !t.ownsPalDib);
 }
 
 TEST(ExtractIndexMap, EachPixelHoldsThePositionOfItsPocket) {
