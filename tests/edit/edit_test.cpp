@@ -59,7 +59,6 @@ struct Scene {
         }
         t.SetPalDib(dib.h, false);
     }
-    ~Scene() { t.SetPalDib(nullptr, false); }
     ccColorPocket* P(int k) { return t.pockets[k]; }
     void Select(const V& selState) {
         for (size_t k = 0; k < selState.size(); ++k) P(static_cast<int>(k))->selState = selState[k];
@@ -203,10 +202,9 @@ Walk StepWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
 
 TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
     Scene s(kRows, kColours, kPockets);
-    {
-        ipDibStuff v(s.dib.h, false);  // distinct reserved bytes, so a restore is checked byte for byte
-        for (int i = 0; i < 256; ++i) v.colors[i].rgbReserved = static_cast<BYTE>(i ^ 0x5A);
-    }
+    // Distinct fourth bytes, so that a restore is checked byte for byte.
+    for (int i = 0; i < 256; ++i)
+        ipDibStuff(s.dib.h, false).colors[i].rgbReserved = static_cast<BYTE>(i ^ 0x5A);
     const std::vector<uint32_t> before = Colours(s.dib.h);
     auto grey = [&](int i) { return 100 + HslLight(s.t.palette[i].hsl) * 100 / 255; };
     ASSERT_EQ(grey(6), 150);
@@ -238,7 +236,6 @@ TEST(Highlight, GreysAllButTheChosenColoursAndRestoresExactly) {
     ASSERT_EQ(s.t.HighlightColors(nullptr, false), 0);
     EXPECT_EQ((V{s.t.RestoreColors(), s.t.UnhighlightColors(), int(Colours(s.dib.h)[6] >> 16 & 0xFF)}),
               (V{-1, -1, 150}));
-    s.t.SetTrueDib(nullptr);
 }
 
 TEST(Selection, SelectedMeansAStateOfAtLeast256AndAMovedColourCarriesItsCountShareAndMean) {
@@ -370,7 +367,6 @@ TEST_F(PalImage, GetPalDibReducesOnceAndSavePalDibNeedsBothImages) {
         EXPECT_TRUE(back && Pixels(back) == Pixels(first) && Colours(back) == Colours(first));
         hv::FreeHandle(back);
         EXPECT_EQ(t.SavePalDib("/nonexistent-dir/x.bmp"), 0);  // a failed write still gives 0
-        noTrue.SetPalDib(nullptr, false);
     }
     std::remove(path.c_str());
     hv::FreeHandle(image);  // the theme left the host's image alone
@@ -388,10 +384,8 @@ TEST_F(PalImage, ConvertToPalDibMapsEachPixelToTheNearestPaletteColour) {
             t.SetTrueDib(c == 0 ? nullptr : c == 4 ? eight : photo);
             if (c == 1) t.paletteSize = 255;
             if (c == 3) t.SetPalDib(eight, false);
-            EXPECT_EQ(t.ConvertToPalDib(), c == 3 ? -2 : -1) << c;
-            EXPECT_EQ(t.palDib, c == 3 ? eight : nullptr) << c;
-            t.paletteSize = c == 2 ? 0 : 256;
-            t.SetPalDib(nullptr, false);
+            EXPECT_TRUE(t.ConvertToPalDib() == (c == 3 ? -2 : -1) && t.palDib == (c == 3 ? eight : nullptr))
+                << c;
         }
         // A coarse palette, so that many photo colours share a slot of the
         // cache, with white at 0 and black at 1: the first pixel, made
@@ -429,8 +423,8 @@ TEST_F(PalImage, RestoreWritesThePaletteBackWhereThereIsNoTrueImage) {
     for (int restore = 0; restore < 2; ++restore) {  // all four bytes, by either call
         ipDibStuff(t.palDib, false).colors[9] = Rgb(1, 1, 1);
         t.highlighted = true;
-        EXPECT_EQ(restore ? t.RestoreColors() : t.RestorePalDibColors(), 0);
-        EXPECT_EQ(t.highlighted, restore == 0);
+        EXPECT_TRUE((restore ? t.RestoreColors() : t.RestorePalDibColors()) == 0 &&
+                    t.highlighted == !restore);
         EXPECT_EQ(Colours(t.palDib), words);
     }
     // A palette image of 16 table entries is refused and left alone.
