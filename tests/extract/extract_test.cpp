@@ -269,7 +269,9 @@ TEST(Quantizer, ChannelBitsPickTheChildAndFoldingTakesTheNewestNodeOfTheDeepestL
     EXPECT_TRUE(blue7->leaf && blue7->count == 3 && blue7->sumBlue == 8 && q.leafTotal == 3);
     for (Node* c : blue7->children) EXPECT_EQ(c, nullptr);
     EXPECT_NE(q.foldLists[7], blue7);
-    int folds = 1;
+    ASSERT_TRUE(q.FoldOnce());  // then the green one, the other node at level 7
+    EXPECT_EQ(q.foldLists[6]->children[2]->sumGreen, 2u);
+    int folds = 2;
     while (q.FoldOnce()) ++folds;
     const Node* r = q.root;
     EXPECT_EQ(
@@ -508,7 +510,8 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
         BlankPalette(t);
         for (int i = 0; i < 256; ++i)
             Item(t, i, Rgb(few(rng) * 60, byte(rng) & 0xC0, few(rng) * 60), few(rng) - 2);
-        const int n = 2 + round % 23, sel = round % 3 ? -1 : byte(rng) % n, centre = byte(rng);
+        const int n = 2 + round % 23, sel = round % 3 ? -1 : byte(rng) % n,
+                  centre = round < 2 ? round * 255 : byte(rng);
         std::vector<ccColorPocket*> made;
         for (int i = 0; i < n; ++i) {
             ccColorPocket* p = made.emplace_back(AddPocket(t, {}));
