@@ -107,10 +107,10 @@ inline void ExpectConsistent(const ccColorPocketArray& t) {
         for (ccColorItem* it : p->items) {
             EXPECT_EQ(++seen[it->palIndex], 1) << "colour " << it->palIndex << " in two pockets";
             pixels += it->pixelNum;
-            sum[0] += it->rgb.rgbRed, sum[1] += it->rgb.rgbGreen, sum[2] += it->rgb.rgbBlue;
+            for (int c = 0; c < 3; ++c) sum[c] += RgbWord(it->rgb) >> 8 * c & 0xFF;  // blue, green, red
         }
         const long long n = p->items.GetSize();
-        const uint32_t mean = n ? RgbWord(Rgb(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n))) : 0;
+        const uint32_t mean = n ? RgbWord(Rgb(int(sum[2] / n), int(sum[1] / n), int(sum[0] / n))) : 0;
         EXPECT_EQ(p->pixelNum, pixels);
         EXPECT_TRUE(n == 0 || ((RgbWord(p->aveRGB) & 0xFFFFFF) == mean && p->aveHSL == RGBtoHSL(p->aveRGB)));
     }
