@@ -81,7 +81,6 @@ inline std::vector<BYTE> Pixels(void* dib) {
     return out;
 }
 
-// A finished stroke through the given points (image coordinates).
 // The points of a case table's field of x,y pairs.
 Pts Points(const std::string& field) {
     Pts pts;
@@ -89,6 +88,7 @@ Pts Points(const std::string& field) {
     return pts;
 }
 
+// A finished stroke through the given points (image coordinates).
 inline wStroke Stroke(const Pts& pts, unsigned width = 1) {
     wStroke s(width);
     s.StartStroke();

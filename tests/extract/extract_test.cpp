@@ -505,7 +505,8 @@ TEST(ExtractSort, EverySortEqualsTheExchangeSortOnThemesFullOfTies) {
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> few(0, 4), byte(0, 255);
     for (int round = 0; round < 40; ++round) {
-        // Few distinct keys, so that ties are common; index = creation order.
+        // Few distinct keys, so that ties are common; index = creation order;
+        // the palette's first and last items as centres, then any.
         ccColorPocketArray t;
         BlankPalette(t);
         for (int i = 0; i < 256; ++i)
