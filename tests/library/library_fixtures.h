@@ -1,27 +1,20 @@
 // Files, images and themes for the theme library tests.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "cli/tool_run.h"
-#include "color/colorword.h"
-#include "dib/dib.h"
-#include "huevane/huevane.h"
 #include "huevane/library.h"
-#include "huevane/theme.h"
 #include "platform/file.h"
-#include "platform/memory.h"
+#include "transfer/transfer_fixtures.h"
 
 namespace lfix {
 
 using Names = std::vector<std::string>;
 using Theme = std::unique_ptr<ccColorPocketArray>;
+using tfix::NoLeak;
 
 // A folder of its own for the running test, removed by the destructor.
 struct Folder {
@@ -34,22 +27,10 @@ struct Folder {
     std::string operator+(const std::string& name) const { return path + name; }
 };
 
-inline void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A NUL-terminated copy that the library may write into.
 inline std::vector<char> Text(const std::string& s) {
-    std::vector<char> v(s.begin(), s.end());
-    v.push_back('\0');
-    return v;
+    return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1);
 }
-
-// Fails the test when handles made in its scope outlive it.
-struct NoLeak {
-    long before = hv::LiveHandles();
-    ~NoLeak() { EXPECT_EQ(hv::LiveHandles(), before); }
-};
 
 // An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
 // of a table of saturated colours; saved to path when one is given.
@@ -88,7 +69,7 @@ inline ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
 
 inline Names NamesOf(const ccColorPocketArrayArray& lib) {
     Names out;
-    for (int i = 0; i < lib.themes.GetSize(); ++i) out.push_back(lib.themes[i]->name);
+    for (ccColorPocketArray* t : lib.themes) out.push_back(t->name);
     return out;
 }
 

@@ -1,9 +1,14 @@
-// The theme library container, its tags, new examples and thumbnail copies.
-#include "huevane/library.h"
+// The theme library container, its tags, new examples and thumbnail copies,
+// interpolated themes and the hue ring.
+#include <sstream>
 
 #include "library/library_fixtures.h"
 
+using lfix::HueTheme;
+using lfix::Names;
 using lfix::Text;
+using lfix::Theme;
+using V = std::vector<int>;
 
 namespace {
 
@@ -23,47 +28,43 @@ int AddExample(ccColorPocketArrayArray& lib, ccColorPocketArray* theme, bool sav
     return lib.AddExample(theme, save, d.data(), n.data(), f.data(), t.data());
 }
 
+V Size(ccColorPocketArray* t) {
+    ipDibStuff v(t->palDib, false);
+    return {v.width(), v.height()};
+}
+
 }  // namespace
 
-TEST(Library, OwnersDeleteTheirThemesCopiesAndClearAllNever) {
+TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     lfix::NoLeak noLeak;
     const long handles = hv::LiveHandles();
     auto* source = new ccColorPocketArrayArray;  // owns by default
     ccColorPocketArray* kept = Tracked("a");
     { ccColorPocketArrayArray(false).themes.Add(kept); }
-    EXPECT_EQ(hv::LiveHandles(), handles + 1);
     source->themes.Add(kept);
     source->themes.Add(Tracked("b"));
     source->scriptPath = "s.txt";
     source->tags["t"] = "t";
-    for (int selected : {0, 1, 2, -1}) {
+    for (int selected : {-1, 0, 2, 1}) {
         source->selected = selected;
         EXPECT_EQ(source->GetSelPocketArray(),
                   selected == 0 || selected == 1 ? source->themes[selected] : nullptr);
     }
-    source->selected = 1;
     ccColorPocketArrayArray copy(*source);
-    EXPECT_FALSE(copy.ownsThemes);
-    EXPECT_EQ(copy.GetSelPocketArray(), source->themes[1]);
-    EXPECT_TRUE(copy.scriptPath == "s.txt" && copy.tags.count("t") == 1);
+    EXPECT_TRUE(!copy.ownsThemes && copy.GetSelPocketArray() == source->themes[1] &&
+                copy.scriptPath == "s.txt" && copy.tags.count("t") == 1);
     { ccColorPocketArrayArray inner(copy); }  // a copy of a copy
-    delete source;                            // the copy outlives its source but deletes nothing
+    EXPECT_EQ(hv::LiveHandles(), handles + 2);
+    delete source;  // the copy outlives its source but deletes nothing
     EXPECT_EQ(hv::LiveHandles(), handles);
     // ClearAll deletes even without ownership, and keeps path, tags and selection.
-    ccColorPocketArrayArray view(false);
-    view.themes.Add(Tracked("c"));
-    view.scriptPath = "x";
-    view.TagCollect(Text("#sea").data());
-    view.selected = 5;
-    view.ClearAll();
+    copy.themes.RemoveAll();
+    copy.themes.Add(Tracked("c"));
+    copy.selected = 5;
+    copy.ClearAll();
     EXPECT_EQ(hv::LiveHandles(), handles);
-    EXPECT_EQ(view.themes.GetSize(), 0);
-    EXPECT_TRUE(view.scriptPath == "x" && view.tags.count("sea") == 1 && view.selected == 5);
-}
-
-TEST(Library, AssignmentReleasesWhatTheTargetOwnedAndNoThemeTwice) {
-    lfix::NoLeak noLeak;
-    const long handles = hv::LiveHandles();
+    EXPECT_TRUE(copy.themes.GetSize() == 0 && copy.scriptPath == "s.txt" && copy.tags.size() == 1 &&
+                copy.selected == 5);
     {
         // An owning target assigned from another owning library: its own
         // themes go, the source's stay the source's.
@@ -74,42 +75,38 @@ TEST(Library, AssignmentReleasesWhatTheTargetOwnedAndNoThemeTwice) {
         a = b;
         a = a;  // self-assignment changes nothing
         EXPECT_EQ(hv::LiveHandles(), handles + 1);
-        EXPECT_TRUE(!a.ownsThemes && b.ownsThemes);
-        EXPECT_EQ(lfix::NamesOf(a), lfix::Names{"b1"});
-        EXPECT_EQ(a.selected, 3);
+        EXPECT_TRUE(!a.ownsThemes && b.ownsThemes && a.selected == 3);
+        EXPECT_EQ(lfix::NamesOf(a), Names{"b1"});
     }
     // Assigning back a trimmed copy: the dropped theme is deleted, the
     // target keeps owning the rest; two views of them stay views.
     ccColorPocketArrayArray a;
     a.themes.Add(Tracked("a1"));
     a.themes.Add(Tracked("a2"));
-    ccColorPocketArrayArray view(a), v1(a), v2(a);
-    view.themes.RemoveAt(0);
-    a = view;
+    ccColorPocketArrayArray trimmed(a), v1(a), v2(a);
+    trimmed.themes.RemoveAt(0);
+    a = trimmed;
     v1 = v2;
     EXPECT_TRUE(a.ownsThemes && !v1.ownsThemes);
-    EXPECT_EQ(lfix::NamesOf(a), lfix::Names{"a2"});
+    EXPECT_EQ(lfix::NamesOf(a), Names{"a2"});
     EXPECT_EQ(hv::LiveHandles(), handles + 1);
 }
 
-TEST(Tags, CollectCountsNewTagsOnceUpToAHundred) {
+TEST(Library, TagCollectCountsNewTagsOnceUpToAHundred) {
     ccColorPocketArrayArray lib;
-    const struct {
-        const char* text;
-        int added;
-        const char* after;  // what the caller's text reads afterwards
-    } cases[] = {
+    // The text, the tags it adds and what the caller's text reads afterwards.
+    const std::tuple<const char*, int, const char*> cases[] = {
         {"#sea#calm", 2, "#sea"}, {"#calm#warm", 1, "#calm"}, {"sea##sea", 0, "sea"}, {"", 0, ""},
         {"###", 0, "###"},        {"Sea#", 1, "Sea"},         {"b#a#b#", 2, "b"},
     };
-    for (const auto& c : cases) {
-        std::vector<char> text = Text(c.text);
-        EXPECT_EQ(lib.TagCollect(text.data()), c.added) << c.text;
-        EXPECT_STREQ(text.data(), c.after) << c.text;
+    for (auto [text, added, after] : cases) {
+        std::vector<char> buf = Text(text);
+        EXPECT_EQ(lib.TagCollect(buf.data()), added) << text;
+        EXPECT_STREQ(buf.data(), after) << text;
     }
-    std::vector<std::string> keys;
-    for (const auto& kv : lib.tags) keys.push_back(kv.first + "=" + kv.second);
-    EXPECT_EQ(keys, (lfix::Names{"Sea=Sea", "a=a", "b=b", "calm=calm", "sea=sea", "warm=warm"}));
+    Names keys;
+    for (const auto& [key, value] : lib.tags) keys.push_back(key + "=" + value);
+    EXPECT_EQ(keys, (Names{"Sea=Sea", "a=a", "b=b", "calm=calm", "sea=sea", "warm=warm"}));
     EXPECT_EQ(lib.TagCollect(nullptr), 0);
     std::string many;
     for (int i = 0; i < 105; ++i) many += "#t" + std::to_string(i);
@@ -121,106 +118,179 @@ TEST(Tags, CollectCountsNewTagsOnceUpToAHundred) {
 TEST(Examples, CopiesCarryThumbnailsOfThemeColours) {
     lfix::NoLeak noLeak;
     lfix::Folder dir;
-    ccColorPocketArray theme(1);
+    ccColorPocketArray theme(1), strip, small, deep;
     theme.SetPalDib(lfix::Image8(360, 240), true);
     ASSERT_EQ(theme.GetColorPockets(), 0);
     theme.name = "Source";
     // A highlighted colour table: thumbnails show the theme's colours.
     ipDibStuff(theme.palDib, false).colors[1] = tagRGBQUAD{9, 9, 9, 0};
-    EXPECT_EQ(ccColorPocketArray().MakeNewTheme(), nullptr);
-    lfix::Theme made(theme.MakeNewTheme());
-    ccColorPocketArrayArray lib;
-    EXPECT_EQ(AddExample(lib, &theme, false, dir.path, "Sea", "sea.bmp", "#sea"), 0);
-    ASSERT_EQ(lib.themes.GetSize(), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir + "sea.bmp"));
-    EXPECT_TRUE(lib.themes[0]->tagText.empty() && lib.tags.empty());
-    const struct {
-        ccColorPocketArray* copy;
-        int width, height;
-    } cases[] = {{made.get(), 180, 120}, {lib.themes[0], 256, 170}};
-    for (const auto& c : cases) {
-        ASSERT_NE(c.copy, nullptr);
-        EXPECT_NE(c.copy, &theme);
-        EXPECT_EQ(c.copy->name, "Source");  // what the theme buffer carries
-        EXPECT_EQ(c.copy->GetThemeType(), 1);
-        EXPECT_EQ(c.copy->pockets.GetSize(), theme.pockets.GetSize());
-        EXPECT_TRUE(c.copy->ownsPalDib);
-        ipDibStuff thumb(c.copy->palDib, false);
-        EXPECT_EQ(thumb.width(), c.width);
-        EXPECT_EQ(thumb.height(), c.height);
-        EXPECT_EQ(RgbWord(thumb.colors[1]), RgbWord(theme.palette[1].rgb));
-    }
-    // A strip 4 pixels high gives a thumbnail of one row.
-    ccColorPocketArray strip;
+    // A strip 4 pixels high; a 16-entry colour table; 24 bits (no zoom:
+    // a copy without a thumbnail).
     strip.SetPalDib(lfix::Image8(1024, 4), true);
-    AddExample(lib, &strip, false, dir.path, "Sea", "sea.bmp", "#sea");
-    EXPECT_EQ(ipDibStuff(lib.themes[1]->palDib, false).height(), 1);
-    // A 16-entry colour table is zoomed too; an image that cannot be zoomed
-    // (24 bits) still gives a copy, without a thumbnail.
-    ccColorPocketArray small, deep;
     small.SetPalDib(MakeEmptyDib(360, 240, 8, true), true);
     static_cast<BITMAPINFOHEADER*>(hv::HandleLock(small.palDib).ptr())->biClrUsed = 16;
     deep.SetPalDib(MakeEmptyDib(8, 8, 24, true), true);
-    lfix::Theme fromSmall(small.MakeNewTheme()), fromDeep(deep.MakeNewTheme());
-    ASSERT_TRUE(fromSmall && fromDeep);
-    EXPECT_EQ(ipDibStuff(fromSmall->palDib, false).width(), 180);
+    EXPECT_EQ(ccColorPocketArray().MakeNewTheme(), nullptr);
+    Theme made(theme.MakeNewTheme()), fromSmall(small.MakeNewTheme()), fromDeep(deep.MakeNewTheme());
+    ccColorPocketArrayArray lib;
+    EXPECT_EQ(AddExample(lib, &theme, false, dir.path, "Sea", "sea.bmp", "#sea"), 0);
+    AddExample(lib, &strip, false, dir.path, "Sea", "sea.bmp", "#sea");
+    EXPECT_FALSE(std::filesystem::exists(dir + "sea.bmp"));
+    EXPECT_TRUE(lib.themes[0]->tagText.empty() && lib.tags.empty());
+    for (ccColorPocketArray* copy : {made.get(), lib.themes[0]}) {
+        EXPECT_TRUE(copy->name == "Source" && copy->GetThemeType() == 1);  // what the theme buffer carries
+        EXPECT_EQ(copy->pockets.GetSize(), theme.pockets.GetSize());
+        EXPECT_EQ(RgbWord(ipDibStuff(copy->palDib, false).colors[1]), RgbWord(theme.palette[1].rgb));
+    }
+    // 180 and 256 wide, in proportion (240 * 256 / 360 = 170.7), at least one row.
+    EXPECT_EQ(Size(made.get()), (V{180, 120}));
+    EXPECT_EQ(Size(fromSmall.get()), (V{180, 120}));
+    EXPECT_EQ(Size(lib.themes[0]), (V{256, 170}));
+    EXPECT_EQ(Size(lib.themes[1]), (V{256, 1}));
     EXPECT_EQ(fromDeep->palDib, nullptr);
-    AddExample(lib, &small, false, dir.path, "S", "s.bmp", "");
-    EXPECT_EQ(ipDibStuff(lib.themes[2]->palDib, false).height(), 170);
 }
 
 TEST(Examples, SavedLinesReloadAndLinesThatWouldNotAreNotWritten) {
     lfix::Folder dir;
     const std::string script = dir + "lib.txt", long40(40, 'n');
-    lfix::Write(script, "[Version]\n1\n[Examples]\nA a.bmp\n");
+    tool::Write(script, "[Version]\n1\n[Examples]\nA a.bmp\n");
     ccColorPocketArrayArray lib;
     lib.LoadFromScriptFile(script.c_str());
-    ccColorPocketArray theme;
+    ccColorPocketArray theme, bare;  // bare: no palette image, no thumbnail, the line still goes
     theme.SetPalDib(lfix::Image8(64, 32, 3), true);
     ASSERT_EQ(theme.GetColorPockets(), 0);
-    ccColorPocketArray bare;  // no palette image: no thumbnail, the line still goes
-    const struct {
-        std::string name, file, tags;
-        bool written;
-    } cases[] = {
-        {"Sea", "sea.bmp", "#sea#calm", true},
-        {"Deep Sea", "d.bmp", "#x", false},  // a space would split the name
-        {"Deep", "d,1.bmp", "", false},
-        {"Deep", "d.bmp", "#a:b", false},
-        {"", "d.bmp", "#x", false},
-        {"Deep", "", "#x", false},
-        {long40, long40, std::string(16, 't'), true},   // 40+1+40+1+16+1 = 99
-        {long40, long40, std::string(17, 't'), false},  // 100
-    };
     std::string want = tool::Slurp(script);
-    for (const auto& c : cases) {
-        EXPECT_EQ(AddExample(lib, c.name == "Sea" ? &theme : &bare, true, dir.path, c.name, c.file, c.tags),
-                  0);
-        if (c.written) want += c.name + "\t" + c.file + "\t" + c.tags + hv::kLineEnd;
-        EXPECT_EQ(tool::Slurp(script), want) << c.name << "|" << c.file << "|" << c.tags;
+    for (auto [name, file, tags, written] :
+         std::vector<std::tuple<std::string, std::string, std::string, bool>>{
+             {"Sea", "sea.bmp", "#sea#calm", true},
+             {"Deep Sea", "d.bmp", "#x", false},  // a space would split the name
+             {"Deep", "d,1.bmp", "", false},
+             {"Deep", "d.bmp", "#a:b", false},
+             {"", "d.bmp", "#x", false},
+             {"Deep", "", "#x", false},
+             {long40, long40, std::string(16, 't'), true},      // 40+1+40+1+16+1 = 99
+             {long40, long40, std::string(17, 't'), false}}) {  // 100
+        EXPECT_EQ(AddExample(lib, name == "Sea" ? &theme : &bare, true, dir.path, name, file, tags), 0);
+        if (written) want += name + "\t" + file + "\t" + tags + hv::kLineEnd;
+        EXPECT_EQ(tool::Slurp(script), want) << name << "|" << file << "|" << tags;
     }
     EXPECT_EQ(AddExample(lib, nullptr, true, dir.path, "N", "n.bmp", ""), -1);
     EXPECT_EQ(lib.themes.GetSize(), 1 + 8);
-
     // Reloaded: the saved example extracted afresh from its thumbnail.
     ccColorPocketArrayArray again;
     again.LoadFromScriptFile(script.c_str());
-    ASSERT_EQ(lfix::NamesOf(again), (lfix::Names{"A", "Sea", long40}));
-    ccColorPocketArray* t = again.themes[1];
-    EXPECT_EQ(t->tagText, "#sea#calm");
-    ASSERT_EQ(t->pockets.GetSize(), theme.pockets.GetSize());
-    for (int i = 0; i < t->pockets.GetSize(); ++i)
-        EXPECT_EQ(RgbWord(t->pockets[i]->aveRGB), RgbWord(theme.pockets[i]->aveRGB)) << i;
-
+    ASSERT_EQ(lfix::NamesOf(again), (Names{"A", "Sea", long40}));
+    EXPECT_EQ(again.themes[1]->tagText, "#sea#calm");
+    std::vector<uint32_t> colours[2];
+    for (ccColorPocketArray* t : {&theme, again.themes[1]})
+        for (ccColorPocket* p : t->pockets) colours[t == &theme].push_back(RgbWord(p->aveRGB));
+    EXPECT_EQ(colours[0], colours[1]);
     // A missing script is not created, a held one gets no line.
     lib.scriptPath = dir + "missing.txt";
     EXPECT_EQ(AddExample(lib, &bare, true, dir.path, "N", "n.bmp", ""), 0);
     EXPECT_FALSE(std::filesystem::exists(lib.scriptPath));
     lib.scriptPath = script;
-    {
-        hv::File holder;
-        ASSERT_TRUE(holder.Open(script.c_str(), hv::FileMode::ReadExclusive));
-        EXPECT_EQ(AddExample(lib, &bare, true, dir.path, "N", "n.bmp", ""), 0);
-    }
+    hv::File holder;
+    ASSERT_TRUE(holder.Open(script.c_str(), hv::FileMode::ReadExclusive));
+    EXPECT_EQ(AddExample(lib, &bare, true, dir.path, "N", "n.bmp", ""), 0);
     EXPECT_EQ(tool::Slurp(script), want);
+}
+
+TEST(Interpolate, NamesCountsAndPixelShares) {
+    Theme from(HueTheme(0, {10, 20, 30, 40, 50})), to(HueTheme(0, {60, 70, 80})),
+        none(new ccColorPocketArray);
+    from->pockets[1]->pixelNum = 30;  // pixels 20, 40 and 20 of 80 by position
+    ccColorPocketArrayArray lib;
+    EXPECT_EQ(
+        lib.InterpolateThemes(from.get(), to.get(), 0) + lib.InterpolateThemes(from.get(), to.get(), -3), 0);
+    EXPECT_EQ(lib.InterpolateThemes(nullptr, to.get(), 2), -1);
+    EXPECT_EQ(lib.themes.GetSize(), 0);
+    EXPECT_EQ(lib.InterpolateThemes(from.get(), to.get(), 3), 0);
+    EXPECT_EQ(lfix::NamesOf(lib), (Names{"Interpolated 0:3", "Interpolated 1:3", "Interpolated 2:3"}));
+    for (ccColorPocketArray* t : lib.themes) {
+        EXPECT_EQ(t->GetThemeType(), 1);
+        ASSERT_EQ(t->pockets.GetSize(), 3);  // the smaller pocket count
+        for (int i = 0; i < 3; ++i) {
+            ccColorItem* it = t->pockets[i]->items[0];
+            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->hsl == RGBtoHSL(it->rgb)) << i;
+            EXPECT_EQ(it->rgb.rgbReserved, 0);
+            EXPECT_EQ(it->pixelNum, i == 1 ? 40 : 20);
+            EXPECT_FLOAT_EQ(it->percentage, i == 1 ? 0.5f : 0.25f);
+        }
+    }
+    // No pixels at all: shares of 0; a theme without pockets: no colours.
+    for (ccColorPocketArray* t : {from.get(), to.get()})
+        for (ccColorPocket* p : t->pockets) p->pixelNum = 0;
+    lib.InterpolateThemes(from.get(), to.get(), 1);
+    lib.InterpolateThemes(from.get(), none.get(), 1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(lib.themes[3]->palette[i].percentage, 0.0f);
+    EXPECT_EQ(lib.themes[4]->pockets.GetSize(), 0);
+}
+
+TEST(Interpolate, HueTakesTheLongerArcAndLaterColoursTruncateTowardZero) {
+    auto word = [](int h, int s, int l) { return HSLtoRGB(MakeHsl(h, s, l, 0)) & 0xFFFFFF; };
+    // From hue a to hue b, step k of steps: the first colour (saturation 200,
+    // lightness 128) takes hue `want`.
+    for (auto [a, b, k, steps, want] : std::vector<std::array<int, 5>>{
+             {10, 20, 1, 2, 143},    // forward arc 10 is shorter: backwards by 123
+             {10, 200, 1, 2, 105},   // forward arc 190 is longer: forwards by 95
+             {0, 128, 1, 2, 64},     // equal arcs: forwards
+             {50, 50, 1, 2, 178},    // equal hues: a full turn backwards
+             {50, 50, 1, 3, 221},    // 256 / 3 = 85 back
+             {250, 5, 1, 4, 189},    // forward arc 11 is shorter: back by 245 / 4 = 61
+             {20, 10, 2, 5, 118},    // forward arc 246 is longer: forwards by 492 / 5 = 98
+             {10, 20, 0, 2, 10}}) {  // step 0 is the start
+        ccColorPocketArrayArray lib;
+        Theme from(HueTheme(0, {a, 40})), to(HueTheme(0, {b, 40}));
+        // The second colour moves from saturation 10 to 0 and lightness 100 to 120.
+        from->pockets[1]->aveHSL = MakeHsl(40, 10, 100, 0);
+        to->pockets[1]->aveHSL = MakeHsl(40, 0, 120, 0);
+        lib.InterpolateThemes(from.get(), to.get(), steps);
+        EXPECT_EQ(RgbWord(lib.themes[k]->palette[0].rgb), word(want, 200, 128)) << a << "->" << b << " " << k;
+        if (steps != 3) continue;
+        // Step 1: saturation 10 - 10 / 3 = 7 (not 6), lightness 100 + 20 / 3 =
+        // 106, hue 40 - 85 = 211; step 2: 10 - 20 / 3 = 4, 100 + 40 / 3 = 113, 126.
+        EXPECT_EQ(RgbWord(lib.themes[1]->palette[1].rgb), word(211, 7, 106));
+        EXPECT_EQ(RgbWord(lib.themes[2]->palette[1].rgb), word(126, 4, 113));
+    }
+}
+
+TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
+    // A library of themes written "hue" (a ring member), "e<hue>" (an
+    // example) or "-" (no pockets); the new theme's hue (-1: no pockets);
+    // where it goes (-1: refused).
+    const std::tuple<const char*, int, int> cases[] = {
+        {"", 77, 0},
+        {"10 50 90", 50, 1},  // before the existing 50
+        {"10 50 90", 100, 3},
+        {"10 50 90", 5, 0},
+        {"10 50 90", 90, 2},
+        {"10 50 90", 60, 2},
+        {"50 50 50", 50, -1},  // three of that hue already
+        {"50 50 60", 50, 0},
+        {"40 50 50 50", 50, -1},
+        {"e200 10", 5, 1},         // before the first ring member of hue 5 or more
+        {"e200 200 200", 200, 1},  // the example is not counted
+        {"10 e200", 100, -1},      // an example last, above every ring member: no place
+        {"10 e200", -1, -1},       // no pockets: only into an empty library
+        {"", -1, 0},
+        {"-", 30, 1},  // ... where, as the last theme, it sits below every hue
+        {"- 30", 20, 1},
+    };
+    for (const auto& [ring, hue, want] : cases) {
+        ccColorPocketArrayArray lib;
+        std::istringstream in(ring);
+        for (std::string h; in >> h;)
+            lib.themes.Add(h == "-" ? new ccColorPocketArray(1)
+                                    : HueTheme(h[0] != 'e', {std::stoi(h.substr(h[0] == 'e'))}));
+        const int before = lib.themes.GetSize();
+        Theme t(hue < 0 ? new ccColorPocketArray(1) : HueTheme(1, {hue}));
+        const int got = lib.InsertThemeHueRing(t.get());
+        EXPECT_EQ(got, want) << ring << " + " << hue;
+        EXPECT_EQ(lib.themes.GetSize(), before + (got >= 0));
+        if (got >= 0) {
+            EXPECT_EQ(lib.themes[got], t.release());
+        }
+    }
+    EXPECT_EQ(ccColorPocketArrayArray().InsertThemeHueRing(nullptr), -1);
 }

@@ -4,75 +4,80 @@
 #include "transfer/matching.h"
 
 #include <random>
+#include <sstream>
 
 #include "transfer_fixtures.h"
 
 using tfix::Add;
+using V = std::vector<int>;
 
 namespace {
 
 // Links of the target pockets as positions in the style theme (-1 unpaired).
-std::vector<int> Links(ccColorPocketArray& t, ccColorPocketArray& s) {
-    std::vector<int> out;
+V Links(ccColorPocketArray& t, ccColorPocketArray& s) {
+    V out;
     for (ccColorPocket* p : t.pockets) out.push_back(p->destLink ? s.GetIndex(p->destLink) : -1);
     return out;
 }
 
-struct P {
-    int hue, pixels, flags;
-};
+// Adds pockets written "hue:pixels[:flags] ..." of saturation s, lightness l.
+void Pockets(ccColorPocketArray& t, const char* spec, int s, int l) {
+    std::istringstream in(spec);
+    for (std::string p; in >> p;) {
+        int h = 0, n = 0, flags = 0;
+        std::sscanf(p.c_str(), "%d:%d:%d", &h, &n, &flags);
+        Add(t, h, s, l, n, 0, flags);
+    }
+}
+
+// A theme over a one-row image whose columns hold the pockets named by the
+// layout, pocket k of hue hues[k].
+void Strip(ccColorPocketArray& t, const V& hues, const V& sizes, const std::vector<BYTE>& layout) {
+    std::vector<tagRGBQUAD> colours;
+    for (int h : hues) colours.push_back(RgbQuad(HSLtoRGB(MakeHsl(h, 200, 120, 0))));
+    tfix::PaletteTheme(t, colours, sizes, static_cast<int>(layout.size()), layout);
+    for (size_t i = 0; i < hues.size(); ++i)
+        t.pockets[static_cast<int>(i)]->aveHSL = MakeHsl(hues[i], 200, 120, 0);
+}
 
 }  // namespace
 
 TEST(Matching, GreedyPairingWithBackgroundsAndFallback) {
-    // Each case: target and style pockets (added out of size order; the
-    // method sorts by size), respectBackground, expected links by position
-    // in the sorted themes.
-    struct Case {
-        std::vector<P> t, s;
-        bool respect;
-        std::vector<int> want;
-    } cases[] = {
+    // Target and style pockets (out of size order: the method sorts by size),
+    // respectBackground, and the links by position in the sorted themes.
+    const std::tuple<const char*, const char*, bool, V> cases[] = {
         // The three largest take the style pockets in size order; the rest
         // share the destination of the earlier pocket nearest in hue.
-        {{{105, 20, 0}, {10, 50, 0}, {250, 10, 0}, {200, 30, 0}, {100, 40, 0}},
-         {{30, 10, 0}, {60, 30, 0}, {90, 20, 0}},
-         false,
-         {0, 1, 2, 1, 0}},
+        {"105:20 10:50 250:10 200:30 100:40", "30:10 60:30 90:20", false, {0, 1, 2, 1, 0}},
         // Equally near earlier pockets: the first one wins.
-        {{{40, 30, 0}, {80, 20, 0}, {60, 10, 0}}, {{0, 20, 0}, {128, 10, 0}}, true, {0, 1, 0}},
-        // Background (1) to background, left out (4) unpaired.
-        {{{10, 50, 0}, {20, 40, 1}, {30, 30, 4}, {40, 20, 0}},
-         {{100, 50, 1}, {110, 40, 0}, {120, 30, 1}, {130, 20, 0}},
-         true,
-         {1, 0, -1, 3}},
-        {{{10, 50, 0}, {20, 40, 1}, {30, 30, 4}, {40, 20, 0}},
-         {{100, 50, 1}, {110, 40, 0}, {120, 30, 1}, {130, 20, 0}},
-         false,
-         {0, 1, 2, 3}},
+        {"40:30 80:20 60:10", "0:20 128:10", true, {0, 1, 0}},
+        // Background (1) to background, left out (4) unpaired; or all alike.
+        {"10:50 20:40:1 30:30:4 40:20", "100:50:1 110:40 120:30:1 130:20", true, {1, 0, -1, 3}},
+        {"10:50 20:40:1 30:30:4 40:20", "100:50:1 110:40 120:30:1 130:20", false, {0, 1, 2, 3}},
         // A second background pocket finds no free background style pocket.
-        {{{10, 50, 1}, {100, 40, 0}, {95, 30, 1}}, {{0, 50, 0}, {50, 40, 1}, {60, 30, 0}}, true, {1, 0, 0}},
+        {"10:50:1 100:40 95:30:1", "0:50 50:40:1 60:30", true, {1, 0, 0}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [target, style, respect, want] : cases) {
         ccColorPocketArray t, s;
-        for (const P& p : c.t) Add(t, p.hue, 200, 120, p.pixels, 0, p.flags);
-        for (const P& p : c.s) Add(s, p.hue, 100, 100, p.pixels, 0, p.flags);
+        Pockets(t, target, 200, 120);
+        Pockets(s, style, 100, 100);
         for (ccColorPocket* q : s.pockets) q->destLink = q;  // stale links must not block
-        EXPECT_EQ(t.GetDstPockets(&s, c.respect, 1), 0);
-        EXPECT_EQ(Links(t, s), c.want) << "case " << (&c - cases);
+        EXPECT_EQ(t.GetDstPockets(&s, respect, 1), 0);
+        EXPECT_EQ(Links(t, s), want) << target;
         for (ccColorPocket* p : t.pockets)
             EXPECT_EQ(p->destHSL, p->destLink ? p->destLink->aveHSL : p->destHSL);
         for (ccColorPocket* q : s.pockets) EXPECT_EQ(q->destLink, nullptr);
-        EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6), -2);  // no style, no method
+        EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6),
+                  -2);  // no style, no method
     }
     // The style's links are cleared after the greedy pairing: a target
     // matched with itself stays unpaired and copies no colour.
     for (int method : {1, 2, 3}) {
         ccColorPocketArray t;
-        Add(t, 10, 200, 100, 50)->destRGB = {1, 2, 3, 0};
-        Add(t, 90, 150, 140, 30)->destRGB = {1, 2, 3, 0};
+        Pockets(t, "10:50 90:30", 200, 100);
+        for (ccColorPocket* p : t.pockets) p->destRGB = {1, 2, 3, 0};
         EXPECT_EQ(t.GetDstPockets(&t, false, method), 0);
-        EXPECT_EQ(Links(t, t), (std::vector<int>{-1, -1})) << method;
+        EXPECT_EQ(Links(t, t), (V{-1, -1})) << method;
         EXPECT_EQ(RgbWord(t.pockets[0]->destRGB), 0x030201u);
     }
 }
@@ -81,24 +86,22 @@ TEST(Matching, HueRefinementOfMethodTwo) {
     // Greedy pairs by size; the refinement hands each pocket the candidate
     // of nearest hue weighted by (1 - share), ties keeping the greedy order.
     ccColorPocketArray t, s;
-    for (int h : {10, 100, 200}) Add(t, h, 200, 120, 300 - h);
+    Pockets(t, "10:290 100:200 200:100", 200, 120);
     Add(s, 200, 90, 90, 300, 0.5f);
     Add(s, 100, 90, 90, 200, 0.3f);
     Add(s, 10, 90, 90, 100, 0.2f);
     EXPECT_EQ(t.GetDstPockets(&s, true, 2), 0);
-    EXPECT_EQ(Links(t, s), (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(Links(t, s), (V{2, 1, 0}));
     EXPECT_EQ(RgbWord(t.pockets[0]->destRGB), RgbWord(s.pockets[2]->aveRGB));
-
     ccColorPocketArray u, v;
-    ccColorPocket* a = Add(u, 100, 200, 120, 200);
-    ccColorPocket* b = Add(u, 0, 200, 120, 100);
-    ccColorPocket* c = Add(v, 50, 90, 90, 200, 0.5f);   // cost 25 for a
-    ccColorPocket* d = Add(v, 150, 90, 90, 100, 0.5f);  // cost 25 for a
+    Pockets(u, "100:200 0:100", 200, 120);
+    Add(v, 50, 90, 90, 200, 0.5f);   // cost 25 for the first
+    Add(v, 150, 90, 90, 100, 0.5f);  // cost 25 for the first
     u.GetDstPockets(&v, true, 2);
-    EXPECT_TRUE(a->destLink == c && b->destLink == d);
-    d->percentage = 0.6f;  // cost 20 now
+    EXPECT_EQ(Links(u, v), (V{0, 1}));
+    v.pockets[1]->percentage = 0.6f;  // cost 20 now
     u.GetDstPockets(&v, true, 2);
-    EXPECT_TRUE(a->destLink == d && b->destLink == c);
+    EXPECT_EQ(Links(u, v), (V{1, 0}));
 }
 
 TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
@@ -118,7 +121,7 @@ TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
             }
         // Every tuple with x[0] = 0 in lexicographic order; the first of
         // smallest cost is the answer.
-        std::vector<int> x(static_cast<size_t>(pr.k), 0), want = x;
+        V x(static_cast<size_t>(pr.k), 0), want = x;
         int64_t wantCost = INT64_MAX;
         for (int p = 1; p >= 1;) {
             const int64_t cost = hv::ColorDiffCost(pr, x.data());
@@ -127,7 +130,7 @@ TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
         }
         int best[hv::kMaxColorDiffPositions];
         hv::ColorDiffSearch(pr, best);
-        ASSERT_EQ(std::vector<int>(best, best + pr.k), want) << "round " << round;
+        ASSERT_EQ(V(best, best + pr.k), want) << "round " << round;
     }
     const int zeros[hv::kMaxColorDiffPositions] = {};
     EXPECT_EQ(hv::ColorDiffCost(hv::ColorDiffProblem{}, zeros), 0);
@@ -148,7 +151,6 @@ TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
     int m[16][16];
     EXPECT_EQ(t.GetClrDiffMatrix(m), 0);
     EXPECT_EQ(m[0][1], hv::ColorDist2(t.pockets[0]->aveRGB, t.pockets[1]->aveRGB));
-
     // Without the target's image there are no neighbour counts to weigh the
     // differences by: nothing is paired (-1), as method 5 does. The theme
     // read back from its buffer carries no image; a palette image of another
@@ -156,55 +158,46 @@ TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
     char* buf = nullptr;
     ASSERT_GT(t.SaveToBuf(buf), 0);
     ccColorPocketArray loaded, deep;
-    ASSERT_GT(loaded.LoadFromBuf(buf), 0);
-    ASSERT_GT(deep.LoadFromBuf(buf), 0);
+    ASSERT_TRUE(loaded.LoadFromBuf(buf) > 0 && deep.LoadFromBuf(buf) > 0);
     t.FreeDataBuf(buf);
     deep.SetPalDib(MakeEmptyDib(4, 4, 24, true), true);
     for (ccColorPocketArray* target : {&loaded, &deep}) {
         EXPECT_EQ(target->GetDstPockets(&s, true, 4), -1);
-        EXPECT_EQ(Links(*target, s), (std::vector<int>{-1, -1, -1, -1}));
+        EXPECT_EQ(Links(*target, s), (V{-1, -1, -1, -1}));
         for (ccColorPocket* p : target->pockets) EXPECT_EQ(RgbWord(p->destRGB), 0u);
     }
 }
 
 TEST(Matching, NeighbourChainsOfMethodFive) {
-    // One-row images whose columns are the pockets named by the layout.
-    auto strip = [](ccColorPocketArray& t, const std::vector<int>& hues, const std::vector<int>& sizes,
-                    const std::vector<BYTE>& layout) {
-        std::vector<tagRGBQUAD> colours;
-        for (int h : hues) colours.push_back(RgbQuad(HSLtoRGB(MakeHsl(h, 200, 120, 0))));
-        tfix::PaletteTheme(t, colours, sizes, static_cast<int>(layout.size()), layout);
-        for (size_t i = 0; i < hues.size(); ++i)
-            t.pockets[static_cast<int>(i)]->aveHSL = MakeHsl(hues[i], 200, 120, 0);
-    };
     // The chain starts at the largest pocket and follows adjacency; equal
     // adjacency keeps the earlier candidate, none left continues in order.
-    int order[16] = {};
-    ccColorPocketArray a, b;
-    strip(a, {0, 50, 100, 150}, {10, 20, 90, 30}, {2, 2, 0, 0, 3, 1});
-    EXPECT_EQ(a.SortOnMixNeighboring(order), 0);
-    EXPECT_EQ(std::vector<int>(order, order + 4), (std::vector<int>{2, 0, 3, 1}));
-    strip(b, {0, 50, 100, 150}, {10, 20, 90, 30}, {0, 2, 3, 1});
-    b.SortOnMixNeighboring(order);
-    EXPECT_EQ(std::vector<int>(order, order + 4), (std::vector<int>{2, 0, 1, 3}));
     // Also of two pockets the larger starts; more than 16 are refused.
-    ccColorPocketArray two, many;
-    strip(two, {0, 100}, {10, 20}, {0, 1});
-    two.SortOnMixNeighboring(order);
-    EXPECT_EQ(order[0], 1);
-    std::vector<int> hues, sizes(16, 5);
+    const std::tuple<V, V, std::vector<BYTE>, V> cases[] = {
+        {{0, 50, 100, 150}, {10, 20, 90, 30}, {2, 2, 0, 0, 3, 1}, {2, 0, 3, 1}},
+        {{0, 50, 100, 150}, {10, 20, 90, 30}, {0, 2, 3, 1}, {2, 0, 1, 3}},
+        {{0, 100}, {10, 20}, {0, 1}, {1, 0}},
+    };
+    for (const auto& [hues, sizes, layout, want] : cases) {
+        ccColorPocketArray t;
+        Strip(t, hues, sizes, layout);
+        int order[16] = {};
+        EXPECT_EQ(t.SortOnMixNeighboring(order), 0);
+        EXPECT_EQ(V(order, order + want.size()), want);
+    }
+    ccColorPocketArray many;
+    V hues;
     std::vector<BYTE> layout;
     for (int i = 0; i < 16; ++i) hues.push_back(i * 16), layout.push_back(BYTE(i));
-    strip(many, hues, sizes, layout);
+    Strip(many, hues, V(16, 5), layout);
+    int order[16];
     EXPECT_EQ(many.SortOnMixNeighboring(order), 0);
     Add(many, 0, 0, 0, 1);
     EXPECT_EQ(many.SortOnMixNeighboring(order), -1);
-
     // Hue step 40 > 30 advances the style chain, 5 < 70 stays, 75 > 70
     // advances, then the style chain is exhausted.
     ccColorPocketArray t, s;
-    strip(t, {0, 40, 45, 120, 0}, {50, 40, 30, 20, 10}, {0, 1, 2, 3, 4});
-    strip(s, {100, 130, 200}, {30, 20, 10}, {0, 1, 2});
+    Strip(t, {0, 40, 45, 120, 0}, {50, 40, 30, 20, 10}, {0, 1, 2, 3, 4});
+    Strip(s, {100, 130, 200}, {30, 20, 10}, {0, 1, 2});
     EXPECT_EQ(t.GetDstPockets(&s, true, 5), 0);
-    EXPECT_EQ(Links(t, s), (std::vector<int>{0, 1, 1, 2, 2}));
+    EXPECT_EQ(Links(t, s), (V{0, 1, 1, 2, 2}));
 }

@@ -2,23 +2,21 @@
 // the picture, and its blocked active list against a plain one (every edge
 // inserted by a linear search of the list, the list never re-sorted, so that
 // crossing edges keep the order they entered in).
-#include "dib/dib.h"
-#include "platform/memory.h"
 #include "transfer/regionfill.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
 #include <random>
-#include <vector>
+
+#include "transfer/transfer_fixtures.h"
 
 namespace {
 
 using Span = std::array<int, 3>;  // y, xa, xb
 using Coords = std::vector<int32_t>;
+using Regions = std::vector<std::pair<Coords, Coords>>;  // xs and ys of each
 
 int64_t Round(float x) {
     const double v = static_cast<double>(x) + 0.5;
@@ -26,21 +24,21 @@ int64_t Round(float x) {
     return v > 1e12 ? INT64_MAX / 2 : static_cast<int64_t>(v);
 }
 
-// One polygon, filled with the plain list.
-std::vector<Span> PlainFill(const Coords& xs, const Coords& ys, int w, int h) {
+// The regions filled with the plain list.
+std::vector<Span> PlainFill(const Regions& regions, int w, int h) {
     std::vector<hv::RegionFill::Edge> table;
-    const int n = static_cast<int>(xs.size());
-    int64_t minY = ys[0], maxY = ys[0];
-    for (int i = 0; i < n; ++i) {
-        minY = std::min<int64_t>(minY, ys[i]);
-        maxY = std::max<int64_t>(maxY, ys[i]);
-        const int j = (i + 1) % n;
-        if (ys[i] == ys[j]) continue;
-        table.push_back(
-            {std::max(ys[i], ys[j]), std::min(ys[i], ys[j]),
-             static_cast<float>(ys[i] < ys[j] ? xs[i] : xs[j]),
-             static_cast<float>(int64_t(xs[i]) - xs[j]) / static_cast<float>(int64_t(ys[i]) - ys[j])});
-    }
+    int64_t minY = INT64_MAX, maxY = INT64_MIN;
+    for (const auto& [xs, ys] : regions)
+        for (int i = 0, n = static_cast<int>(xs.size()); n >= 3 && i < n; ++i) {
+            minY = std::min<int64_t>(minY, ys[i]);
+            maxY = std::max<int64_t>(maxY, ys[i]);
+            const int j = (i + 1) % n;
+            if (ys[i] == ys[j]) continue;
+            table.push_back(
+                {std::max(ys[i], ys[j]), std::min(ys[i], ys[j]),
+                 static_cast<float>(ys[i] < ys[j] ? xs[i] : xs[j]),
+                 static_cast<float>(int64_t(xs[i]) - xs[j]) / static_cast<float>(int64_t(ys[i]) - ys[j])});
+        }
     std::stable_sort(table.begin(), table.end(), [](auto& a, auto& b) { return a.yMin < b.yMin; });
     std::vector<Span> out;
     std::vector<hv::RegionFill::Edge> active;
@@ -69,13 +67,12 @@ std::vector<Span> PlainFill(const Coords& xs, const Coords& ys, int w, int h) {
     return out;
 }
 
-// The spans of the regions given as (x, y) vertex lists.
-std::vector<Span> Fill(std::vector<std::pair<Coords, Coords>> polys, int w, int h) {
-    std::vector<RegionPolygon> regions;
-    for (auto& p : polys)
-        regions.push_back({static_cast<int32_t>(p.first.size()), p.first.data(), p.second.data()});
+// The spans of the regions as the library fills them.
+std::vector<Span> Fill(Regions regions, int w, int h) {
+    std::vector<RegionPolygon> list;
+    for (auto& [xs, ys] : regions) list.push_back({static_cast<int32_t>(xs.size()), xs.data(), ys.data()});
     hv::RegionFill fill;
-    EXPECT_TRUE(fill.Build(regions.data(), static_cast<int>(regions.size())));
+    EXPECT_TRUE(fill.Build(list.data(), static_cast<int>(list.size())));
     std::vector<Span> out;
     fill.ForEachSpan(w, h, [&](int y, int xa, int xb) { out.push_back({y, xa, xb}); });
     return out;
@@ -84,32 +81,28 @@ std::vector<Span> Fill(std::vector<std::pair<Coords, Coords>> polys, int w, int 
 }  // namespace
 
 TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
-    // A rectangle: rows 20..39, the row of largest y not filled.
-    std::vector<Span> want;
-    for (int y = 20; y < 40; ++y) want.push_back({y, 10, 30});
-    EXPECT_EQ(Fill({{{10, 30, 30, 10}, {20, 20, 40, 40}}}, 100, 100), want);
-
-    // Overlapping squares: even-odd over all edges leaves the overlap out.
-    want.clear();
-    for (int y = 0; y < 15; ++y) {
-        if (y < 10) want.push_back({y, 0, y < 5 ? 10 : 5});
-        if (y >= 5) want.push_back({y, y < 10 ? 10 : 5, 15});
+    std::vector<Span> rectangle, squares, clipped, slanted;
+    for (int y = 0; y < 100; ++y) {
+        // A rectangle: rows 20..39, the row of largest y not filled.
+        if (y >= 20 && y < 40) rectangle.push_back({y, 10, 30});
+        // Overlapping squares: even-odd over all edges leaves the overlap out.
+        if (y < 10) squares.push_back({y, 0, y < 5 ? 10 : 5});
+        if (y >= 5 && y < 15) squares.push_back({y, y < 10 ? 10 : 5, 15});
+        clipped.push_back({y, 0, 99});
+        if (y < 10) slanted.push_back({y, 0, y + 10});
     }
-    EXPECT_EQ(Fill({{{0, 10, 10, 0}, {0, 0, 10, 10}}, {{5, 15, 15, 5}, {5, 5, 15, 15}}}, 100, 100), want);
-
-    // Clipped to the picture, however far outside the vertices lie; a
-    // slanted edge entering from above keeps its course; flat or two-vertex
-    // regions fill nothing.
-    want.clear();
-    for (int y = 0; y < 20; ++y) want.push_back({y, 0, 29});
-    EXPECT_EQ(Fill({{{INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}}, 30, 20),
-              want);
-    const std::vector<Span> s = Fill({{{0, 20, 0}, {-10, 10, 10}}}, 30, 20);
-    ASSERT_EQ(s.size(), 10u);
-    EXPECT_EQ(s[0], (Span{0, 0, 10}));
-    EXPECT_EQ(s[9], (Span{9, 0, 19}));
-    EXPECT_TRUE(Fill({{{0, 20, 40}, {5, 5, 5}}, {{0, 10}, {0, 10}}}, 100, 100).empty());
-
+    const std::pair<Regions, std::vector<Span>> cases[] = {
+        {{{{10, 30, 30, 10}, {20, 20, 40, 40}}}, rectangle},
+        {{{{0, 10, 10, 0}, {0, 0, 10, 10}}, {{5, 15, 15, 5}, {5, 5, 15, 15}}}, squares},
+        // Clipped to the picture, however far outside the vertices lie.
+        {{{{INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}}, clipped},
+        {{{{0, 20, 0}, {-10, 10, 10}}}, slanted},  // entering from above, the edge keeps its course
+        {{{{0, 20, 40}, {5, 5, 5}}, {{0, 10}, {0, 10}}}, {}},  // flat or two-vertex regions fill nothing
+    };
+    for (const auto& [regions, want] : cases) {
+        EXPECT_EQ(Fill(regions, 100, 100), want) << &want - &cases[0].second;
+        EXPECT_EQ(PlainFill(regions, 100, 100), want);
+    }
     // Malformed lists are refused, whichever region is at fault.
     Coords xs{0, 10, 0}, ys{0, 0, 10};
     RegionPolygon bad[2] = {{3, xs.data(), nullptr}, {3, xs.data(), ys.data()}};
@@ -117,18 +110,16 @@ TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
     EXPECT_FALSE(fill.Build(bad, 2));
     bad[0].ys = ys.data();
     bad[1].count = -1;
-    EXPECT_FALSE(fill.Build(bad, 2));
-    EXPECT_FALSE(fill.Build(nullptr, 1));
-    EXPECT_FALSE(fill.Build(bad, -1));
+    EXPECT_FALSE(fill.Build(bad, 2) || fill.Build(nullptr, 1) || fill.Build(bad, -1));
     // Restoring needs two images of one size.
+    tfix::NoLeak noLeak;
     void* a = MakeEmptyDib(4, 4, 24, true);
     void* b = MakeEmptyDib(4, 5, 24, true);
     {
         ipDibStuff va(a, true), vb(b, false);
         EXPECT_FALSE(fill.Restore(va, vb));
     }
-    hv::FreeHandle(a);
-    hv::FreeHandle(b);
+    for (void* h : {a, b}) hv::FreeHandle(h);
 }
 
 // Polygons of hundreds of edges crossing one another, entering on many
@@ -136,22 +127,18 @@ TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
 // same order as the plain list.
 TEST(RegionFill, ManyCrossingEdgesMatchThePlainList) {
     std::mt19937 rng(11);
-    struct Case {
-        int vertices, w, h, spread;
-    };
-    for (const Case c : {Case{300, 200, 120, 240}, Case{1000, 300, 200, 200}, Case{2000, 64, 400, 80}}) {
+    for (auto [vertices, w, h, spread] :
+         {std::array<int, 4>{300, 200, 120, 240}, {1000, 300, 200, 200}, {2000, 64, 400, 80}})
         for (int shape = 0; shape < 3; ++shape) {
             Coords xs, ys;
-            std::uniform_int_distribution<int> x(-c.spread / 4, c.spread), y(-10, c.h + 10), few(0, 6);
-            for (int i = 0; i < c.vertices; ++i) {
+            std::uniform_int_distribution<int> x(-spread / 4, spread), y(-10, h + 10), few(0, 6);
+            for (int i = 0; i < vertices; ++i) {
                 // Anywhere; a zigzag, every edge crossing every row; few distinct x.
-                xs.push_back(shape == 2 ? few(rng) * c.w / 6 : x(rng));
-                ys.push_back(shape == 1 ? (i % 2 ? c.h - 1 : 0) : y(rng));
+                xs.push_back(shape == 2 ? few(rng) * w / 6 : x(rng));
+                ys.push_back(shape == 1 ? (i % 2 ? h - 1 : 0) : y(rng));
             }
-            SCOPED_TRACE(testing::Message() << c.vertices << " vertices, shape " << shape);
-            const std::vector<Span> want = PlainFill(xs, ys, c.w, c.h);
+            const std::vector<Span> want = PlainFill({{xs, ys}}, w, h);
             EXPECT_FALSE(want.empty());
-            EXPECT_EQ(Fill({{xs, ys}}, c.w, c.h), want);
+            EXPECT_EQ(Fill({{xs, ys}}, w, h), want) << vertices << " vertices, shape " << shape;
         }
-    }
 }

@@ -37,16 +37,16 @@ inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels
 // A theme over an 8-bit palette image of the given colours laid out as
 // `pixels` (memory rows) in a w-wide image, with one pocket per palette
 // index for each size given.
-inline void PaletteTheme(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colours,
+inline void PaletteTheme(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours,
                          const std::vector<int>& sizes, int w, const std::vector<BYTE>& pixels) {
     t.InitPalette(256);
+    colours.resize(256);
     void* dib = MakeEmptyDib(w, static_cast<int>(pixels.size()) / w, 8, true);
     {
         ipDibStuff v(dib, false);
         for (int i = 0; i < 256; ++i) {
-            const tagRGBQUAD c = i < static_cast<int>(colours.size()) ? colours[i] : tagRGBQUAD{0, 0, 0, 0};
-            t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, 100);
-            v.colors[i] = c;
+            t.SetPalEntryBYTE(i, colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0, 100);
+            v.colors[i] = colours[i];
         }
         for (size_t i = 0; i < pixels.size(); ++i) v.rows[i / w][i % w] = pixels[i];
     }

@@ -1,5 +1,5 @@
 // Colour transfer: the item arithmetic of the palette pass, the true-DIB
-// pass against the per-pixel definition, and repeated transfers.
+// passes against the per-pixel definition, and repeated transfers.
 #include "transfer/transfer.h"
 
 #include <random>
@@ -7,12 +7,6 @@
 #include "transfer_fixtures.h"
 
 using tfix::Add;
-
-namespace {
-
-uint32_t Hsl(int h, int s, int l) { return HSLtoRGB(MakeHsl(h, s, l, 0)) & 0xFFFFFF; }
-
-}  // namespace
 
 TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     ccColorPocketArray t, s;
@@ -24,36 +18,40 @@ TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     t.palette[2].hsl = MakeHsl(40, 20, 200, 0);
     t.palette[3].hsl = MakeHsl(170, 0, 200, 1);  // grey
     t.palette[4].hsl = MakeHsl(170, 0, 5, 1);
-    for (int i = 1; i <= 4; ++i) p->items.Add(&t.palette[i]);
     t.palette[6].palIndex = 256;  // past the colour table: not written
-    p->items.Add(&t.palette[6]);
+    for (int i : {1, 2, 3, 4, 6}) p->items.Add(&t.palette[i]);
     const std::vector<BYTE> pixels = tfix::Pixels(t.palDib);
     Add(t, 0, 50, 50, 1)->items.Add(&t.palette[5]);  // unpaired
     auto colour = [&](int i) { return RgbWord(tfix::Colors(t.palDib)[i]) & 0xFFFFFF; };
+    auto hsl = [](int h, int s, int l) { return HSLtoRGB(MakeHsl(h, s, l, 0)) & 0xFFFFFF; };
     const uint32_t before = colour(0);
     EXPECT_EQ(t.ApplyFinalTransToPalDib(false), 0);
-    EXPECT_EQ(colour(1), Hsl(100, 60, 80));    // 3 x 200 / 10
-    EXPECT_EQ(colour(2), Hsl(100, 255, 200));  // 400, limited
-    EXPECT_EQ(colour(3), 0xB4B4B4u);           // grey loses a tenth: 180
-    EXPECT_EQ(colour(5), before);              // unpaired
-    EXPECT_EQ(colour(0), before);              // in no pocket
+    EXPECT_EQ(colour(1), hsl(100, 60, 80));                   // 3 x 200 / 10
+    EXPECT_EQ(colour(2), hsl(100, 255, 200));                 // 400, limited
+    EXPECT_EQ(colour(3), 0xB4B4B4u);                          // a grey loses a tenth: 180
+    EXPECT_TRUE(colour(5) == before && colour(0) == before);  // unpaired, in no pocket
     // With lightness: scaled by 150 / max(4, 10), limited, greys darkened.
     EXPECT_EQ(t.ApplyFinalTransToPalDib(true), 0);
-    EXPECT_EQ(colour(1), Hsl(100, 60, 255));
-    EXPECT_EQ(colour(4), Hsl(100, 0, 67));  // 5 x 15 = 75, less a tenth
+    EXPECT_EQ(colour(1), hsl(100, 60, 255));
+    EXPECT_EQ(colour(4), hsl(100, 0, 67));  // 5 x 15 = 75, less a tenth
     EXPECT_EQ(tfix::Pixels(t.palDib), pixels);
-    // The true-DIB transfer needs both images.
+    // The true-DIB passes need both images.
     ccColorPocketArray bare;
     bare.SetTrueDib(t.palDib);
     EXPECT_EQ(bare.ApplyColorTransToTrueDib(&s, true, false, false), -1);
+    EXPECT_EQ(hv::TrueDibPassOnce(bare), -1);
 }
 
-TEST(Transfer, TrueDibPassEqualsPerPixelDefinitionOnAPhoto) {
+// In place (a theme used once) and from the backup it keeps, the true-DIB
+// pass gives each pixel its own transfer; a repeated transfer, also with
+// another pairing, starts from the first colours (the backup, the items' own
+// colours).
+TEST(Transfer, TrueDibPassesEqualPerPixelDefinitionOnAPhotoAlsoWhenRepeated) {
     tfix::NoLeak noLeak;
-    void* image = tfix::Photo("autumn_256.bmp");
-    ASSERT_NE(image, nullptr);
-    void* pal8 = DecreaseBpp24to8(image);
-    void* original = tfix::Copy(image);
+    void* original = tfix::Photo("autumn_256.bmp");
+    ASSERT_NE(original, nullptr);
+    void* pal8 = DecreaseBpp24to8(original);
+    void* images[2] = {tfix::Copy(original), tfix::Copy(original)};
     {
         std::mt19937 rng(7);
         std::uniform_int_distribution<int> byte(0, 255);
@@ -61,7 +59,6 @@ TEST(Transfer, TrueDibPassEqualsPerPixelDefinitionOnAPhoto) {
         // sector unpaired and some indices in no pocket.
         ccColorPocketArray t, s;
         t.SetPalDib(pal8, false);
-        t.SetTrueDib(image);
         ipDibStuff pal(pal8, false), src(original, false);
         t.InitPalette(256);
         ccColorPocket* sector[9] = {};
@@ -79,70 +76,41 @@ TEST(Transfer, TrueDibPassEqualsPerPixelDefinitionOnAPhoto) {
             sector[k]->items.Add(&t.palette[i]);
             byIndex[i] = sector[k];
         }
-        std::vector<BYTE> want;
-        for (int y = 0; y < src.height(); ++y)
-            for (int x = 0; x < src.width(); ++x) {
-                const BYTE* px = src.rows[y] + 3 * x;
-                tagRGBQUAD o{px[0], px[1], px[2], 0};
-                if (ccColorPocket* p = byIndex[pal.rows[y][x]]) t.ClrTransOnRGB(o, o, p);
-                want.insert(want.end(), {o.rgbBlue, o.rgbGreen, o.rgbRed});
-            }
-        EXPECT_EQ(t.ApplyFinalTransToTrueDib(), 0);
-        EXPECT_EQ(tfix::Pixels(image), want);
+        auto expected = [&] {
+            std::vector<BYTE> want;
+            for (int y = 0; y < src.height(); ++y)
+                for (int x = 0; x < src.width(); ++x) {
+                    const BYTE* px = src.rows[y] + 3 * x;
+                    tagRGBQUAD o{px[0], px[1], px[2], 0};
+                    if (ccColorPocket* p = byIndex[pal.rows[y][x]]) t.ClrTransOnRGB(o, o, p);
+                    want.insert(want.end(), {o.rgbBlue, o.rgbGreen, o.rgbRed});
+                }
+            return want;
+        };
+        const std::vector<BYTE> want = expected();
+        t.SetTrueDib(images[0]);
+        EXPECT_EQ(hv::TrueDibPassOnce(t), 0);
+        EXPECT_EQ(t.trueDibCopy, nullptr);  // no backup made
+        EXPECT_EQ(tfix::Pixels(images[0]), want);
+        t.SetTrueDib(images[1]);
+        auto table = [&] {
+            std::vector<uint32_t> words;
+            for (const tagRGBQUAD& c : tfix::Colors(pal8)) words.push_back(RgbWord(c));
+            return words;
+        };
+        std::vector<uint32_t> colours;
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(t.ApplyFinalTrans(&s, true), 0);
+            EXPECT_EQ(tfix::Pixels(images[1]), want);
+            if (round == 0) colours = table();
+        }
+        EXPECT_TRUE(table() == colours && t.transferCount == 2);
+        // Another pairing: each paired sector takes the next style pocket.
+        for (ccColorPocket* p : t.pockets)
+            if (p->destLink) p->SetDestLink(s.pockets[(s.GetIndex(p->destLink) + 1) % s.pockets.GetSize()]);
+        EXPECT_EQ(t.ApplyFinalTrans(&s, false), 0);
+        EXPECT_EQ(tfix::Pixels(images[1]), expected());
         EXPECT_EQ(tfix::Pixels(t.trueDibCopy), tfix::Pixels(original));
     }
-    for (void* h : {image, pal8, original}) hv::FreeHandle(h);
-}
-
-TEST(Transfer, RepeatedTransfersStartFromTheFirstColours) {
-    tfix::NoLeak noLeak;
-    // A 24-bit 8 x 4 image whose palette image uses index x / 2; pockets
-    // a = {0, 1} and b = {2}, index 3 in no pocket.
-    struct Scene {
-        ccColorPocketArray t, s;
-        void* image = MakeEmptyDib(8, 4, 24, true);
-        Scene() {
-            ipDibStuff v(image, false);
-            std::vector<BYTE> px;
-            for (int y = 0; y < 4; ++y)
-                for (int x = 0; x < 8; ++x) {
-                    BYTE* p = v.rows[y] + 3 * x;
-                    p[0] = BYTE(30 + 20 * x), p[1] = BYTE(200 - 10 * y), p[2] = BYTE(90 + 5 * x * y);
-                    px.push_back(BYTE(x / 2));
-                }
-            tfix::PaletteTheme(t, {{50, 180, 100, 0}, {70, 170, 110, 0}, {200, 20, 40, 0}, {9, 9, 9, 0}}, {},
-                               8, px);
-            ccColorPocket* a = Add(t, 60, 120, 110, 16);
-            a->items.Add(&t.palette[0]);
-            a->items.Add(&t.palette[1]);
-            Add(t, 200, 180, 60, 8)->items.Add(&t.palette[2]);
-            t.SetTrueDib(image);
-            Add(s, 10, 200, 100, 10);
-            Add(s, 150, 90, 140, 5);
-        }
-        ~Scene() { hv::FreeHandle(image); }
-    };
-    Scene sc, fresh;
-    const std::vector<BYTE> original = tfix::Pixels(sc.image);
-    sc.t.pockets[0]->SetDestLink(sc.s.pockets[0]);
-    EXPECT_EQ(sc.t.ApplyFinalTrans(&sc.s, true), 0);
-    const std::vector<BYTE> first = tfix::Pixels(sc.image);
-    const uint32_t firstColour = RgbWord(tfix::Colors(sc.t.palDib)[0]);
-    EXPECT_NE(first, original);
-    // Pixels of the unpaired pocket and of index 3 stay.
-    EXPECT_TRUE(std::equal(first.begin() + 12, first.begin() + 24, original.begin() + 12));
-    EXPECT_EQ(sc.t.ApplyFinalTrans(&sc.s, true), 0);
-    EXPECT_EQ(tfix::Pixels(sc.image), first);
-    EXPECT_EQ(RgbWord(tfix::Colors(sc.t.palDib)[0]), firstColour);
-    EXPECT_EQ(sc.t.transferCount, 2);
-
-    // Another pairing re-colours from the first colours: the same as a
-    // fresh scene given only that pairing.
-    for (Scene* x : {&sc, &fresh}) {
-        x->t.pockets[0]->SetDestLink(x->s.pockets[1]);
-        x->t.pockets[1]->SetDestLink(x->s.pockets[0]);
-        EXPECT_EQ(x->t.ApplyFinalTrans(&x->s, false), 0);
-    }
-    EXPECT_EQ(tfix::Pixels(sc.image), tfix::Pixels(fresh.image));
-    EXPECT_EQ(tfix::Pixels(sc.t.trueDibCopy), original);
+    for (void* h : {original, pal8, images[0], images[1]}) hv::FreeHandle(h);
 }

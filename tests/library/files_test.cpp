@@ -1,0 +1,179 @@
+// The theme list file and the script file: their line rules, colour
+// weights, limits and hue-ring placement, the fields of an example line,
+// theme files beside the thumbnails, and files that cannot be read.
+#include "library/library_fixtures.h"
+
+using lfix::Names;
+using V = std::vector<int>;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string head = "[Version]\n1\n[Themes]\n";
+
+// The themes a list file loads as "name=pockets;" each (the count returned
+// must be the number of themes loaded).
+std::string LoadList(const std::string& path, bool hueRing = false) {
+    ccColorPocketArrayArray lib;
+    const int count = lib.LoadColorThemes(path.c_str(), hueRing);
+    EXPECT_EQ(count, lib.themes.GetSize());
+    std::string out;
+    for (ccColorPocketArray* t : lib.themes)
+        out += t->name + "=" + std::to_string(t->pockets.GetSize()) + ";";
+    return out;
+}
+
+// The files of a corpus in tests/data/library with what loading each gives.
+std::vector<std::pair<std::string, std::string>> Corpus(const std::string& name) {
+    const std::string folder = std::string(HUEVANE_TEST_DATA) + "/library/" + name + "/";
+    std::ifstream index(folder + "cases.txt");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (std::string file, want; std::getline(index, file, '\t') && std::getline(index, want);)
+        out.push_back({folder + file, want});
+    EXPECT_GT(out.size(), 10u);
+    return out;
+}
+
+}  // namespace
+
+TEST(ListFile, ColoursTakeTheFixedWeightsAndClampedFractions) {
+    lfix::Folder dir;
+    tool::Write(dir + "list.txt", head +
+                                      "[Warm]\n1 0 0, 1 .5 0\n[Five]\n1 0 0 0 1 0 0 0 1 1 1 0 0 1 1\n"
+                                      "[Clamped]\n2 -1 abc, 0.5x 1e9 -0\n");
+    ccColorPocketArrayArray lib;
+    ASSERT_EQ(lib.LoadColorThemes((dir + "list.txt").c_str(), false), 3);
+    const int weight[] = {6250, 3750, 2500, 1875, 1250};
+    const std::vector<uint32_t> want[] = {
+        {0xFF0000, 0xFF7F00}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF}, {0xFF0000, 0x7FFF00}};
+    for (int k = 0; k < 3; ++k) {
+        ccColorPocketArray* t = lib.themes[k];
+        std::vector<uint32_t> colours;
+        for (int i = 0; i < t->pockets.GetSize(); ++i) {
+            ASSERT_EQ(t->pockets[i]->items.GetSize(), 1);
+            ccColorItem* it = t->pockets[i]->items[0];
+            colours.push_back(RgbWord(it->rgb) & 0xFFFFFF);
+            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->pixelNum == weight[i])
+                << k << " " << i;
+            EXPECT_FLOAT_EQ(it->percentage, weight[i] / 15625.0f);
+        }
+        EXPECT_EQ(colours, want[k]);
+        EXPECT_TRUE(t->GetThemeType() == 1 && t->paletteSize == t->pockets.GetSize());
+    }
+}
+
+TEST(ListFile, StateMachine) {
+    for (const auto& [path, want] : Corpus("lists")) EXPECT_EQ(LoadList(path), want) << path;
+}
+
+TEST(ListFile, HueRingPlacementRefusalsAndLimit) {
+    lfix::Folder dir;
+    // Four themes whose first colour is pure red (hue 0): the fourth is
+    // refused and released, as is the theme without colours. Green comes
+    // after red, blue after green.
+    tool::Write(dir + "ring.txt", head +
+                                      "[B]\n0 0 1\n[R1]\n1 0 0\n[G]\n0 1 0\n[R2]\n1 0 0 0 0 1\n[R3]\n1 0 0\n"
+                                      "[R4]\n1 0 0\n[Empty]\n1\n");
+    EXPECT_EQ(LoadList(dir + "ring.txt", true), "R3=1;R2=2;R1=1;G=1;B=1;");
+    // Three themes of every hue: a hue-ring load stops after 513.
+    std::string text = head;
+    for (int h = 0; h < 256 * 3; ++h) {
+        const tagRGBQUAD c = RgbQuad(HSLtoRGB(MakeHsl(h / 3, 255, 128, 0)));
+        char line[128];
+        std::snprintf(line, sizeof line, "[T%d]\n%.6f %.6f %.6f\n", h, c.rgbRed / 255.0 + 1e-4,
+                      c.rgbGreen / 255.0 + 1e-4, c.rgbBlue / 255.0 + 1e-4);
+        text += line;
+    }
+    tool::Write(dir + "all.txt", text);
+    for (bool ring : {false, true}) {  // a plain load has no limit
+        const std::string got = LoadList(dir + "all.txt", ring);
+        EXPECT_EQ(std::count(got.begin(), got.end(), ';'), ring ? 513 : 768);
+    }
+}
+
+TEST(ScriptFile, HeaderAndListRules) {
+    lfix::Folder dir;
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) lfix::Image8(8, 8, 4, dir + n);
+    for (const auto& [path, want] : Corpus("scripts")) {
+        tool::Write(dir + "s.txt", tool::Slurp(path));
+        ccColorPocketArrayArray lib;
+        EXPECT_EQ(lib.LoadFromScriptFile((dir + "s.txt").c_str()), 0);
+        std::string names;
+        for (ccColorPocketArray* t : lib.themes) names += (names.empty() ? "" : " ") + t->name;
+        EXPECT_EQ(names, want) << path;
+    }
+}
+
+// The fields of an example line; the theme file beside the thumbnail wins
+// (a.ccs is not looked at), a malformed one gives way to extraction, and
+// examples whose files are missing or broken are still added.
+TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
+    lfix::NoLeak noLeak;
+    lfix::Folder dir;
+    lfix::Image8(16, 8, 4, dir + "a.bmp");
+    lfix::Image8(16, 8, 2, dir + "bad.bmp");
+    {
+        lfix::Theme stored(lfix::HueTheme(0, {10, 90}));
+        stored->name = "FromFile";
+        ASSERT_EQ(stored->SaveToFile((dir + "a.bmp.ccs").c_str()), 0);
+        ASSERT_EQ(stored->SaveToFile((dir + "b.bmp.ccs").c_str()), 0);
+    }
+    tool::Write(dir + "a.ccs", "garbage");
+    tool::Write(dir + "bad.bmp.ccs", std::string("\x05\x00\x00\x00junkjunk", 12));
+    tool::Write(dir + "junk.bmp", "BM not really");
+    tool::Write(dir + "true.bmp", tool::Slurp(std::string(HUEVANE_TEST_DATA) + "/transfer/autumn_256.bmp"));
+    tool::Write(dir + "s.txt",
+                "[Examples]\nSea a.bmp #sea#calm sea.jpg extra\nCalm bad.bmp #calm\nB b.bmp\n"
+                "Missing none.bmp\nJunk junk.bmp\nTrue true.bmp\n");
+    ccColorPocketArrayArray lib;
+    lib.LoadFromScriptFile((dir + "s.txt").c_str());
+    EXPECT_EQ(lib.scriptPath, dir + "s.txt");
+    ASSERT_EQ(lfix::NamesOf(lib), (Names{"Sea", "Calm", "B", "Missing", "Junk", "True"}));
+    ccColorPocketArray* sea = lib.themes[0];
+    EXPECT_TRUE(sea->GetThemeType() == 0 && sea->ownsPalDib && HslHue(sea->pockets[1]->aveHSL) == 90);
+    EXPECT_EQ(sea->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
+    EXPECT_TRUE(lib.themes[1]->originalPath.empty());
+    // Pockets from the theme file or extracted (bad.bmp: its two colours), all
+    // marked; an image where one could be read, the 24-bit one reduced.
+    V pockets, images;
+    Names tags;
+    for (ccColorPocketArray* t : lib.themes) {
+        pockets.push_back(t->pockets.GetSize());
+        images.push_back(t->palDib ? ipDibStuff(t->palDib, false).bitCount() : 0);
+        tags.push_back(t->tagText);
+        for (ccColorPocket* p : t->pockets) EXPECT_EQ(p->rdsFlag, 1);
+    }
+    EXPECT_EQ(pockets, (V{2, 2, 2, 0, 0, pockets[5]}));
+    EXPECT_GT(pockets[5], 2);
+    EXPECT_EQ(images, (V{8, 8, 0, 0, 0, 8}));
+    EXPECT_EQ(tags, (Names{"#sea#calm", "#calm", "", "", "", ""}));
+    // Loading twice appends twice; the tags stay a set (calm collected once).
+    EXPECT_EQ(lib.tags.size(), 2u);
+    lib.LoadFromScriptFile((dir + "s.txt").c_str());
+    EXPECT_EQ(lib.themes.GetSize(), 12);
+    EXPECT_EQ(lib.tags.size(), 2u);
+}
+
+TEST(LibraryFiles, AFileHeldOpenOrMissingLoadsNothing) {
+    lfix::Folder dir;
+    lfix::Image8(8, 8, 4, dir + "a.bmp");
+    const std::string path = dir + "f.txt", none = dir + "none.txt";
+    for (bool list : {false, true}) {
+        tool::Write(path, list ? head + "[A]\n1 0 0\n" : "[Examples]\nA a.bmp\n");
+        ccColorPocketArrayArray lib;
+        lib.scriptPath = "before";
+        auto load = [&](const char* p) {
+            return list ? lib.LoadColorThemes(p, false) : lib.LoadFromScriptFile(p);
+        };
+        EXPECT_EQ(load(none.c_str()) + load(nullptr), 0);
+        {
+            hv::File holder;
+            ASSERT_TRUE(holder.Open(path.c_str(), hv::FileMode::ReadShared));
+            EXPECT_EQ(load(path.c_str()), 0);
+        }
+        EXPECT_EQ(lib.themes.GetSize(), 0);
+        EXPECT_EQ(lib.scriptPath, "before");
+        load(path.c_str());
+        EXPECT_EQ(lib.themes.GetSize(), 1) << list;
+    }
+}
