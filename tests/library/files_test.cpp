@@ -4,22 +4,35 @@
 #include "library/library_fixtures.h"
 
 using lfix::Names;
-using V = std::vector<int>;
 using namespace std::string_literals;
 
 namespace {
 
 const std::string head = "[Version]\n1\n[Themes]\n";
 
-// The themes a list file loads as "name=pockets;" each (the count returned
-// must be the number of themes loaded).
+// The themes a list file loads, as "name=RRGGBB/pixels ...;" each; the
+// count returned is the number loaded, every theme of type 1 with one
+// palette item per pocket, its share of the 15625 pixels.
 std::string LoadList(const std::string& path, bool hueRing = false) {
     ccColorPocketArrayArray lib;
     const int count = lib.LoadColorThemes(path.c_str(), hueRing);
     EXPECT_EQ(count, lib.themes.GetSize());
     std::string out;
-    for (ccColorPocketArray* t : lib.themes)
-        out += t->name + "=" + std::to_string(t->pockets.GetSize()) + ";";
+    for (ccColorPocketArray* t : lib.themes) {
+        EXPECT_TRUE(t->GetThemeType() == 1 && t->paletteSize == t->pockets.GetSize()) << t->name;
+        out += t->name + "=";
+        for (int i = 0; i < t->pockets.GetSize(); ++i) {
+            ccColorItem* it = t->pockets[i]->items.GetSize() == 1 ? t->pockets[i]->items[0] : nullptr;
+            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i);
+            it = &t->palette[i];
+            EXPECT_FLOAT_EQ(it->percentage, it->pixelNum / 15625.0f);
+            char colour[32];
+            std::snprintf(colour, sizeof colour, "%s%06X/%d", i ? " " : "", RgbWord(it->rgb) & 0xFFFFFF,
+                          it->pixelNum);
+            out += colour;
+        }
+        out += ";";
+    }
     return out;
 }
 
@@ -36,33 +49,7 @@ std::vector<std::pair<std::string, std::string>> Corpus(const std::string& name)
 
 }  // namespace
 
-TEST(ListFile, ColoursTakeTheFixedWeightsAndClampedFractions) {
-    lfix::Folder dir;
-    tool::Write(dir + "list.txt", head +
-                                      "[Warm]\n1 0 0, 1 .5 0\n[Five]\n1 0 0 0 1 0 0 0 1 1 1 0 0 1 1\n"
-                                      "[Clamped]\n2 -1 abc, 0.5x 1e9 -0\n");
-    ccColorPocketArrayArray lib;
-    ASSERT_EQ(lib.LoadColorThemes((dir + "list.txt").c_str(), false), 3);
-    const int weight[] = {6250, 3750, 2500, 1875, 1250};
-    const std::vector<uint32_t> want[] = {
-        {0xFF0000, 0xFF7F00}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF}, {0xFF0000, 0x7FFF00}};
-    for (int k = 0; k < 3; ++k) {
-        ccColorPocketArray* t = lib.themes[k];
-        std::vector<uint32_t> colours;
-        for (int i = 0; i < t->pockets.GetSize(); ++i) {
-            ASSERT_EQ(t->pockets[i]->items.GetSize(), 1);
-            ccColorItem* it = t->pockets[i]->items[0];
-            colours.push_back(RgbWord(it->rgb) & 0xFFFFFF);
-            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->pixelNum == weight[i])
-                << k << " " << i;
-            EXPECT_FLOAT_EQ(it->percentage, weight[i] / 15625.0f);
-        }
-        EXPECT_EQ(colours, want[k]);
-        EXPECT_TRUE(t->GetThemeType() == 1 && t->paletteSize == t->pockets.GetSize());
-    }
-}
-
-TEST(ListFile, StateMachine) {
+TEST(ListFile, StateMachineColoursAndWeights) {
     for (const auto& [path, want] : Corpus("lists")) EXPECT_EQ(LoadList(path), want) << path;
 }
 
@@ -74,7 +61,8 @@ TEST(ListFile, HueRingPlacementRefusalsAndLimit) {
     tool::Write(dir + "ring.txt", head +
                                       "[B]\n0 0 1\n[R1]\n1 0 0\n[G]\n0 1 0\n[R2]\n1 0 0 0 0 1\n[R3]\n1 0 0\n"
                                       "[R4]\n1 0 0\n[Empty]\n1\n");
-    EXPECT_EQ(LoadList(dir + "ring.txt", true), "R3=1;R2=2;R1=1;G=1;B=1;");
+    EXPECT_EQ(LoadList(dir + "ring.txt", true),
+              "R3=FF0000/6250;R2=FF0000/6250 0000FF/3750;R1=FF0000/6250;G=00FF00/6250;B=0000FF/6250;");
     // Three themes of every hue: a hue-ring load stops after 513.
     std::string text = head;
     for (int h = 0; h < 256 * 3; ++h) {
@@ -128,25 +116,21 @@ TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
     ccColorPocketArrayArray lib;
     lib.LoadFromScriptFile((dir + "s.txt").c_str());
     EXPECT_EQ(lib.scriptPath, dir + "s.txt");
-    ASSERT_EQ(lfix::NamesOf(lib), (Names{"Sea", "Calm", "B", "Missing", "Junk", "True"}));
-    ccColorPocketArray* sea = lib.themes[0];
-    EXPECT_TRUE(sea->GetThemeType() == 0 && sea->ownsPalDib && HslHue(sea->pockets[1]->aveHSL) == 90);
-    EXPECT_EQ(sea->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
-    EXPECT_TRUE(lib.themes[1]->originalPath.empty());
+    ASSERT_EQ(lib.themes.GetSize(), 6);
     // Pockets from the theme file or extracted (bad.bmp: its two colours), all
     // marked; an image where one could be read, the 24-bit one reduced.
-    V pockets, images;
-    Names tags;
+    std::string all;
     for (ccColorPocketArray* t : lib.themes) {
-        pockets.push_back(t->pockets.GetSize());
-        images.push_back(t->palDib ? ipDibStuff(t->palDib, false).bitCount() : 0);
-        tags.push_back(t->tagText);
+        all += lfix::Describe(t).substr(0, t->name == "True" ? 6 : std::string::npos) + "|";
         for (ccColorPocket* p : t->pockets) EXPECT_EQ(p->rdsFlag, 1);
     }
-    EXPECT_EQ(pockets, (V{2, 2, 2, 0, 0, pockets[5]}));
-    EXPECT_GT(pockets[5], 2);
-    EXPECT_EQ(images, (V{8, 8, 0, 0, 0, 8}));
-    EXPECT_EQ(tags, (Names{"#sea#calm", "#calm", "", "", "", ""}));
+    EXPECT_EQ(all,
+              "Sea 0 2 16x8x8 #sea#calm|Calm 0 2 16x8x8 #calm|B 0 2 - |Missing 0 0 - |Junk 0 0 - |True 0|");
+    EXPECT_TRUE(lib.themes[5]->pockets.GetSize() > 2 &&
+                ipDibStuff(lib.themes[5]->palDib, false).isPalette8());
+    EXPECT_TRUE(lib.themes[0]->ownsPalDib && HslHue(lib.themes[0]->pockets[1]->aveHSL) == 90);
+    EXPECT_EQ(lib.themes[0]->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
+    EXPECT_TRUE(lib.themes[1]->originalPath.empty());
     // Loading twice appends twice; the tags stay a set (calm collected once).
     EXPECT_EQ(lib.tags.size(), 2u);
     lib.LoadFromScriptFile((dir + "s.txt").c_str());

@@ -49,21 +49,11 @@ inline void* Image8(int w, int h, int colours = 4, const std::string& path = "")
     return nullptr;
 }
 
-// A theme of type `type` with one single-item pocket of 10 pixels per hue
-// given (full saturation, mid lightness), in that order.
+// A theme of type `type` with a pocket of 10 pixels per hue given (full
+// saturation, mid lightness), in that order.
 inline ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
     auto* t = new ccColorPocketArray(type);
-    t->InitPalette(static_cast<int>(hues.size()));
-    for (size_t i = 0; i < hues.size(); ++i) {
-        ccColorItem& it = t->palette[i];
-        it.hsl = MakeHsl(hues[i], 255, 128, 0);
-        it.rgb = RgbQuad(HSLtoRGB(it.hsl));
-        it.palIndex = static_cast<int>(i);
-        it.pixelNum = 10;
-        auto* p = new ccColorPocket;
-        p->AddColorItem(&it);
-        t->pockets.Add(p);
-    }
+    for (int h : hues) tfix::Add(*t, h, 255, 128, 10);
     return t;
 }
 
@@ -71,6 +61,19 @@ inline Names NamesOf(const ccColorPocketArrayArray& lib) {
     Names out;
     for (ccColorPocketArray* t : lib.themes) out.push_back(t->name);
     return out;
+}
+
+// A theme as "name type pockets WxHxBits tags" (its palette image; "-"
+// without one).
+inline std::string Describe(ccColorPocketArray* t) {
+    std::string image = "-";
+    if (t->palDib) {
+        ipDibStuff v(t->palDib, false);
+        image =
+            std::to_string(v.width()) + "x" + std::to_string(v.height()) + "x" + std::to_string(v.bitCount());
+    }
+    return t->name + " " + std::to_string(t->GetThemeType()) + " " + std::to_string(t->pockets.GetSize()) +
+           " " + image + " " + t->tagText;
 }
 
 }  // namespace lfix

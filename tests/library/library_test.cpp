@@ -8,17 +8,17 @@ using lfix::HueTheme;
 using lfix::Names;
 using lfix::Text;
 using lfix::Theme;
-using V = std::vector<int>;
 
 namespace {
 
-// A theme that owns a palette image, so that deleting it shows in the count
-// of live handles.
-ccColorPocketArray* Tracked(const char* name) {
-    auto* t = new ccColorPocketArray(1);
-    t->name = name;
-    t->SetPalDib(MakeEmptyDib(2, 2, 8, true), true);
-    return t;
+// Adds themes of these names, each owning a palette image so that deleting
+// it shows in the count of live handles.
+void Add(ccColorPocketArrayArray& lib, const Names& names) {
+    for (const std::string& name : names) {
+        ccColorPocketArray* t = lib.themes[lib.themes.Add(new ccColorPocketArray(1))];
+        t->name = name;
+        t->SetPalDib(MakeEmptyDib(2, 2, 8, true), true);
+    }
 }
 
 // AddExample with its text arguments copied into writable buffers.
@@ -28,21 +28,13 @@ int AddExample(ccColorPocketArrayArray& lib, ccColorPocketArray* theme, bool sav
     return lib.AddExample(theme, save, d.data(), n.data(), f.data(), t.data());
 }
 
-V Size(ccColorPocketArray* t) {
-    ipDibStuff v(t->palDib, false);
-    return {v.width(), v.height()};
-}
-
 }  // namespace
 
 TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     lfix::NoLeak noLeak;
     const long handles = hv::LiveHandles();
     auto* source = new ccColorPocketArrayArray;  // owns by default
-    ccColorPocketArray* kept = Tracked("a");
-    { ccColorPocketArrayArray(false).themes.Add(kept); }
-    source->themes.Add(kept);
-    source->themes.Add(Tracked("b"));
+    Add(*source, {"a", "b"});
     source->scriptPath = "s.txt";
     source->tags["t"] = "t";
     for (int selected : {-1, 0, 2, 1}) {
@@ -53,13 +45,16 @@ TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     ccColorPocketArrayArray copy(*source);
     EXPECT_TRUE(!copy.ownsThemes && copy.GetSelPocketArray() == source->themes[1] &&
                 copy.scriptPath == "s.txt" && copy.tags.count("t") == 1);
-    { ccColorPocketArrayArray inner(copy); }  // a copy of a copy
+    {
+        ccColorPocketArrayArray inner(copy), view(false);  // a copy of a copy, a view
+        view.themes.Add(copy.themes[0]);
+    }
     EXPECT_EQ(hv::LiveHandles(), handles + 2);
     delete source;  // the copy outlives its source but deletes nothing
     EXPECT_EQ(hv::LiveHandles(), handles);
     // ClearAll deletes even without ownership, and keeps path, tags and selection.
     copy.themes.RemoveAll();
-    copy.themes.Add(Tracked("c"));
+    Add(copy, {"c"});
     copy.selected = 5;
     copy.ClearAll();
     EXPECT_EQ(hv::LiveHandles(), handles);
@@ -69,26 +64,23 @@ TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
         // An owning target assigned from another owning library: its own
         // themes go, the source's stay the source's.
         ccColorPocketArrayArray a, b;
-        a.themes.Add(Tracked("a1"));
-        b.themes.Add(Tracked("b1"));
+        Add(a, {"a1"});
+        Add(b, {"b1"});
         b.selected = 3;
         a = b;
         a = a;  // self-assignment changes nothing
         EXPECT_EQ(hv::LiveHandles(), handles + 1);
-        EXPECT_TRUE(!a.ownsThemes && b.ownsThemes && a.selected == 3);
-        EXPECT_EQ(lfix::NamesOf(a), Names{"b1"});
+        EXPECT_TRUE(!a.ownsThemes && b.ownsThemes && a.selected == 3 && lfix::NamesOf(a) == Names{"b1"});
     }
     // Assigning back a trimmed copy: the dropped theme is deleted, the
     // target keeps owning the rest; two views of them stay views.
     ccColorPocketArrayArray a;
-    a.themes.Add(Tracked("a1"));
-    a.themes.Add(Tracked("a2"));
+    Add(a, {"a1", "a2"});
     ccColorPocketArrayArray trimmed(a), v1(a), v2(a);
     trimmed.themes.RemoveAt(0);
     a = trimmed;
     v1 = v2;
-    EXPECT_TRUE(a.ownsThemes && !v1.ownsThemes);
-    EXPECT_EQ(lfix::NamesOf(a), Names{"a2"});
+    EXPECT_TRUE(a.ownsThemes && !v1.ownsThemes && lfix::NamesOf(a) == Names{"a2"});
     EXPECT_EQ(hv::LiveHandles(), handles + 1);
 }
 
@@ -133,21 +125,19 @@ TEST(Examples, CopiesCarryThumbnailsOfThemeColours) {
     EXPECT_EQ(ccColorPocketArray().MakeNewTheme(), nullptr);
     Theme made(theme.MakeNewTheme()), fromSmall(small.MakeNewTheme()), fromDeep(deep.MakeNewTheme());
     ccColorPocketArrayArray lib;
-    EXPECT_EQ(AddExample(lib, &theme, false, dir.path, "Sea", "sea.bmp", "#sea"), 0);
-    AddExample(lib, &strip, false, dir.path, "Sea", "sea.bmp", "#sea");
-    EXPECT_FALSE(std::filesystem::exists(dir + "sea.bmp"));
-    EXPECT_TRUE(lib.themes[0]->tagText.empty() && lib.tags.empty());
-    for (ccColorPocketArray* copy : {made.get(), lib.themes[0]}) {
-        EXPECT_TRUE(copy->name == "Source" && copy->GetThemeType() == 1);  // what the theme buffer carries
-        EXPECT_EQ(copy->pockets.GetSize(), theme.pockets.GetSize());
+    EXPECT_EQ(AddExample(lib, &theme, false, dir.path, "Sea", "sea.bmp", "#sea") +
+                  AddExample(lib, &strip, false, dir.path, "Sea", "sea.bmp", "#sea"),
+              0);
+    EXPECT_TRUE(!std::filesystem::exists(dir + "sea.bmp") && lib.tags.empty());
+    // The theme buffer's name, type and pockets; thumbnails 180 and 256
+    // wide, in proportion (240 * 256 / 360 = 170.7), at least one row.
+    const std::string pockets = std::to_string(theme.pockets.GetSize());
+    EXPECT_EQ(lfix::Describe(made.get()), "Source 1 " + pockets + " 180x120x8 ");
+    EXPECT_EQ(lfix::Describe(lib.themes[0]), "Source 1 " + pockets + " 256x170x8 ");
+    EXPECT_EQ(lfix::Describe(lib.themes[1]), " 0 0 256x1x8 ");
+    EXPECT_EQ(lfix::Describe(fromSmall.get()) + lfix::Describe(fromDeep.get()), " 0 0 180x120x8  0 0 - ");
+    for (ccColorPocketArray* copy : {made.get(), lib.themes[0]})
         EXPECT_EQ(RgbWord(ipDibStuff(copy->palDib, false).colors[1]), RgbWord(theme.palette[1].rgb));
-    }
-    // 180 and 256 wide, in proportion (240 * 256 / 360 = 170.7), at least one row.
-    EXPECT_EQ(Size(made.get()), (V{180, 120}));
-    EXPECT_EQ(Size(fromSmall.get()), (V{180, 120}));
-    EXPECT_EQ(Size(lib.themes[0]), (V{256, 170}));
-    EXPECT_EQ(Size(lib.themes[1]), (V{256, 1}));
-    EXPECT_EQ(fromDeep->palDib, nullptr);
 }
 
 TEST(Examples, SavedLinesReloadAndLinesThatWouldNotAreNotWritten) {
@@ -176,15 +166,12 @@ TEST(Examples, SavedLinesReloadAndLinesThatWouldNotAreNotWritten) {
     }
     EXPECT_EQ(AddExample(lib, nullptr, true, dir.path, "N", "n.bmp", ""), -1);
     EXPECT_EQ(lib.themes.GetSize(), 1 + 8);
-    // Reloaded: the saved example extracted afresh from its thumbnail.
+    // Reloaded: the saved example extracted afresh from its 256-wide thumbnail.
     ccColorPocketArrayArray again;
     again.LoadFromScriptFile(script.c_str());
     ASSERT_EQ(lfix::NamesOf(again), (Names{"A", "Sea", long40}));
-    EXPECT_EQ(again.themes[1]->tagText, "#sea#calm");
-    std::vector<uint32_t> colours[2];
-    for (ccColorPocketArray* t : {&theme, again.themes[1]})
-        for (ccColorPocket* p : t->pockets) colours[t == &theme].push_back(RgbWord(p->aveRGB));
-    EXPECT_EQ(colours[0], colours[1]);
+    EXPECT_EQ(lfix::Describe(again.themes[1]),
+              "Sea 0 " + std::to_string(theme.pockets.GetSize()) + " 256x128x8 #sea#calm");
     // A missing script is not created, a held one gets no line.
     lib.scriptPath = dir + "missing.txt";
     EXPECT_EQ(AddExample(lib, &bare, true, dir.path, "N", "n.bmp", ""), 0);
@@ -197,24 +184,22 @@ TEST(Examples, SavedLinesReloadAndLinesThatWouldNotAreNotWritten) {
 }
 
 TEST(Interpolate, NamesCountsAndPixelShares) {
-    Theme from(HueTheme(0, {10, 20, 30, 40, 50})), to(HueTheme(0, {60, 70, 80})),
-        none(new ccColorPocketArray);
+    Theme from(HueTheme(0, {10, 20, 30, 40, 50})), to(HueTheme(0, {60, 70, 80})), none(HueTheme(0, {}));
     from->pockets[1]->pixelNum = 30;  // pixels 20, 40 and 20 of 80 by position
     ccColorPocketArrayArray lib;
     EXPECT_EQ(
         lib.InterpolateThemes(from.get(), to.get(), 0) + lib.InterpolateThemes(from.get(), to.get(), -3), 0);
-    EXPECT_EQ(lib.InterpolateThemes(nullptr, to.get(), 2), -1);
-    EXPECT_EQ(lib.themes.GetSize(), 0);
+    EXPECT_EQ(lib.InterpolateThemes(nullptr, to.get(), 2) + lib.InterpolateThemes(from.get(), nullptr, 2),
+              -2);
     EXPECT_EQ(lib.InterpolateThemes(from.get(), to.get(), 3), 0);
     EXPECT_EQ(lfix::NamesOf(lib), (Names{"Interpolated 0:3", "Interpolated 1:3", "Interpolated 2:3"}));
     for (ccColorPocketArray* t : lib.themes) {
-        EXPECT_EQ(t->GetThemeType(), 1);
-        ASSERT_EQ(t->pockets.GetSize(), 3);  // the smaller pocket count
+        ASSERT_EQ(t->GetThemeType() * 100 + t->pockets.GetSize(), 103);  // type 1, the smaller pocket count
         for (int i = 0; i < 3; ++i) {
             ccColorItem* it = t->pockets[i]->items[0];
-            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->hsl == RGBtoHSL(it->rgb)) << i;
-            EXPECT_EQ(it->rgb.rgbReserved, 0);
-            EXPECT_EQ(it->pixelNum, i == 1 ? 40 : 20);
+            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->hsl == RGBtoHSL(it->rgb) &&
+                        it->rgb.rgbReserved == 0 && it->pixelNum == (i == 1 ? 40 : 20))
+                << i;
             EXPECT_FLOAT_EQ(it->percentage, i == 1 ? 0.5f : 0.25f);
         }
     }
@@ -230,16 +215,16 @@ TEST(Interpolate, NamesCountsAndPixelShares) {
 TEST(Interpolate, HueTakesTheLongerArcAndLaterColoursTruncateTowardZero) {
     auto word = [](int h, int s, int l) { return HSLtoRGB(MakeHsl(h, s, l, 0)) & 0xFFFFFF; };
     // From hue a to hue b, step k of steps: the first colour (saturation 200,
-    // lightness 128) takes hue `want`.
-    for (auto [a, b, k, steps, want] : std::vector<std::array<int, 5>>{
-             {10, 20, 1, 2, 143},    // forward arc 10 is shorter: backwards by 123
-             {10, 200, 1, 2, 105},   // forward arc 190 is longer: forwards by 95
-             {0, 128, 1, 2, 64},     // equal arcs: forwards
-             {50, 50, 1, 2, 178},    // equal hues: a full turn backwards
-             {50, 50, 1, 3, 221},    // 256 / 3 = 85 back
-             {250, 5, 1, 4, 189},    // forward arc 11 is shorter: back by 245 / 4 = 61
-             {20, 10, 2, 5, 118},    // forward arc 246 is longer: forwards by 492 / 5 = 98
-             {10, 20, 0, 2, 10}}) {  // step 0 is the start
+    // lightness 128) takes hue `want`. In order: the forward arc 10 is
+    // shorter: backwards by 123; 190 is longer: forwards by 95; equal arcs:
+    // forwards; equal hues: a full turn backwards, 256 / 3 = 85 back; the
+    // forward arc 11 is shorter: back by 245 / 4 = 61; 246 is longer:
+    // forwards by 492 / 5 = 98; step 0 is the start.
+    const std::array<int, 5> cases[] = {
+        {10, 20, 1, 2, 143}, {10, 200, 1, 2, 105}, {0, 128, 1, 2, 64},  {50, 50, 1, 2, 178},
+        {50, 50, 1, 3, 221}, {250, 5, 1, 4, 189},  {20, 10, 2, 5, 118}, {10, 20, 0, 2, 10},
+    };
+    for (auto [a, b, k, steps, want] : cases) {
         ccColorPocketArrayArray lib;
         Theme from(HueTheme(0, {a, 40})), to(HueTheme(0, {b, 40}));
         // The second colour moves from saturation 10 to 0 and lightness 100 to 120.
@@ -257,36 +242,28 @@ TEST(Interpolate, HueTakesTheLongerArcAndLaterColoursTruncateTowardZero) {
 
 TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
     // A library of themes written "hue" (a ring member), "e<hue>" (an
-    // example) or "-" (no pockets); the new theme's hue (-1: no pockets);
-    // where it goes (-1: refused).
-    const std::tuple<const char*, int, int> cases[] = {
-        {"", 77, 0},
-        {"10 50 90", 50, 1},  // before the existing 50
-        {"10 50 90", 100, 3},
-        {"10 50 90", 5, 0},
-        {"10 50 90", 90, 2},
-        {"10 50 90", 60, 2},
-        {"50 50 50", 50, -1},  // three of that hue already
-        {"50 50 60", 50, 0},
-        {"40 50 50 50", 50, -1},
-        {"e200 10", 5, 1},         // before the first ring member of hue 5 or more
-        {"e200 200 200", 200, 1},  // the example is not counted
-        {"10 e200", 100, -1},      // an example last, above every ring member: no place
-        {"10 e200", -1, -1},       // no pockets: only into an empty library
-        {"", -1, 0},
-        {"-", 30, 1},  // ... where, as the last theme, it sits below every hue
-        {"- 30", 20, 1},
-    };
-    for (const auto& [ring, hue, want] : cases) {
+    // example) or "-" (no pockets), then "|", the new theme's hue (-1: no
+    // pockets) and where it goes (-1: refused); cases separated by ";". In order: into an empty library;
+    // before an equal hue; last; first; between; two of a hue; three of a hue already; before the first ring
+    // member of hue 5 or more (the example passed over); the example not counted; an example last, above
+    // every ring member: no place; no pockets: only into an empty library, where, as the last theme, it sits
+    // below every hue.
+    std::istringstream cases(
+        "| 77 0; 10 50 90 | 50 1; 10 50 90 | 100 3; 10 50 90 | 5 0; 10 50 90 | 60 2; 50 50 60 | 50 0; "
+        "40 50 50 50 | 50 -1; e200 10 | 5 1; e200 200 200 | 200 1; 10 e200 | 100 -1; 10 e200 | -1 -1; "
+        "| -1 0; - | 30 1; - 30 | 20 1");
+    for (std::string c; std::getline(cases, c, ';');) {
         ccColorPocketArrayArray lib;
-        std::istringstream in(ring);
-        for (std::string h; in >> h;)
+        std::istringstream in(c);
+        for (std::string h; in >> h && h != "|";)
             lib.themes.Add(h == "-" ? new ccColorPocketArray(1)
                                     : HueTheme(h[0] != 'e', {std::stoi(h.substr(h[0] == 'e'))}));
+        int hue = 0, want = 0;
+        in >> hue >> want;
         const int before = lib.themes.GetSize();
         Theme t(hue < 0 ? new ccColorPocketArray(1) : HueTheme(1, {hue}));
         const int got = lib.InsertThemeHueRing(t.get());
-        EXPECT_EQ(got, want) << ring << " + " << hue;
+        EXPECT_EQ(got, want) << c;
         EXPECT_EQ(lib.themes.GetSize(), before + (got >= 0));
         if (got >= 0) {
             EXPECT_EQ(lib.themes[got], t.release());

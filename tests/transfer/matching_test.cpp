@@ -20,13 +20,14 @@ V Links(ccColorPocketArray& t, ccColorPocketArray& s) {
     return out;
 }
 
-// Adds pockets written "hue:pixels[:flags] ..." of saturation s, lightness l.
+// Adds pockets written "hue:pixels[:flags[:share in %]] ..." of saturation
+// s and lightness l.
 void Pockets(ccColorPocketArray& t, const char* spec, int s, int l) {
     std::istringstream in(spec);
     for (std::string p; in >> p;) {
-        int h = 0, n = 0, flags = 0;
-        std::sscanf(p.c_str(), "%d:%d:%d", &h, &n, &flags);
-        Add(t, h, s, l, n, 0, flags);
+        int h = 0, n = 0, flags = 0, share = 0;
+        std::sscanf(p.c_str(), "%d:%d:%d:%d", &h, &n, &flags, &share);
+        Add(t, h, s, l, n, share / 100.0f, flags);
     }
 }
 
@@ -85,18 +86,14 @@ TEST(Matching, GreedyPairingWithBackgroundsAndFallback) {
 TEST(Matching, HueRefinementOfMethodTwo) {
     // Greedy pairs by size; the refinement hands each pocket the candidate
     // of nearest hue weighted by (1 - share), ties keeping the greedy order.
-    ccColorPocketArray t, s;
+    ccColorPocketArray t, s, u, v;
     Pockets(t, "10:290 100:200 200:100", 200, 120);
-    Add(s, 200, 90, 90, 300, 0.5f);
-    Add(s, 100, 90, 90, 200, 0.3f);
-    Add(s, 10, 90, 90, 100, 0.2f);
+    Pockets(s, "200:300:0:50 100:200:0:30 10:100:0:20", 90, 90);
     EXPECT_EQ(t.GetDstPockets(&s, true, 2), 0);
     EXPECT_EQ(Links(t, s), (V{2, 1, 0}));
     EXPECT_EQ(RgbWord(t.pockets[0]->destRGB), RgbWord(s.pockets[2]->aveRGB));
-    ccColorPocketArray u, v;
     Pockets(u, "100:200 0:100", 200, 120);
-    Add(v, 50, 90, 90, 200, 0.5f);   // cost 25 for the first
-    Add(v, 150, 90, 90, 100, 0.5f);  // cost 25 for the first
+    Pockets(v, "50:200:0:50 150:100:0:50", 90, 90);  // both cost 25 for the first
     u.GetDstPockets(&v, true, 2);
     EXPECT_EQ(Links(u, v), (V{0, 1}));
     v.pockets[1]->percentage = 0.6f;  // cost 20 now

@@ -43,7 +43,7 @@ TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
 }
 
 // In place (a theme used once) and from the backup it keeps, the true-DIB
-// pass gives each pixel its own transfer; a repeated transfer, also with
+// pass gives each pixel its own transfer (the definition); a repeated transfer, also with
 // another pairing, starts from the first colours (the backup, the items' own
 // colours).
 TEST(Transfer, TrueDibPassesEqualPerPixelDefinitionOnAPhotoAlsoWhenRepeated) {
@@ -53,29 +53,24 @@ TEST(Transfer, TrueDibPassesEqualPerPixelDefinitionOnAPhotoAlsoWhenRepeated) {
     void* pal8 = DecreaseBpp24to8(original);
     void* images[2] = {tfix::Copy(original), tfix::Copy(original)};
     {
-        std::mt19937 rng(7);
-        std::uniform_int_distribution<int> byte(0, 255);
-        // Pockets by hue sector (greys apart) with random destinations; one
-        // sector unpaired and some indices in no pocket.
+        // The photo's pockets with random destinations, some of full or no
+        // saturation, some pockets of low saturation themselves (below the
+        // divisor's floor of 10); one pocket unpaired and one index in none.
         ccColorPocketArray t, s;
         t.SetPalDib(pal8, false);
+        ASSERT_EQ(t.GetColorPockets(), 0);
         ipDibStuff pal(pal8, false), src(original, false);
-        t.InitPalette(256);
-        ccColorPocket* sector[9] = {};
+        std::mt19937 rng(7);
         std::vector<ccColorPocket*> byIndex(256, nullptr);
-        for (int i = 0; i < 256; ++i) {
-            t.SetPalEntryBYTE(i, pal.colors[i].rgbRed, pal.colors[i].rgbGreen, pal.colors[i].rgbBlue, 1, 256);
-            if (i % 37 == 5) continue;
-            const uint32_t hsl = t.palette[i].hsl;
-            const int k = HslGrey(hsl) ? 8 : HslHue(hsl) / 32;
-            if (!sector[k]) {
-                sector[k] = Add(t, HslHue(hsl), k % 3 == 0 ? byte(rng) % 12 : byte(rng), byte(rng), 1);
-                const int sat = k % 4 == 1 ? 255 : k % 4 == 2 ? 0 : byte(rng);
-                if (k != 6) sector[k]->SetDestLink(Add(s, byte(rng), sat, byte(rng), 1));
-            }
-            sector[k]->items.Add(&t.palette[i]);
-            byIndex[i] = sector[k];
+        for (ccColorPocket* p : t.pockets) {
+            const int k = t.GetIndex(p);
+            if (k % 3 == 0) p->aveHSL = MakeHsl(HslHue(p->aveHSL), rng() % 12, HslLight(p->aveHSL), 0);
+            const int sat = k % 4 == 1 ? 255 : k % 4 == 2 ? 0 : rng() % 256;
+            if (k != 1) p->SetDestLink(Add(s, rng() % 256, sat, rng() % 256, 1));
+            for (ccColorItem* it : p->items) byIndex[it->palIndex] = p;
         }
+        byIndex[t.pockets[0]->items[0]->palIndex] = nullptr;
+        t.pockets[0]->items.RemoveAt(0);
         auto expected = [&] {
             std::vector<BYTE> want;
             for (int y = 0; y < src.height(); ++y)
