@@ -93,7 +93,7 @@ TEST(StyleFunctions, NoStyleYetAndOtherDepthsGiveTheEmptyStyle) {
     EXPECT_EQ(FetchStyle(nullptr), -1);
 }
 
-TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessAndLeavesNoDib) {
+TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessLeavesNoDibAndAFailureKeepsTheStyle) {
     void* photo = reinterpret_cast<void*>(
         LoadDIB((std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp").c_str()));
     std::vector<tagRGBQUAD> table;
@@ -110,20 +110,16 @@ TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessAndLeavesNoDib) {
         EXPECT_EQ(Preprocessed(dib), fetched);
     }
     hv::FreeHandle(photo);
-}
-
-TEST(StyleFunctions, FailedReductionKeepsThePreviousStyle) {
-    Host a(40, 30, 24, Noise);
-    ASSERT_GT(GenStyle(a.h), 0);
-    const Bytes styleA = Fetched();
-    // A 24-bit header whose pixels are missing cannot be reduced.
+    // A 24-bit header whose pixels are missing cannot be reduced: the
+    // previous style stays, the caller's pointer is not written.
+    const Bytes last = Fetched();
     void* cut = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 10);
     *static_cast<BITMAPINFOHEADER*>(GlobalLock(cut)) = {
         sizeof(BITMAPINFOHEADER), 100, 100, 1, 24, 0, 0, 0, 0, 0, 0};
     GlobalUnlock(cut);
     tfix::NoLeak noLeak;
     EXPECT_EQ(GenStyle(cut), -1);
-    EXPECT_EQ(Fetched(), styleA);
+    EXPECT_EQ(Fetched(), last);
     char mark = 0, *out = &mark;
     EXPECT_EQ(Preprocess(cut, &out), -1);
     EXPECT_EQ(out, &mark);
@@ -131,22 +127,20 @@ TEST(StyleFunctions, FailedReductionKeepsThePreviousStyle) {
 }
 
 TEST(ThemeStruct, ListsThePocketsOfABufferAndFreesThem) {
-    // Four colours in bands of 4, 8, 12 and 16 columns.
-    Host dib(40, 10, 8, [](int x, int) { return uint32_t((x >= 4) + (x >= 12) + (x >= 24)); },
-             {Rgb(0xFA0000), Rgb(0x00FA00), Rgb(0x0000FA), Rgb(0xFAFA00)});
+    // Each pocket's colour (reserved byte 0) and share, in the buffer's order.
     ccColorPocketArray theme;
-    theme.SetDib(dib.h);
+    for (int i = 0; i < 4; ++i)
+        tfix::Add(theme, i * 60, 200, 100, 10, 0.1f * (4 - i))->aveRGB.rgbReserved = 9;
     char* buf = nullptr;
     ASSERT_GT(theme.SaveToBuf(buf), 0);
     ColorThemeStruct s;
     ASSERT_EQ(GetColorThemeStruct(&s, buf), 0);
     theme.FreeDataBuf(buf);
     ASSERT_EQ(s.count, 4);
-    for (int i = 0; i < 4; ++i) {  // largest first; reserved bytes 0
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(RgbWord(s.entries[i].color), RgbWord(theme.pockets[i]->aveRGB) & 0xFFFFFF) << i;
-        EXPECT_FLOAT_EQ(s.entries[i].share, 0.4f - 0.1f * i) << i;
+        EXPECT_EQ(s.entries[i].share, theme.pockets[i]->percentage) << i;
     }
-    EXPECT_EQ(RgbWord(s.entries[0].color), 0xFAFA00u);
     FreeThemeStruct(&s);
     EXPECT_EQ(s.count + !!s.entries, 0);
     FreeThemeStruct(&s);  // again: nothing happens
@@ -209,16 +203,13 @@ std::string Tags(void* dib) {
 // An 8-bit w x h image whose first counts[0] pixels carry colour 0, the next
 // counts[1] colour 1, and so on.
 Host Counted8(int w, int h, const std::vector<uint32_t>& colours, const std::vector<int>& counts) {
+    std::vector<uint32_t> index;
+    for (size_t k = 0; k < counts.size(); ++k) index.insert(index.end(), counts[k], uint32_t(k));
+    index.resize(size_t(w) * h, uint32_t(counts.size()));
     std::vector<tagRGBQUAD> table;
     for (uint32_t c : colours) table.push_back(Rgb(c));
     return Host(
-        w, h, 8,
-        [w, counts](int x, int y) {
-            int i = y * w + x, k = 0;
-            for (; k < static_cast<int>(counts.size()) && i >= counts[k]; ++k) i -= counts[k];
-            return uint32_t(k);
-        },
-        table);
+        w, h, 8, [w, index](int x, int y) { return index[size_t(y) * w + x]; }, table);
 }
 
 }  // namespace
@@ -277,21 +268,22 @@ TEST(ColorTags, TrueColourImagesShortTablesAndBadInput) {
     EXPECT_EQ(GetColorTags(dib.h, nullptr), -1);
 }
 
-TEST(AdjustImageStyle, ArgumentOrderLentFormsAndBackups) {
+// The style functions on the test photo: argument order, lent 8-bit forms
+// and backups, host-supplied pairings and regions kept in their first
+// colours.
+TEST(AdjustImageStyle, AllFormsOnAPhoto) {
     Photos ph;
     void* plain = ph.Keep(Copy(ph.autumn));
     EXPECT_EQ(AdjustImageStyle(plain, ph.style.data(), nullptr), 0);
     const std::vector<BYTE> result = Pixels(plain);
     EXPECT_NE(result, ph.original);
-    // The second form takes the target buffer before the style buffer;
-    // twice with a backup is the same as once (no drift).
+    // The second form takes the target buffer before the style buffer; the
+    // host's backup is read, not written.
     void* image = ph.Keep(Copy(ph.autumn));
     void* backup = ph.Keep(Copy(ph.autumn));
     void* dib8 = ph.Keep(DecreaseBpp24to8(ph.autumn));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(AdjustImageStyle2(image, ph.own.data(), ph.style.data(), dib8, backup), 0);
-        EXPECT_EQ(Pixels(image), result);
-    }
+    EXPECT_EQ(AdjustImageStyle2(image, ph.own.data(), ph.style.data(), dib8, backup), 0);
+    EXPECT_EQ(Pixels(image), result);
     EXPECT_EQ(Pixels(backup), ph.original);
     // An 8-bit form or a backup of another size leaves the image as it is.
     void* again = ph.Keep(Copy(ph.autumn));
@@ -301,30 +293,61 @@ TEST(AdjustImageStyle, ArgumentOrderLentFormsAndBackups) {
                                 ph.Keep(MakeEmptyDib(100, 60, 24, true))),
               0);
     EXPECT_EQ(Pixels(again), ph.original);
-    // An 8-bit image keeps its indices; its colours change.
-    const std::vector<BYTE> indices = Pixels(dib8);
-    const uint32_t before = RgbWord(tfix::Colors(dib8)[indices[0]]);
-    EXPECT_EQ(AdjustImageStyle(dib8, ph.style.data(), nullptr), 0);
-    EXPECT_EQ(Pixels(dib8), indices);
-    EXPECT_NE(RgbWord(tfix::Colors(dib8)[indices[0]]), before);
-}
-
-TEST(AdjustImageStyle, MatchLinksRoundTripAndEmptyThemes) {
-    Photos ph;
+    // A table of pairings, unchanged, re-colours exactly as the plain call;
+    // nothing is written past its count.
     std::vector<MatchLink> links(300, MatchLink{-5, -5});
     MatchLinkTable table{0, links.data()};
     EXPECT_EQ(GetMatchLinks(ph.style.data(), ph.own.data(), 2, &table), 0);
     ASSERT_GT(table.count, 2);
-    EXPECT_EQ(links[table.count].targetIndex, -5);  // nothing past the count
-    // The table, unchanged, re-colours exactly as the plain call.
-    void* a = ph.Keep(Copy(ph.autumn));
-    void* b = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyle3(a, ph.style.data(), ph.own.data(), &table), 0);
-    EXPECT_EQ(AdjustImageStyle(b, ph.style.data(), ph.own.data()), 0);
-    EXPECT_TRUE(Pixels(a) == Pixels(b) && Pixels(a) != ph.original);
-    // Buffers carry no image, so methods 4 and 5 have no neighbour counts:
-    // they pair nothing, also with an empty style; an empty target gives no
-    // entries, and no exception escapes.
+    EXPECT_EQ(links[table.count].targetIndex, -5);
+    void* linked = ph.Keep(Copy(ph.autumn));
+    EXPECT_EQ(AdjustImageStyle3(linked, ph.style.data(), ph.own.data(), &table), 0);
+    EXPECT_EQ(Pixels(linked), result);
+    // Two rectangles, columns 10..30 of rows 20..39 and columns 100..140 of
+    // rows 50..89 (rows counted from the top; the last row of a region is
+    // not filled), keep their pixels from the first image; the second form
+    // takes the target buffer before the style buffer.
+    std::vector<int32_t> ax{10, 30, 30, 10}, ay{20, 20, 40, 40}, bx{100, 140, 140, 100}, by{50, 50, 90, 90};
+    RegionPolygon regions[2] = {{4, ax.data(), ay.data()}, {4, bx.data(), by.data()}};
+    std::vector<BYTE> want = result;
+    for (auto [x0, x1, y0, y1] : {std::array<int, 4>{10, 30, 20, 40}, {100, 140, 50, 90}})
+        for (int y = y0; y < y1; ++y) {
+            const size_t at = (static_cast<size_t>(159 - y) * 256 + x0) * 3;
+            std::copy_n(ph.original.begin() + at, (x1 - x0 + 1) * 3, want.begin() + at);
+        }
+    void* img = ph.Keep(Copy(ph.autumn));
+    void* img2 = ph.Keep(Copy(ph.autumn));
+    EXPECT_EQ(AdjustImageStyleWithRegions(img, ph.style.data(), regions, 2), 0);
+    EXPECT_EQ(
+        AdjustImageStyleWithRegions2(img2, ph.own.data(), ph.style.data(), regions, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(Pixels(img), want);
+    EXPECT_EQ(Pixels(img2), want);
+    // Malformed lists and other depths: refused, image unchanged.
+    regions[1].count = -4;
+    EXPECT_EQ(AdjustImageStyleWithRegions(again, ph.style.data(), regions, 2), -1);
+    EXPECT_EQ(AdjustImageStyleWithRegions(again, ph.style.data(), nullptr, 2), -1);
+    EXPECT_EQ(Pixels(again), ph.original);
+    EXPECT_EQ(AdjustImageStyleWithRegions(ph.Keep(MakeEmptyDib(8, 8, 32, true)), ph.style.data(), regions, 1),
+              -1);
+    // An 8-bit image keeps its indices; its colours change, also with regions.
+    const std::vector<BYTE> indices = Pixels(dib8);
+    for (int withRegions = 0; withRegions < 2; ++withRegions) {
+        const uint32_t before = RgbWord(tfix::Colors(dib8)[indices[0]]);
+        EXPECT_EQ(withRegions ? AdjustImageStyleWithRegions(dib8, ph.style.data(), regions, 1)
+                              : AdjustImageStyle(dib8, ph.style.data(), nullptr),
+                  0);
+        EXPECT_EQ(Pixels(dib8), indices);
+        EXPECT_NE(RgbWord(tfix::Colors(dib8)[indices[0]]), before);
+    }
+}
+
+// Buffers carry no image, so methods 4 and 5 have no neighbour counts: they
+// pair nothing, also with an empty style; an empty target gives no entries,
+// and no exception escapes.
+TEST(AdjustImageStyle, MatchLinksOfImageMethodsAndEmptyThemes) {
+    Photos ph;
+    std::vector<MatchLink> links(300, MatchLink{-5, -5});
+    MatchLinkTable table{0, links.data()};
     ccColorPocketArray empty(0);
     char* emptyBuf = nullptr;
     empty.SaveToBuf(emptyBuf);
@@ -339,43 +362,4 @@ TEST(AdjustImageStyle, MatchLinksRoundTripAndEmptyThemes) {
             EXPECT_EQ(table.count, 0);
         }
     empty.FreeDataBuf(emptyBuf);
-}
-
-TEST(AdjustImageStyleWithRegions, KeepsRegionsInTheirFirstColours) {
-    Photos ph;
-    // Two rectangles, columns 10..30 of rows 20..39 and columns 100..140 of
-    // rows 50..89 (rows counted from the top; the last row of a region is
-    // not filled): the whole re-colouring with their pixels from the first
-    // image.
-    std::vector<int32_t> ax{10, 30, 30, 10}, ay{20, 20, 40, 40}, bx{100, 140, 140, 100}, by{50, 50, 90, 90};
-    RegionPolygon regions[2] = {{4, ax.data(), ay.data()}, {4, bx.data(), by.data()}};
-    void* whole = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyle(whole, ph.style.data(), nullptr), 0);
-    std::vector<BYTE> want = Pixels(whole);
-    for (auto [x0, x1, y0, y1] : {std::array<int, 4>{10, 30, 20, 40}, {100, 140, 50, 90}})
-        for (int y = y0; y < y1; ++y) {
-            const size_t at = (static_cast<size_t>(159 - y) * 256 + x0) * 3;
-            std::copy_n(ph.original.begin() + at, (x1 - x0 + 1) * 3, want.begin() + at);
-        }
-    // The second form takes the target buffer before the style buffer.
-    void* img = ph.Keep(Copy(ph.autumn));
-    void* img2 = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyleWithRegions(img, ph.style.data(), regions, 2), 0);
-    EXPECT_EQ(
-        AdjustImageStyleWithRegions2(img2, ph.own.data(), ph.style.data(), regions, 2, nullptr, nullptr), 0);
-    EXPECT_EQ(Pixels(img), want);
-    EXPECT_EQ(Pixels(img2), want);
-    // An 8-bit image: its colours change.
-    void* dib8 = ph.Keep(DecreaseBpp24to8(ph.autumn));
-    const uint32_t before = RgbWord(tfix::Colors(dib8)[Pixels(dib8)[0]]);
-    EXPECT_EQ(AdjustImageStyleWithRegions(dib8, ph.style.data(), regions, 2), 0);
-    EXPECT_NE(RgbWord(tfix::Colors(dib8)[Pixels(dib8)[0]]), before);
-    // Malformed lists and other depths: refused, image unchanged.
-    void* c = ph.Keep(Copy(ph.autumn));
-    regions[1].count = -4;
-    EXPECT_EQ(AdjustImageStyleWithRegions(c, ph.style.data(), regions, 2), -1);
-    EXPECT_EQ(AdjustImageStyleWithRegions(c, ph.style.data(), nullptr, 2), -1);
-    EXPECT_EQ(Pixels(c), ph.original);
-    EXPECT_EQ(AdjustImageStyleWithRegions(ph.Keep(MakeEmptyDib(8, 8, 32, true)), ph.style.data(), regions, 1),
-              -1);
 }

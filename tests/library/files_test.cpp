@@ -61,6 +61,7 @@ TEST(ListFile, HueRingPlacementRefusalsAndLimit) {
     tool::Write(dir + "ring.txt", head +
                                       "[B]\n0 0 1\n[R1]\n1 0 0\n[G]\n0 1 0\n[R2]\n1 0 0 0 0 1\n[R3]\n1 0 0\n"
                                       "[R4]\n1 0 0\n[Empty]\n1\n");
+    EXPECT_EQ(LoadList(dir + "none.txt"), "");  // a missing file loads nothing
     EXPECT_EQ(LoadList(dir + "ring.txt", true),
               "R3=FF0000/6250;R2=FF0000/6250 0000FF/3750;R1=FF0000/6250;G=00FF00/6250;B=0000FF/6250;");
     // Three themes of every hue: a hue-ring load stops after 513.
@@ -131,33 +132,8 @@ TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
     EXPECT_TRUE(lib.themes[0]->ownsPalDib && HslHue(lib.themes[0]->pockets[1]->aveHSL) == 90);
     EXPECT_EQ(lib.themes[0]->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
     EXPECT_TRUE(lib.themes[1]->originalPath.empty());
-    // Loading twice appends twice; the tags stay a set (calm collected once).
-    EXPECT_EQ(lib.tags.size(), 2u);
-    lib.LoadFromScriptFile((dir + "s.txt").c_str());
-    EXPECT_EQ(lib.themes.GetSize(), 12);
-    EXPECT_EQ(lib.tags.size(), 2u);
-}
-
-TEST(LibraryFiles, AFileHeldOpenOrMissingLoadsNothing) {
-    lfix::Folder dir;
-    lfix::Image8(8, 8, 4, dir + "a.bmp");
-    const std::string path = dir + "f.txt", none = dir + "none.txt";
-    for (bool list : {false, true}) {
-        tool::Write(path, list ? head + "[A]\n1 0 0\n" : "[Examples]\nA a.bmp\n");
-        ccColorPocketArrayArray lib;
-        lib.scriptPath = "before";
-        auto load = [&](const char* p) {
-            return list ? lib.LoadColorThemes(p, false) : lib.LoadFromScriptFile(p);
-        };
-        EXPECT_EQ(load(none.c_str()) + load(nullptr), 0);
-        {
-            hv::File holder;
-            ASSERT_TRUE(holder.Open(path.c_str(), hv::FileMode::ReadShared));
-            EXPECT_EQ(load(path.c_str()), 0);
-        }
-        EXPECT_EQ(lib.themes.GetSize(), 0);
-        EXPECT_EQ(lib.scriptPath, "before");
-        load(path.c_str());
-        EXPECT_EQ(lib.themes.GetSize(), 1) << list;
-    }
+    EXPECT_EQ(lib.tags.size(), 2u);  // calm collected once
+    // A missing file loads nothing and leaves the library's script as it was.
+    EXPECT_EQ(lib.LoadFromScriptFile((dir + "none.txt").c_str()) + lib.LoadFromScriptFile(nullptr), 0);
+    EXPECT_TRUE(lib.themes.GetSize() == 6 && lib.scriptPath == dir + "s.txt");
 }
