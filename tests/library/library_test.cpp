@@ -60,26 +60,22 @@ TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     EXPECT_EQ(hv::LiveHandles(), handles);
     EXPECT_TRUE(copy.themes.GetSize() == 0 && copy.scriptPath == "s.txt" && copy.tags.size() == 1 &&
                 copy.selected == 5);
-    {
-        // An owning target assigned from another owning library: its own
-        // themes go, the source's stay the source's.
-        ccColorPocketArrayArray a, b;
-        Add(a, {"a1"});
-        Add(b, {"b1"});
-        b.selected = 3;
-        a = b;
-        a = a;  // self-assignment changes nothing
-        EXPECT_EQ(hv::LiveHandles(), handles + 1);
-        EXPECT_TRUE(!a.ownsThemes && b.ownsThemes && a.selected == 3 && lfix::NamesOf(a) == Names{"b1"});
-    }
-    // Assigning back a trimmed copy: the dropped theme is deleted, the
-    // target keeps owning the rest.
-    ccColorPocketArrayArray a;
-    Add(a, {"a1", "a2"});
-    ccColorPocketArrayArray trimmed(a);
+    // Assigned another owner's library, an owner deletes its own themes and
+    // leaves the source's to the source (also after a self-assignment);
+    // assigned back a trimmed copy of its own, it deletes the dropped theme
+    // and keeps owning the rest.
+    ccColorPocketArrayArray a, b;
+    Add(a, {"a1"});
+    Add(b, {"b1", "b2"});
+    b.selected = 3;
+    a = b;
+    a = a;
+    EXPECT_TRUE(!a.ownsThemes && a.selected == 3 && lfix::NamesOf(a) == (Names{"b1", "b2"}));
+    EXPECT_EQ(hv::LiveHandles(), handles + 2);
+    ccColorPocketArrayArray trimmed(b);
     trimmed.themes.RemoveAt(0);
-    a = trimmed;
-    EXPECT_TRUE(a.ownsThemes && lfix::NamesOf(a) == Names{"a2"});
+    b = trimmed;
+    EXPECT_TRUE(b.ownsThemes && lfix::NamesOf(b) == Names{"b2"});
     EXPECT_EQ(hv::LiveHandles(), handles + 1);
 }
 
