@@ -61,20 +61,6 @@ Bytes Preprocessed(void* dib) {
     return v;
 }
 
-// The two test photos and their style buffers; images kept for release.
-struct Photos {
-    tfix::NoLeak noLeak;
-    void* autumn = tfix::Photo("autumn_256.bmp");
-    void* cups = tfix::Photo("cups_256.bmp");
-    std::vector<char> style = tfix::StyleOf(cups), own = tfix::StyleOf(autumn);
-    std::vector<BYTE> original = Pixels(autumn);
-    std::vector<void*> made{autumn, cups};
-    void* Keep(void* h) { return made.push_back(h), h; }
-    ~Photos() {
-        for (void* h : made) hv::FreeHandle(h);
-    }
-};
-
 }  // namespace
 
 // Runs first in this program's style tests: no style buffer exists yet.
@@ -272,36 +258,41 @@ TEST(ColorTags, TrueColourImagesShortTablesAndBadInput) {
 // and backups, host-supplied pairings and regions kept in their first
 // colours.
 TEST(AdjustImageStyle, AllFormsOnAPhoto) {
-    Photos ph;
-    void* plain = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyle(plain, ph.style.data(), nullptr), 0);
+    tfix::NoLeak noLeak;
+    void* autumn = tfix::Photo("autumn_256.bmp");
+    void* cups = tfix::Photo("cups_256.bmp");
+    std::vector<char> style = tfix::StyleOf(cups), own = tfix::StyleOf(autumn);
+    const std::vector<BYTE> original = Pixels(autumn);
+    std::vector<void*> made{autumn, cups};  // released at the end
+    auto keep = [&](void* h) { return made.push_back(h), h; };
+    void* plain = keep(Copy(autumn));
+    EXPECT_EQ(AdjustImageStyle(plain, style.data(), nullptr), 0);
     const std::vector<BYTE> result = Pixels(plain);
-    EXPECT_NE(result, ph.original);
+    EXPECT_NE(result, original);
     // The second form takes the target buffer before the style buffer; the
     // host's backup is read, not written.
-    void* image = ph.Keep(Copy(ph.autumn));
-    void* backup = ph.Keep(Copy(ph.autumn));
-    void* dib8 = ph.Keep(DecreaseBpp24to8(ph.autumn));
-    EXPECT_EQ(AdjustImageStyle2(image, ph.own.data(), ph.style.data(), dib8, backup), 0);
+    void* image = keep(Copy(autumn));
+    void* backup = keep(Copy(autumn));
+    void* dib8 = keep(DecreaseBpp24to8(autumn));
+    EXPECT_EQ(AdjustImageStyle2(image, own.data(), style.data(), dib8, backup), 0);
     EXPECT_EQ(Pixels(image), result);
-    EXPECT_EQ(Pixels(backup), ph.original);
+    EXPECT_EQ(Pixels(backup), original);
     // An 8-bit form or a backup of another size leaves the image as it is.
-    void* again = ph.Keep(Copy(ph.autumn));
-    void* small = ph.Keep(ZoomImage8(dib8, 100, 60));
-    EXPECT_EQ(AdjustImageStyle2(again, nullptr, ph.style.data(), small, nullptr), 0);
-    EXPECT_EQ(AdjustImageStyle2(again, ph.own.data(), ph.style.data(), dib8,
-                                ph.Keep(MakeEmptyDib(100, 60, 24, true))),
+    void* again = keep(Copy(autumn));
+    void* small = keep(ZoomImage8(dib8, 100, 60));
+    EXPECT_EQ(AdjustImageStyle2(again, nullptr, style.data(), small, nullptr), 0);
+    EXPECT_EQ(AdjustImageStyle2(again, own.data(), style.data(), dib8, keep(MakeEmptyDib(100, 60, 24, true))),
               0);
-    EXPECT_EQ(Pixels(again), ph.original);
+    EXPECT_EQ(Pixels(again), original);
     // A table of pairings, unchanged, re-colours exactly as the plain call;
     // nothing is written past its count.
     std::vector<MatchLink> links(300, MatchLink{-5, -5});
     MatchLinkTable table{0, links.data()};
-    EXPECT_EQ(GetMatchLinks(ph.style.data(), ph.own.data(), 2, &table), 0);
+    EXPECT_EQ(GetMatchLinks(style.data(), own.data(), 2, &table), 0);
     ASSERT_GT(table.count, 2);
     EXPECT_EQ(links[table.count].targetIndex, -5);
-    void* linked = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyle3(linked, ph.style.data(), ph.own.data(), &table), 0);
+    void* linked = keep(Copy(autumn));
+    EXPECT_EQ(AdjustImageStyle3(linked, style.data(), own.data(), &table), 0);
     EXPECT_EQ(Pixels(linked), result);
     // Two rectangles, columns 10..30 of rows 20..39 and columns 100..140 of
     // rows 50..89 (rows counted from the top; the last row of a region is
@@ -313,53 +304,46 @@ TEST(AdjustImageStyle, AllFormsOnAPhoto) {
     for (auto [x0, x1, y0, y1] : {std::array<int, 4>{10, 30, 20, 40}, {100, 140, 50, 90}})
         for (int y = y0; y < y1; ++y) {
             const size_t at = (static_cast<size_t>(159 - y) * 256 + x0) * 3;
-            std::copy_n(ph.original.begin() + at, (x1 - x0 + 1) * 3, want.begin() + at);
+            std::copy_n(original.begin() + at, (x1 - x0 + 1) * 3, want.begin() + at);
         }
-    void* img = ph.Keep(Copy(ph.autumn));
-    void* img2 = ph.Keep(Copy(ph.autumn));
-    EXPECT_EQ(AdjustImageStyleWithRegions(img, ph.style.data(), regions, 2), 0);
-    EXPECT_EQ(
-        AdjustImageStyleWithRegions2(img2, ph.own.data(), ph.style.data(), regions, 2, nullptr, nullptr), 0);
+    void* img = keep(Copy(autumn));
+    void* img2 = keep(Copy(autumn));
+    EXPECT_EQ(AdjustImageStyleWithRegions(img, style.data(), regions, 2), 0);
+    EXPECT_EQ(AdjustImageStyleWithRegions2(img2, own.data(), style.data(), regions, 2, nullptr, nullptr), 0);
     EXPECT_EQ(Pixels(img), want);
     EXPECT_EQ(Pixels(img2), want);
     // Malformed lists and other depths: refused, image unchanged.
     regions[1].count = -4;
-    EXPECT_EQ(AdjustImageStyleWithRegions(again, ph.style.data(), regions, 2), -1);
-    EXPECT_EQ(AdjustImageStyleWithRegions(again, ph.style.data(), nullptr, 2), -1);
-    EXPECT_EQ(Pixels(again), ph.original);
-    EXPECT_EQ(AdjustImageStyleWithRegions(ph.Keep(MakeEmptyDib(8, 8, 32, true)), ph.style.data(), regions, 1),
-              -1);
-    // An 8-bit image keeps its indices; its colours change, also with regions.
-    const std::vector<BYTE> indices = Pixels(dib8);
-    for (int withRegions = 0; withRegions < 2; ++withRegions) {
-        const uint32_t before = RgbWord(tfix::Colors(dib8)[indices[0]]);
-        EXPECT_EQ(withRegions ? AdjustImageStyleWithRegions(dib8, ph.style.data(), regions, 1)
-                              : AdjustImageStyle(dib8, ph.style.data(), nullptr),
-                  0);
-        EXPECT_EQ(Pixels(dib8), indices);
-        EXPECT_NE(RgbWord(tfix::Colors(dib8)[indices[0]]), before);
-    }
-}
-
-// Buffers carry no image, so methods 4 and 5 have no neighbour counts: they
-// pair nothing, also with an empty style; an empty target gives no entries,
-// and no exception escapes.
-TEST(AdjustImageStyle, MatchLinksOfImageMethodsAndEmptyThemes) {
-    Photos ph;
-    std::vector<MatchLink> links(300, MatchLink{-5, -5});
-    MatchLinkTable table{0, links.data()};
+    EXPECT_EQ(AdjustImageStyleWithRegions(again, style.data(), regions, 2), -1);
+    EXPECT_EQ(AdjustImageStyleWithRegions(again, style.data(), nullptr, 2), -1);
+    EXPECT_EQ(Pixels(again), original);
+    EXPECT_EQ(AdjustImageStyleWithRegions(keep(MakeEmptyDib(8, 8, 32, true)), style.data(), regions, 1), -1);
+    // Buffers carry no image, so methods 4 and 5 have no neighbour counts:
+    // they pair nothing, also with an empty style; an empty target gives no
+    // entries, and no exception escapes.
     ccColorPocketArray empty(0);
     char* emptyBuf = nullptr;
     empty.SaveToBuf(emptyBuf);
     for (int method : {4, 5})
-        for (char* style : {ph.style.data(), emptyBuf}) {
+        for (char* styleBuf : {style.data(), emptyBuf}) {
             table = {0, links.data()};
-            EXPECT_EQ(GetMatchLinks(style, ph.own.data(), method, &table), 0);
-            ASSERT_GT(table.count, 0);
+            EXPECT_EQ(GetMatchLinks(styleBuf, own.data(), method, &table), 0);
+            EXPECT_GT(table.count, 0);
             for (int i = 0; i < table.count; ++i) EXPECT_EQ(links[i].styleIndex, -1) << method;
             table = {-3, links.data()};
-            EXPECT_EQ(GetMatchLinks(style, emptyBuf, method, &table), 0);
+            EXPECT_EQ(GetMatchLinks(styleBuf, emptyBuf, method, &table), 0);
             EXPECT_EQ(table.count, 0);
         }
     empty.FreeDataBuf(emptyBuf);
+    // An 8-bit image keeps its indices; its colours change, also with regions.
+    const std::vector<BYTE> indices = Pixels(dib8);
+    for (int withRegions = 0; withRegions < 2; ++withRegions) {
+        const uint32_t before = RgbWord(tfix::Colors(dib8)[indices[0]]);
+        EXPECT_EQ(withRegions ? AdjustImageStyleWithRegions(dib8, style.data(), regions, 1)
+                              : AdjustImageStyle(dib8, style.data(), nullptr),
+                  0);
+        EXPECT_EQ(Pixels(dib8), indices);
+        EXPECT_NE(RgbWord(tfix::Colors(dib8)[indices[0]]), before);
+    }
+    for (void* h : made) hv::FreeHandle(h);
 }

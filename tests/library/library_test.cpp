@@ -1,15 +1,84 @@
-// The theme library container, its tags, new examples and thumbnail copies,
-// interpolated themes and the hue ring.
+// The theme library: the container's ownership, tags, new examples and
+// their thumbnail copies and saved lines, interpolated themes, the hue ring,
+// the theme list file (its state machine, colours, weights and limits) and
+// the script file (its line rules, example fields, theme files beside the
+// thumbnails, missing and broken files).
+#include "huevane/library.h"
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <sstream>
 
-#include "library/library_fixtures.h"
+#include "cli/tool_run.h"
+#include "platform/file.h"
+#include "transfer/transfer_fixtures.h"
 
-using lfix::HueTheme;
-using lfix::Names;
-using lfix::Text;
-using lfix::Theme;
+using namespace std::string_literals;
+using Names = std::vector<std::string>;
+using Theme = std::unique_ptr<ccColorPocketArray>;
 
 namespace {
+
+// A folder of its own for the running test, removed by the destructor.
+struct Folder {
+    std::string path = tool::Temp("dir") + "/";
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string operator+(const std::string& name) const { return path + name; }
+};
+
+// A NUL-terminated copy that the library may write into.
+std::vector<char> Text(const std::string& s) {
+    return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1);
+}
+
+// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
+// of a table of saturated colours; saved to path when one is given.
+void* Image8(int w, int h, int colours = 4, const std::string& path = "") {
+    void* dib = MakeEmptyDib(w, h, 8, true);
+    {
+        ipDibStuff v(dib, false);
+        for (int i = 0; i < 256; ++i)
+            v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / colours, 200, 120, 0)));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) v.rows[y][x] = static_cast<BYTE>((x + y) % colours);
+    }
+    if (path.empty()) return dib;
+    SaveDIB(dib, path.c_str());
+    hv::FreeHandle(dib);
+    return nullptr;
+}
+
+// A theme of type `type` with a pocket of 10 pixels per hue given (full
+// saturation, mid lightness), in that order.
+ccColorPocketArray* HueTheme(int type, const std::vector<int>& hues) {
+    auto* t = new ccColorPocketArray(type);
+    for (int h : hues) tfix::Add(*t, h, 255, 128, 10);
+    return t;
+}
+
+Names NamesOf(const ccColorPocketArrayArray& lib) {
+    Names out;
+    for (ccColorPocketArray* t : lib.themes) out.push_back(t->name);
+    return out;
+}
+
+// A theme as "name type pockets WxHxBits tags" (its palette image; "-"
+// without one).
+std::string Describe(ccColorPocketArray* t) {
+    std::string image = "-";
+    if (t->palDib) {
+        ipDibStuff v(t->palDib, false);
+        image =
+            std::to_string(v.width()) + "x" + std::to_string(v.height()) + "x" + std::to_string(v.bitCount());
+    }
+    return t->name + " " + std::to_string(t->GetThemeType()) + " " + std::to_string(t->pockets.GetSize()) +
+           " " + image + " " + t->tagText;
+}
 
 // Adds themes of these names, each owning a palette image so that deleting
 // it shows in the count of live handles.
@@ -28,10 +97,49 @@ int AddExample(ccColorPocketArrayArray& lib, ccColorPocketArray* theme, bool sav
     return lib.AddExample(theme, save, d.data(), n.data(), f.data(), t.data());
 }
 
+const std::string head = "[Version]\n1\n[Themes]\n";
+
+// The themes a list file loads, as "name=RRGGBB/pixels ...;" each; the
+// count returned is the number loaded, every theme of type 1 with one
+// palette item per pocket, its share of the 15625 pixels.
+std::string LoadList(const std::string& path, bool hueRing = false) {
+    ccColorPocketArrayArray lib;
+    const int count = lib.LoadColorThemes(path.c_str(), hueRing);
+    EXPECT_EQ(count, lib.themes.GetSize());
+    std::string out;
+    for (ccColorPocketArray* t : lib.themes) {
+        EXPECT_TRUE(t->GetThemeType() == 1 && t->paletteSize == t->pockets.GetSize()) << t->name;
+        out += t->name + "=";
+        for (int i = 0; i < t->pockets.GetSize(); ++i) {
+            ccColorItem* it = t->pockets[i]->items.GetSize() == 1 ? t->pockets[i]->items[0] : nullptr;
+            EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i);
+            it = &t->palette[i];
+            EXPECT_FLOAT_EQ(it->percentage, it->pixelNum / 15625.0f);
+            char colour[32];
+            std::snprintf(colour, sizeof colour, "%s%06X/%d", i ? " " : "", RgbWord(it->rgb) & 0xFFFFFF,
+                          it->pixelNum);
+            out += colour;
+        }
+        out += ";";
+    }
+    return out;
+}
+
+// The files of a corpus in tests/data/library with what loading each gives.
+std::vector<std::pair<std::string, std::string>> Corpus(const std::string& name) {
+    const std::string folder = std::string(HUEVANE_TEST_DATA) + "/library/" + name + "/";
+    std::ifstream index(folder + "cases.txt");
+    std::vector<std::pair<std::string, std::string>> out;
+    for (std::string file, want; std::getline(index, file, '\t') && std::getline(index, want);)
+        out.push_back({folder + file, want});
+    EXPECT_GT(out.size(), 10u);
+    return out;
+}
+
 }  // namespace
 
 TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
-    lfix::NoLeak noLeak;
+    tfix::NoLeak noLeak;
     const long handles = hv::LiveHandles();
     auto* source = new ccColorPocketArrayArray;  // owns by default
     Add(*source, {"a", "b"});
@@ -70,12 +178,12 @@ TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     b.selected = 3;
     a = b;
     a = a;
-    EXPECT_TRUE(!a.ownsThemes && a.selected == 3 && lfix::NamesOf(a) == (Names{"b1", "b2"}));
+    EXPECT_TRUE(!a.ownsThemes && a.selected == 3 && NamesOf(a) == (Names{"b1", "b2"}));
     EXPECT_EQ(hv::LiveHandles(), handles + 2);
     ccColorPocketArrayArray trimmed(b);
     trimmed.themes.RemoveAt(0);
     b = trimmed;
-    EXPECT_TRUE(b.ownsThemes && lfix::NamesOf(b) == Names{"b2"});
+    EXPECT_TRUE(b.ownsThemes && NamesOf(b) == Names{"b2"});
     EXPECT_EQ(hv::LiveHandles(), handles + 1);
 }
 
@@ -103,19 +211,19 @@ TEST(Library, TagCollectCountsNewTagsOnceUpToAHundred) {
 }
 
 TEST(Examples, CopiesCarryThumbnailsOfThemeColoursAndSavedLinesReload) {
-    lfix::NoLeak noLeak;
-    lfix::Folder dir;
+    tfix::NoLeak noLeak;
+    Folder dir;
     const std::string script = dir + "lib.txt", long40(40, 'n');
     tool::Write(script, "[Version]\n1\n[Examples]\nA a.bmp\n");
     ccColorPocketArray theme(1), strip, small, deep, bare;  // bare: no image, no thumbnail
-    theme.SetPalDib(lfix::Image8(360, 240), true);
+    theme.SetPalDib(Image8(360, 240), true);
     ASSERT_EQ(theme.GetColorPockets(), 0);
     theme.name = "Source";
     // A highlighted colour table: thumbnails show the theme's colours.
     ipDibStuff(theme.palDib, false).colors[1] = tagRGBQUAD{9, 9, 9, 0};
     // A strip 4 pixels high; a 16-entry colour table; 24 bits (no zoom:
     // a copy without a thumbnail).
-    strip.SetPalDib(lfix::Image8(1024, 4), true);
+    strip.SetPalDib(Image8(1024, 4), true);
     small.SetPalDib(MakeEmptyDib(360, 240, 8, true), true);
     static_cast<BITMAPINFOHEADER*>(hv::HandleLock(small.palDib).ptr())->biClrUsed = 16;
     deep.SetPalDib(MakeEmptyDib(8, 8, 24, true), true);
@@ -129,10 +237,10 @@ TEST(Examples, CopiesCarryThumbnailsOfThemeColoursAndSavedLinesReload) {
     // The theme buffer's name, type and pockets; thumbnails 180 and 256
     // wide, in proportion (240 * 256 / 360 = 170.7), at least one row.
     const std::string pockets = std::to_string(theme.pockets.GetSize());
-    EXPECT_EQ(lfix::Describe(made.get()), "Source 1 " + pockets + " 180x120x8 ");
-    EXPECT_EQ(lfix::Describe(lib.themes[0]), "Source 1 " + pockets + " 256x170x8 ");
-    EXPECT_EQ(lfix::Describe(lib.themes[1]), " 0 0 256x1x8 ");
-    EXPECT_EQ(lfix::Describe(fromSmall.get()) + lfix::Describe(fromDeep.get()), " 0 0 180x120x8  0 0 - ");
+    EXPECT_EQ(Describe(made.get()), "Source 1 " + pockets + " 180x120x8 ");
+    EXPECT_EQ(Describe(lib.themes[0]), "Source 1 " + pockets + " 256x170x8 ");
+    EXPECT_EQ(Describe(lib.themes[1]), " 0 0 256x1x8 ");
+    EXPECT_EQ(Describe(fromSmall.get()) + Describe(fromDeep.get()), " 0 0 180x120x8  0 0 - ");
     for (ccColorPocketArray* copy : {made.get(), lib.themes[0]})
         EXPECT_EQ(RgbWord(ipDibStuff(copy->palDib, false).colors[1]), RgbWord(theme.palette[1].rgb));
     // Lines go to the library's script when no field holds a character the
@@ -158,8 +266,8 @@ TEST(Examples, CopiesCarryThumbnailsOfThemeColoursAndSavedLinesReload) {
     // Reloaded: the saved example extracted afresh from its thumbnail.
     ccColorPocketArrayArray again;
     again.LoadFromScriptFile(script.c_str());
-    ASSERT_EQ(lfix::NamesOf(again), (Names{"A", "Sea", long40}));
-    EXPECT_EQ(lfix::Describe(again.themes[1]), "Sea 0 " + pockets + " 256x170x8 #sea#calm");
+    ASSERT_EQ(NamesOf(again), (Names{"A", "Sea", long40}));
+    EXPECT_EQ(Describe(again.themes[1]), "Sea 0 " + pockets + " 256x170x8 #sea#calm");
     // A missing script is not created, a held one gets no line.
     lib.scriptPath = dir + "missing.txt";
     EXPECT_EQ(AddExample(lib, &bare, true, dir.path, "N", "n.bmp", ""), 0);
@@ -198,7 +306,7 @@ TEST(Interpolate, NamesPixelSharesHueArcsAndTruncationTowardZero) {
         // 106, hue 40 - 85 = 211; step 2: 10 - 20 / 3 = 4, 100 + 40 / 3 = 113, 126.
         EXPECT_EQ(RgbWord(lib.themes[1]->palette[1].rgb), word(211, 7, 106));
         EXPECT_EQ(RgbWord(lib.themes[2]->palette[1].rgb), word(126, 4, 113));
-        EXPECT_EQ(lfix::NamesOf(lib), (Names{"Interpolated 0:3", "Interpolated 1:3", "Interpolated 2:3"}));
+        EXPECT_EQ(NamesOf(lib), (Names{"Interpolated 0:3", "Interpolated 1:3", "Interpolated 2:3"}));
         for (ccColorPocketArray* t : lib.themes) {
             ASSERT_EQ(t->GetThemeType() * 100 + t->pockets.GetSize(),
                       102);  // type 1, the smaller pocket count
@@ -257,4 +365,93 @@ TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
         }
     }
     EXPECT_EQ(ccColorPocketArrayArray().InsertThemeHueRing(nullptr), -1);
+}
+
+TEST(ListFile, StateMachineColoursAndWeights) {
+    for (const auto& [path, want] : Corpus("lists")) EXPECT_EQ(LoadList(path), want) << path;
+}
+
+TEST(ListFile, HueRingPlacementRefusalsAndLimit) {
+    Folder dir;
+    // Four themes whose first colour is pure red (hue 0): the fourth is
+    // refused and released, as is the theme without colours. Green comes
+    // after red, blue after green.
+    tool::Write(dir + "ring.txt", head +
+                                      "[B]\n0 0 1\n[R1]\n1 0 0\n[G]\n0 1 0\n[R2]\n1 0 0 0 0 1\n[R3]\n1 0 0\n"
+                                      "[R4]\n1 0 0\n[Empty]\n1\n");
+    EXPECT_EQ(LoadList(dir + "none.txt"), "");  // a missing file loads nothing
+    EXPECT_EQ(LoadList(dir + "ring.txt", true),
+              "R3=FF0000/6250;R2=FF0000/6250 0000FF/3750;R1=FF0000/6250;G=00FF00/6250;B=0000FF/6250;");
+    // Three themes of every hue: a hue-ring load stops after 513.
+    std::string text = head;
+    for (int h = 0; h < 256 * 3; ++h) {
+        const tagRGBQUAD c = RgbQuad(HSLtoRGB(MakeHsl(h / 3, 255, 128, 0)));
+        char line[128];
+        std::snprintf(line, sizeof line, "[T%d]\n%.6f %.6f %.6f\n", h, c.rgbRed / 255.0 + 1e-4,
+                      c.rgbGreen / 255.0 + 1e-4, c.rgbBlue / 255.0 + 1e-4);
+        text += line;
+    }
+    tool::Write(dir + "all.txt", text);
+    for (bool ring : {false, true}) {  // a plain load has no limit
+        const std::string got = LoadList(dir + "all.txt", ring);
+        EXPECT_EQ(std::count(got.begin(), got.end(), ';'), ring ? 513 : 768);
+    }
+}
+
+TEST(ScriptFile, HeaderAndListRules) {
+    Folder dir;
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) Image8(8, 8, 4, dir + n);
+    for (const auto& [path, want] : Corpus("scripts")) {
+        tool::Write(dir + "s.txt", tool::Slurp(path));
+        ccColorPocketArrayArray lib;
+        EXPECT_EQ(lib.LoadFromScriptFile((dir + "s.txt").c_str()), 0);
+        std::string names;
+        for (ccColorPocketArray* t : lib.themes) names += (names.empty() ? "" : " ") + t->name;
+        EXPECT_EQ(names, want) << path;
+    }
+}
+
+// The fields of an example line; the theme file beside the thumbnail wins
+// (a.ccs is not looked at), a malformed one gives way to extraction, and
+// examples whose files are missing or broken are still added.
+TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
+    tfix::NoLeak noLeak;
+    Folder dir;
+    Image8(16, 8, 4, dir + "a.bmp");
+    Image8(16, 8, 2, dir + "bad.bmp");
+    {
+        Theme stored(HueTheme(0, {10, 90}));
+        stored->name = "FromFile";
+        ASSERT_EQ(stored->SaveToFile((dir + "a.bmp.ccs").c_str()), 0);
+        ASSERT_EQ(stored->SaveToFile((dir + "b.bmp.ccs").c_str()), 0);
+    }
+    tool::Write(dir + "a.ccs", "garbage");
+    tool::Write(dir + "bad.bmp.ccs", std::string("\x05\x00\x00\x00junkjunk", 12));
+    tool::Write(dir + "junk.bmp", "BM not really");
+    tool::Write(dir + "true.bmp", tool::Slurp(std::string(HUEVANE_TEST_DATA) + "/transfer/autumn_256.bmp"));
+    tool::Write(dir + "s.txt",
+                "[Examples]\nSea a.bmp #sea#calm sea.jpg extra\nCalm bad.bmp #calm\nB b.bmp\n"
+                "Missing none.bmp\nJunk junk.bmp\nTrue true.bmp\n");
+    ccColorPocketArrayArray lib;
+    lib.LoadFromScriptFile((dir + "s.txt").c_str());
+    EXPECT_EQ(lib.scriptPath, dir + "s.txt");
+    ASSERT_EQ(lib.themes.GetSize(), 6);
+    // Pockets from the theme file or extracted (bad.bmp: its two colours), all
+    // marked; an image where one could be read, the 24-bit one reduced.
+    std::string all;
+    for (ccColorPocketArray* t : lib.themes) {
+        all += Describe(t).substr(0, t->name == "True" ? 6 : std::string::npos) + "|";
+        for (ccColorPocket* p : t->pockets) EXPECT_EQ(p->rdsFlag, 1);
+    }
+    EXPECT_EQ(all,
+              "Sea 0 2 16x8x8 #sea#calm|Calm 0 2 16x8x8 #calm|B 0 2 - |Missing 0 0 - |Junk 0 0 - |True 0|");
+    EXPECT_TRUE(lib.themes[5]->pockets.GetSize() > 2 &&
+                ipDibStuff(lib.themes[5]->palDib, false).isPalette8());
+    EXPECT_TRUE(lib.themes[0]->ownsPalDib && HslHue(lib.themes[0]->pockets[1]->aveHSL) == 90);
+    EXPECT_EQ(lib.themes[0]->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
+    EXPECT_TRUE(lib.themes[1]->originalPath.empty());
+    EXPECT_EQ(lib.tags.size(), 2u);  // calm collected once
+    // A missing file loads nothing and leaves the library's script as it was.
+    EXPECT_EQ(lib.LoadFromScriptFile((dir + "none.txt").c_str()) + lib.LoadFromScriptFile(nullptr), 0);
+    EXPECT_TRUE(lib.themes.GetSize() == 6 && lib.scriptPath == dir + "s.txt");
 }
