@@ -63,8 +63,10 @@ Bytes Preprocessed(void* dib) {
 
 }  // namespace
 
-// Runs first in this program's style tests: no style buffer exists yet.
-TEST(StyleFunctions, NoStyleYetAndOtherDepthsGiveTheEmptyStyle) {
+// Runs first in this program's style tests: no style buffer exists yet;
+// other depths give the empty style; GenStyle then FetchStyle equals
+// Preprocess and leaves no DIB behind; a failure keeps the style.
+TEST(StyleFunctions, EmptyStyleGenStyleFetchStyleAndPreprocess) {
     Bytes dest(64, 0xAB);
     EXPECT_EQ(FetchStyle(dest.data()), -1);
     EXPECT_EQ(dest[0], 0xAB);
@@ -77,9 +79,6 @@ TEST(StyleFunctions, NoStyleYetAndOtherDepthsGiveTheEmptyStyle) {
     EXPECT_EQ(Preprocessed(dib32.h), empty);
     EXPECT_EQ(GenStyle(nullptr), 50);
     EXPECT_EQ(FetchStyle(nullptr), -1);
-}
-
-TEST(StyleFunctions, GenStyleThenFetchEqualsPreprocessLeavesNoDibAndAFailureKeepsTheStyle) {
     void* photo = reinterpret_cast<void*>(
         LoadDIB((std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp").c_str()));
     std::vector<tagRGBQUAD> table;
@@ -151,9 +150,9 @@ TEST(ThemeStruct, NeighbourTableCountsAdjacentPocketPairs) {
     Host deep(8, 8, 16, Noise);
     std::vector<int> table(256 * 256, -7);
     auto* t = reinterpret_cast<int(*)[256]>(table.data());
-    EXPECT_EQ(GetColorThemeNeighbor(deep.h, t, nullptr), -1);
-    EXPECT_EQ(GetColorThemeNeighbor(nullptr, t, nullptr), -1);
-    EXPECT_EQ(GetColorThemeNeighbor(dib8.h, nullptr, nullptr), -1);
+    EXPECT_EQ(GetColorThemeNeighbor(deep.h, t, nullptr) + GetColorThemeNeighbor(nullptr, t, nullptr) +
+                  GetColorThemeNeighbor(dib8.h, nullptr, nullptr),
+              -3);
     EXPECT_EQ(table, std::vector<int>(256 * 256, -7));  // untouched
     for (void* dib : {dib8.h, dib24.h}) {
         std::fill(table.begin(), table.end(), -7);
@@ -221,7 +220,7 @@ TEST(ColorTags, FamiliesHandOverAtTheirHueBytesAndGreyBands) {
     EXPECT_EQ(hv::TagCard().samples.GetSize(), 14);  // filled once, not once per call
 }
 
-TEST(ColorTags, ThresholdWeightedMeansFamilyOrderAndExactSums) {
+TEST(ColorTags, ThresholdMeansOrderExactSumsTrueColourShortTablesAndBadInput) {
     // Of 200 pixels: 15 of grey 67, 20 each of greys 68, 122, 123, 215 and
     // 10 of 216, 30 of green 200 and 25 of green 100, 11 of blue, 20 of a
     // dark red and 9 of red 255. Families come in tag order; more than 10
@@ -238,19 +237,15 @@ TEST(ColorTags, ThresholdWeightedMeansFamilyOrderAndExactSums) {
     // 4112 x 4097 pixels of entry 0, red 255: the red sum is 4.3e9.
     Host big(4112, 4097, 8, nullptr, {Rgb(0xFF0000)}, 1);
     EXPECT_EQ(Tags(big.h), Entry(kRed, 0xFF0000, 1.0));
-}
-
-TEST(ColorTags, TrueColourImagesShortTablesAndBadInput) {
-    tfix::NoLeak noLeak;  // the reduced image is released
-    Host dib(40, 20, 24, [](int x, int) { return x < 20 ? 0xFF0000u : 0x0000FFu; });
-    EXPECT_EQ(Tags(dib.h), Entry(kRed, 0xFF0000, 0.5) + Entry(kBlue, 0x0000FF, 0.5));
+    tfix::NoLeak noLeak;  // the reduced image of a 24-bit one is released
+    Host halves(40, 20, 24, [](int x, int) { return x < 20 ? 0xFF0000u : 0x0000FFu; });
+    EXPECT_EQ(Tags(halves.h), Entry(kRed, 0xFF0000, 0.5) + Entry(kBlue, 0x0000FF, 0.5));
     // Pixels past a short colour table join no family but count in the size.
     Host shortTable(
         10, 10, 8, [](int x, int) { return x < 5 ? 0u : 7u; }, {Rgb(0xFF0000)}, 2);
     EXPECT_EQ(Tags(shortTable.h), Entry(kRed, 0xFF0000, 0.5));
     Host deep(4, 4, 16, Noise);
-    EXPECT_EQ(Tags(deep.h), "rc -1");
-    EXPECT_EQ(Tags(nullptr), "rc -1");
+    EXPECT_EQ(Tags(deep.h) + Tags(nullptr), "rc -1rc -1");
     EXPECT_EQ(GetColorTags(dib.h, nullptr), -1);
 }
 
@@ -314,10 +309,11 @@ TEST(AdjustImageStyle, AllFormsOnAPhoto) {
     EXPECT_EQ(Pixels(img2), want);
     // Malformed lists and other depths: refused, image unchanged.
     regions[1].count = -4;
-    EXPECT_EQ(AdjustImageStyleWithRegions(again, style.data(), regions, 2), -1);
-    EXPECT_EQ(AdjustImageStyleWithRegions(again, style.data(), nullptr, 2), -1);
+    EXPECT_EQ(AdjustImageStyleWithRegions(again, style.data(), regions, 2) +
+                  AdjustImageStyleWithRegions(again, style.data(), nullptr, 2) +
+                  AdjustImageStyleWithRegions(keep(MakeEmptyDib(8, 8, 32, true)), style.data(), regions, 1),
+              -3);
     EXPECT_EQ(Pixels(again), original);
-    EXPECT_EQ(AdjustImageStyleWithRegions(keep(MakeEmptyDib(8, 8, 32, true)), style.data(), regions, 1), -1);
     // Buffers carry no image, so methods 4 and 5 have no neighbour counts:
     // they pair nothing, also with an empty style; an empty target gives no
     // entries, and no exception escapes.
