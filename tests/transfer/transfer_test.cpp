@@ -197,7 +197,7 @@ TEST(Matching, ColorDiffSearchEqualsFullEnumeration) {
     }
 }
 
-TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
+TEST(Matching, ImageMethodsColourDifferencesAndNeighbourChains) {
     // The style holds the target's colours in another size order: method 4
     // finds the pairing that keeps every colour difference.
     const tagRGBQUAD red{0, 0, 255, 0}, green{0, 200, 0, 0}, blue{100, 0, 0, 0}, white{255, 255, 255, 0};
@@ -220,9 +220,6 @@ TEST(Matching, ColourDifferenceMethodKeepsDistancesAndNeedsTheTargetsImage) {
     EXPECT_EQ(loaded.GetDstPockets(&s, true, 5) + loaded.GetDstPockets(&s, true, 4), -2);
     EXPECT_EQ(Links(loaded, s), (V{-1, -1, -1, -1}));
     for (ccColorPocket* p : loaded.pockets) EXPECT_EQ(RgbWord(p->destRGB), 0u);
-}
-
-TEST(Matching, NeighbourChainsOfMethodFive) {
     // The chain starts at the largest pocket and follows adjacency; equal
     // adjacency keeps the earlier candidate, none left continues in order.
     // Also of two pockets the larger starts; more than 16 are refused.
@@ -232,28 +229,25 @@ TEST(Matching, NeighbourChainsOfMethodFive) {
         {{0, 100}, {10, 20}, {0, 1}, {1, 0}},
     };
     for (const auto& [hues, sizes, layout, want] : cases) {
-        ccColorPocketArray t;
-        Strip(t, hues, sizes, layout);
+        ccColorPocketArray chain;
+        Strip(chain, hues, sizes, layout);
         int order[16] = {};
-        EXPECT_EQ(t.SortOnMixNeighboring(order), 0);
+        EXPECT_EQ(chain.SortOnMixNeighboring(order), 0);
         EXPECT_EQ(V(order, order + want.size()), want);
     }
     ccColorPocketArray many;
-    V hues;
-    std::vector<BYTE> layout;
-    for (int i = 0; i < 16; ++i) hues.push_back(i * 16), layout.push_back(BYTE(i));
-    Strip(many, hues, V(16, 5), layout);
+    Strip(many, V(16, 0), V(16, 5), std::vector<BYTE>(16, 0));
     int order[16];
     EXPECT_EQ(many.SortOnMixNeighboring(order), 0);
     Add(many, 0, 0, 0, 1);
     EXPECT_EQ(many.SortOnMixNeighboring(order), -1);
     // Hue step 40 > 30 advances the style chain, 5 < 70 stays, 75 > 70
     // advances, then the style chain is exhausted.
-    ccColorPocketArray t, s;
-    Strip(t, {0, 40, 45, 120, 0}, {50, 40, 30, 20, 10}, {0, 1, 2, 3, 4});
-    Strip(s, {100, 130, 200}, {30, 20, 10}, {0, 1, 2});
-    EXPECT_EQ(t.GetDstPockets(&s, true, 5), 0);
-    EXPECT_EQ(Links(t, s), (V{0, 1, 1, 2, 2}));
+    ccColorPocketArray u, v;
+    Strip(u, {0, 40, 45, 120, 0}, {50, 40, 30, 20, 10}, {0, 1, 2, 3, 4});
+    Strip(v, {100, 130, 200}, {30, 20, 10}, {0, 1, 2});
+    EXPECT_EQ(u.GetDstPockets(&v, true, 5), 0);
+    EXPECT_EQ(Links(u, v), (V{0, 1, 1, 2, 2}));
 }
 
 TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
