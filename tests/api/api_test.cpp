@@ -79,12 +79,10 @@ TEST(StyleFunctions, EmptyStyleGenStyleFetchStyleAndPreprocess) {
     EXPECT_EQ(Preprocessed(dib32.h), empty);
     EXPECT_EQ(GenStyle(nullptr), 50);
     EXPECT_EQ(FetchStyle(nullptr), -1);
-    void* photo = reinterpret_cast<void*>(
-        LoadDIB((std::string(HUEVANE_TEST_DATA) + "/extract/coffee_120x80.bmp").c_str()));
+    void* photo = tfix::Photo("cups_256.bmp");
     std::vector<tagRGBQUAD> table;
     for (int i = 0; i < 256; ++i) table.push_back(Rgb(i * 0x070103u));
-    Host indexed(
-        64, 48, 8, [](int x, int y) { return uint32_t(x * 16 + y) % 64; }, table);
+    Host indexed(64, 48, 8, Noise, table);
     for (void* dib : {indexed.h, photo}) {
         tfix::NoLeak noLeak;
         const int len = GenStyle(dib);
@@ -143,8 +141,9 @@ TEST(ThemeStruct, ListsThePocketsOfABufferAndFreesThem) {
 
 TEST(ThemeStruct, NeighbourTableCountsAdjacentPocketPairs) {
     // Red on the left half, blue on the right, 4 x 2 pixels: 6 horizontal
-    // and 4 vertical pairs, 2 counts each, in a table cleared first.
-    tfix::NoLeak noLeak;  // index and reduced images released
+    // and 4 vertical pairs, 2 counts each, in a table cleared first; at 24
+    // bits through the reduced image, released again.
+    tfix::NoLeak noLeak;
     Host dib8(4, 2, 8, [](int x, int) { return x < 2 ? 0 : 1; }, {Rgb(0xFF0000), Rgb(0x0000FF)});
     Host dib24(4, 2, 24, [](int x, int) { return x < 2 ? 0xFF0000 : 0x0000FF; });
     Host deep(8, 8, 16, Noise);
