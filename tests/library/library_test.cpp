@@ -302,8 +302,8 @@ TEST(Interpolate, NamesPixelSharesHueArcsAndTruncationTowardZero) {
         EXPECT_EQ(RgbWord(lib.themes[2]->palette[1].rgb), word(126, 4, 113));
         EXPECT_EQ(NamesOf(lib), (Names{"Interpolated 0:3", "Interpolated 1:3", "Interpolated 2:3"}));
         for (ccColorPocketArray* t : lib.themes) {
-            ASSERT_EQ(t->GetThemeType() * 100 + t->pockets.GetSize(),
-                      102);  // type 1, the smaller pocket count
+            // Type 1, the smaller pocket count.
+            ASSERT_EQ(t->GetThemeType() * 100 + t->pockets.GetSize(), 102);
             for (int i = 0; i < 2; ++i) {
                 ccColorItem* it = t->pockets[i]->items[0];
                 EXPECT_TRUE(it == &t->palette[i] && it->rgb.rgbReserved == 0 && it->pixelNum == 20 * (i + 1));

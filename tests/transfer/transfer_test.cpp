@@ -152,8 +152,8 @@ TEST(Matching, GreedyPairingWithBackgroundsAndFallbackAndTheHueRefinement) {
         for (ccColorPocket* p : t.pockets)
             EXPECT_EQ(p->destHSL, p->destLink ? p->destLink->aveHSL : p->destHSL);
         for (ccColorPocket* q : s.pockets) EXPECT_EQ(q->destLink, nullptr);
-        EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6),
-                  -2);  // no style, no method
+        // No style, no such method.
+        EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6), -2);
     }
     // The style's links are cleared after the greedy pairing: a target
     // matched with itself stays unpaired and copies no colour.
