@@ -44,8 +44,7 @@ TEST(ExportedClasses, ThemeOwnsWhatTheHostAddsAndReportsErrorsToIt) {
     ASSERT_EQ(theme->InitPalette(256), 256);
     ccColorItem* item = theme->SetPalEntryBYTE(7, 200, 100, 50, 25, 100);
     ASSERT_EQ(item, &theme->palette[7]);
-    EXPECT_TRUE((RgbWord(item->rgb) & 0xFFFFFF) == 0xC86432u && item->palIndex == 7 &&
-                item->percentage == 0.25f);
+    EXPECT_TRUE(RgbWord(item->rgb) == 0xC86432u && item->palIndex == 7 && item->percentage == 0.25f);
     // A pocket allocated by the host, with a string too long for in-place
     // storage, handed to the theme, which deletes it in its destructor.
     auto* pocket = new ccColorPocket;

@@ -35,16 +35,15 @@ struct Folder {
 // A NUL-terminated copy that the library may write into.
 std::vector<char> Text(const std::string& s) { return {s.c_str(), s.c_str() + s.size() + 1}; }
 
-// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % colours
+// An 8-bit image of w x h whose pixel (x, y) holds index (x + y) % n
 // of a table of saturated colours; saved to path when one is given.
-void* Image8(int w, int h, int colours = 4, const std::string& path = "") {
+void* Image8(int w, int h, int n = 4, const std::string& path = "") {
     void* dib = MakeEmptyDib(w, h, 8, true);
     {
         ipDibStuff v(dib, false);
-        for (int i = 0; i < 256; ++i)
-            v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / colours, 200, 120, 0)));
+        for (int i = 0; i < 256; ++i) v.colors[i] = RgbQuad(HSLtoRGB(MakeHsl(i * 256 / n, 200, 120, 0)));
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) v.rows[y][x] = static_cast<BYTE>((x + y) % colours);
+            for (int x = 0; x < w; ++x) v.rows[y][x] = BYTE((x + y) % n);
     }
     if (path.empty()) return dib;
     SaveDIB(dib, path.c_str());
@@ -73,7 +72,7 @@ std::string Describe(ccColorPocketArray* t) {
     if (t->palDib) {
         ipDibStuff v(t->palDib, false);
         image =
-            std::to_string(v.width()) + "x" + std::to_string(v.height()) + "x" + std::to_string(v.bitCount());
+            std::to_string(v.width()) + 'x' + std::to_string(v.height()) + 'x' + std::to_string(v.bitCount());
     }
     return t->name + " " + std::to_string(t->GetThemeType()) + " " + std::to_string(t->pockets.GetSize()) +
            " " + image + " " + t->tagText;
@@ -140,24 +139,23 @@ std::vector<std::pair<std::string, std::string>> Corpus(const std::string& name)
 TEST(Library, OwnersDeleteTheirThemesCopiesAndViewsNeverAndClearAllAlways) {
     tfix::NoLeak noLeak;
     const long handles = hv::LiveHandles();
-    auto* source = new ccColorPocketArrayArray;  // owns by default
-    Add(*source, {"a", "b"});
-    source->scriptPath = "s.txt";
-    source->tags["t"] = "t";
+    auto* src = new ccColorPocketArrayArray;  // owns by default
+    Add(*src, {"a", "b"});
+    src->scriptPath = "s.txt";
+    src->tags["t"] = "t";
     for (int selected : {-1, 0, 2, 1}) {
-        source->selected = selected;
-        EXPECT_EQ(source->GetSelPocketArray(),
-                  selected == 0 || selected == 1 ? source->themes[selected] : nullptr);
+        src->selected = selected;
+        EXPECT_EQ(src->GetSelPocketArray(), selected == 0 || selected == 1 ? src->themes[selected] : nullptr);
     }
-    ccColorPocketArrayArray copy(*source);
-    EXPECT_TRUE(!copy.ownsThemes && copy.GetSelPocketArray() == source->themes[1] &&
+    ccColorPocketArrayArray copy(*src);
+    EXPECT_TRUE(!copy.ownsThemes && copy.GetSelPocketArray() == src->themes[1] &&
                 copy.scriptPath == "s.txt" && copy.tags.count("t") == 1);
     {
         ccColorPocketArrayArray inner(copy), view(false);  // a copy of a copy, a view
         view.themes.Add(copy.themes[0]);
     }
     EXPECT_EQ(hv::LiveHandles(), handles + 2);
-    delete source;  // the copy outlives its source but deletes nothing
+    delete src;  // the copy outlives its source but deletes nothing
     // ClearAll deletes even without ownership, and keeps path, tags and selection.
     copy.themes.RemoveAll();
     Add(copy, {"c"});

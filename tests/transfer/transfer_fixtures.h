@@ -22,12 +22,11 @@ struct NoLeak {
 
 // A pocket with an explicit HSL word (aveRGB derived from it), added to a
 // theme with its position as index.
-inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels, float share = 0,
-                          int flags = 0) {
+inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int n, float share = 0, int flags = 0) {
     auto* p = new ccColorPocket;
     p->aveHSL = MakeHsl(h, s, l, 0);
     p->aveRGB = RgbQuad(HSLtoRGB(p->aveHSL));
-    p->pixelNum = pixels;
+    p->pixelNum = n;
     p->percentage = share;
     p->flags = flags;
     p->index = t.pockets.Add(p);

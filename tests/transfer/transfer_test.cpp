@@ -49,8 +49,7 @@ void Strip(ccColorPocketArray& t, const V& hues, const V& sizes, const std::vect
     std::vector<tagRGBQUAD> colours;
     for (int h : hues) colours.push_back(RgbQuad(HSLtoRGB(MakeHsl(h, 200, 120, 0))));
     tfix::PaletteTheme(t, colours, sizes, static_cast<int>(layout.size()), layout);
-    for (size_t i = 0; i < hues.size(); ++i)
-        t.pockets[static_cast<int>(i)]->aveHSL = MakeHsl(hues[i], 200, 120, 0);
+    for (size_t i = 0; i < hues.size(); ++i) t.pockets[int(i)]->aveHSL = MakeHsl(hues[i], 200, 120, 0);
 }
 
 // A span end rounded to a column (far outside the picture: held there).
@@ -63,7 +62,7 @@ std::vector<Span> PlainFill(const Regions& regions, int w, int h) {
     std::vector<hv::RegionFill::Edge> table;
     int64_t minY = INT64_MAX, maxY = INT64_MIN;
     for (const auto& [xs, ys] : regions)
-        for (int i = 0, n = static_cast<int>(xs.size()); n >= 3 && i < n; ++i) {
+        for (int i = 0, n = int(xs.size()); n >= 3 && i < n; ++i) {
             minY = std::min<int64_t>(minY, ys[i]);
             maxY = std::max<int64_t>(maxY, ys[i]);
             const int j = (i + 1) % n;
@@ -75,28 +74,27 @@ std::vector<Span> PlainFill(const Regions& regions, int w, int h) {
         }
     std::stable_sort(table.begin(), table.end(), [](auto& a, auto& b) { return a.yMin < b.yMin; });
     std::vector<Span> out;
-    std::vector<hv::RegionFill::Edge> active;
+    std::vector<hv::RegionFill::Edge> list;
     size_t next = 0;
     for (int64_t y = std::max<int64_t>(minY, 0); y <= std::min<int64_t>(maxY, h - 1); ++y) {
-        active.erase(std::remove_if(active.begin(), active.end(), [y](auto& e) { return e.yMax == y; }),
-                     active.end());
+        list.erase(std::remove_if(list.begin(), list.end(), [y](auto& e) { return e.yMax == y; }),
+                   list.end());
         for (; next < table.size() && table[next].yMin <= y; ++next) {
             auto e = table[next];
             if (e.yMax <= y) continue;
             if (e.yMin < y) e.x = static_cast<float>(e.x + static_cast<double>(e.slope) * (y - e.yMin));
             size_t at = 0;
-            for (; at < active.size(); ++at)
-                if (std::abs(active[at].x - e.x) < 0.0001f ? active[at].slope > e.slope : active[at].x > e.x)
-                    break;
-            active.insert(active.begin() + static_cast<std::ptrdiff_t>(at), e);
+            for (; at < list.size(); ++at)
+                if (std::abs(list[at].x - e.x) < 0.0001f ? list[at].slope > e.slope : list[at].x > e.x) break;
+            list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), e);
         }
-        for (size_t i = 0; i + 1 < active.size(); i += 2) {
-            const int64_t xa = std::max<int64_t>(Round(active[i].x), 0);
-            const int64_t xb = std::min<int64_t>(Round(active[i + 1].x), w - 1);
-            if (Round(active[i].x) <= Round(active[i + 1].x) && xa <= xb)
+        for (size_t i = 0; i + 1 < list.size(); i += 2) {
+            const int64_t xa = std::max<int64_t>(Round(list[i].x), 0);
+            const int64_t xb = std::min<int64_t>(Round(list[i + 1].x), w - 1);
+            if (Round(list[i].x) <= Round(list[i + 1].x) && xa <= xb)
                 out.push_back({int(y), int(xa), int(xb)});
         }
-        for (auto& e : active) e.x += e.slope;
+        for (auto& e : list) e.x += e.slope;
     }
     return out;
 }
@@ -149,8 +147,7 @@ TEST(Matching, GreedyPairingWithBackgroundsAndFallbackAndTheHueRefinement) {
         for (ccColorPocket* q : s.pockets) q->destLink = q;  // stale links must not block
         EXPECT_EQ(t.GetDstPockets(&s, respect, method), 0);
         EXPECT_EQ(Links(t, s), want) << target;
-        for (ccColorPocket* p : t.pockets)
-            EXPECT_EQ(p->destHSL, p->destLink ? p->destLink->aveHSL : p->destHSL);
+        for (auto* p : t.pockets) EXPECT_EQ(p->destHSL, p->destLink ? p->destLink->aveHSL : p->destHSL);
         for (ccColorPocket* q : s.pockets) EXPECT_EQ(q->destLink, nullptr);
         // No style, no such method.
         EXPECT_EQ(t.GetDstPockets(nullptr, true, 1) + t.GetDstPockets(&s, true, 6), -2);
@@ -252,8 +249,7 @@ TEST(Matching, ImageMethodsColourDifferencesAndNeighbourChains) {
 
 TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
     ccColorPocketArray t, s;
-    tfix::PaletteTheme(t, std::vector<tagRGBQUAD>(8, tagRGBQUAD{10, 200, 30, 0}), {}, 8,
-                       {0, 1, 2, 3, 4, 5, 6, 7});
+    tfix::PaletteTheme(t, std::vector<tagRGBQUAD>(8, {10, 200, 30, 0}), {}, 8, {0, 1, 2, 3, 4, 5, 6, 7});
     ccColorPocket* p = Add(t, 30, 5, 4, 1);  // both divisors are raised to 10
     p->SetDestLink(Add(s, 100, 200, 150, 1));
     t.palette[1].hsl = MakeHsl(20, 3, 80, 0);
@@ -357,8 +353,7 @@ TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
         {{{{INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}}}, clipped},
         {{{{0, 20, 40}, {5, 5, 5}}, {{0, 10}, {0, 10}}}, {}},  // flat or two-vertex regions fill nothing
     };
-    for (const auto& [regions, want] : cases)
-        EXPECT_EQ(Fill(regions, 100, 100), want) << &want - &cases[0].second;
+    for (const auto& [regions, want] : cases) EXPECT_EQ(Fill(regions, 100, 100), want);
     // Malformed lists are refused, whichever region is at fault.
     Coords xs{0, 10, 0}, ys{0, 0, 10};
     RegionPolygon bad[2] = {{3, xs.data(), nullptr}, {3, xs.data(), ys.data()}};
@@ -398,15 +393,14 @@ TEST(Threads, ReductionAndRestyleAreTheSameForOneTwoAndThreeThreads) {
     void* styleImage = tfix::Photo("cups_256.bmp");
     std::vector<char> style = tfix::StyleOf(styleImage);
     hv::FreeHandle(styleImage);
-    for (int colours : {256, 300}) {
+    for (int runs : {256, 300}) {  // colours in the image
         void* image = MakeEmptyDib(1024, 1200, 24, true);
         {
             ipDibStuff v(image, false);
             for (int y = 0; y < 1200; ++y)
                 for (int x = 0; x < 3 * 1024; ++x) {
-                    const int c = (y * colours / 1200 + x / 3 % 2) % colours,
-                              banded[3] = {c * 7, c, 255 - c / 2};
-                    v.rows[y][x] = BYTE(banded[x % 3]);
+                    const int c = (y * runs / 1200 + x / 3 % 2) % runs, bgr[3] = {c * 7, c, 255 - c / 2};
+                    v.rows[y][x] = BYTE(bgr[x % 3]);
                 }
         }
         std::vector<BYTE> first[2];
@@ -420,7 +414,7 @@ TEST(Threads, ReductionAndRestyleAreTheSameForOneTwoAndThreeThreads) {
             EXPECT_TRUE(n > 1 || got[1] != Bytes(image));  // the restyle changed something
             for (int k = 0; k < 2; ++k) {
                 if (n == 1) first[k] = got[k];
-                EXPECT_TRUE(got[k] == first[k]) << colours << " colours, " << n << " threads";
+                EXPECT_TRUE(got[k] == first[k]) << runs << " colours, " << n << " threads";
             }
             for (void* h : {dib8, work}) hv::FreeHandle(h);
         }
