@@ -13,15 +13,19 @@
 
 TEST(Exported, HslToRgbAndBitmapFilesThroughTheSharedLibrary) {
     EXPECT_EQ(HSLtoRGB(0x0080FF00u), 0x00FF0101u);  // hue 0, sat 255, light 128: red 255, green 1, blue 1
-    // A run-length coded 8-bit DIB made the way a host makes one is saved;
-    // without its image size it is not read back.
+    // A run-length coded 8-bit DIB made the way a host makes one is saved
+    // and read back, but not without its image size.
     const std::string path = ::testing::TempDir() + "exported_roundtrip.bmp";
-    HGLOBAL dib = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 14);
-    *static_cast<BITMAPINFOHEADER*>(GlobalLock(dib)) = {40, 2, 2, 1, 8, BI_RLE8, 0, 0, 0, 2, 0};
-    GlobalUnlock(dib);
-    EXPECT_EQ(SaveDIB(dib, path.c_str()), 1);
-    EXPECT_EQ(LoadDIB(path.c_str()), 0);
-    EXPECT_EQ(GlobalFree(dib), nullptr);
+    for (DWORD size : {6, 0}) {
+        HGLOBAL dib = GlobalAlloc(GHND, sizeof(BITMAPINFOHEADER) + 14);
+        *static_cast<BITMAPINFOHEADER*>(GlobalLock(dib)) = {40, 2, 2, 1, 8, BI_RLE8, size, 0, 0, 2, 0};
+        GlobalUnlock(dib);
+        EXPECT_EQ(SaveDIB(dib, path.c_str()), 1);
+        auto back = reinterpret_cast<HGLOBAL>(LoadDIB(path.c_str()));
+        EXPECT_EQ(back != nullptr, size != 0);
+        EXPECT_EQ(GlobalFree(back), nullptr);
+        EXPECT_EQ(GlobalFree(dib), nullptr);
+    }
     // A handle short of a header is refused.
     HGLOBAL shortHandle = GlobalAlloc(GHND, 10);
     EXPECT_EQ(SaveDIB(shortHandle, path.c_str()), 0);

@@ -95,8 +95,6 @@ int AddExample(ccColorPocketArrayArray& lib, ccColorPocketArray* theme, bool sav
     return lib.AddExample(theme, save, d.data(), n.data(), f.data(), t.data());
 }
 
-const std::string head = "[Version]\n1\n[Themes]\n";
-
 // The themes a list file loads, as "name=RRGGBB/pixels ...;" each; the
 // count returned is the number loaded, every theme of type 1 with one
 // palette item per pocket, its share of the 15625 pixels.
@@ -318,9 +316,8 @@ TEST(Interpolate, NamesPixelSharesHueArcsAndTruncationTowardZero) {
               -2);
     for (int steps : {0, -3, 1}) lib.InterpolateThemes(from.get(), from.get(), steps);
     lib.InterpolateThemes(from.get(), none.get(), 1);
-    ASSERT_EQ(lib.themes.GetSize(), 2);
-    EXPECT_TRUE(lib.themes[0]->palette[0].percentage == 0 && lib.themes[0]->palette[1].percentage == 0 &&
-                lib.themes[1]->pockets.GetSize() == 0);
+    EXPECT_TRUE(lib.themes.GetSize() == 2 && lib.themes[0]->palette[0].percentage == 0 &&
+                lib.themes[0]->palette[1].percentage == 0 && lib.themes[1]->pockets.GetSize() == 0);
 }
 
 TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
@@ -362,7 +359,7 @@ TEST(ListFile, MissingFilesAndTheHueRingLimit) {
     EXPECT_EQ(LoadList(dir + "none.txt"), "");
     // Four themes of every hue: the fourth of each is refused (and released)
     // and a hue-ring load stops after 513.
-    std::string text = head;
+    std::string text = "[Version]\n1\n[Themes]\n";
     auto fraction = [](BYTE b) { return std::to_string(b / 255.0 + 1e-4) + " "; };
     for (int h = 0; h < 256 * 4; ++h) {
         const tagRGBQUAD c = RgbQuad(HSLtoRGB(MakeHsl(h / 4, 255, 128, 0)));
