@@ -302,7 +302,8 @@ TEST(Interpolate, NamesPixelSharesHueArcsAndTruncationTowardZero) {
             ASSERT_EQ(t->GetThemeType() * 100 + t->pockets.GetSize(), 102);
             for (int i = 0; i < 2; ++i) {
                 ccColorItem* it = t->pockets[i]->items[0];
-                EXPECT_TRUE(it == &t->palette[i] && it->rgb.rgbReserved == 0 && it->pixelNum == 20 * (i + 1));
+                EXPECT_TRUE(it == &t->palette[i] && it->palIndex == i && it->hsl == RGBtoHSL(it->rgb) &&
+                            it->rgb.rgbReserved == 0 && it->pixelNum == 20 * (i + 1));
                 EXPECT_FLOAT_EQ(it->percentage, (i + 1) / 3.0f);
             }
         }
