@@ -1,6 +1,7 @@
 // The flat functions on host images and the test photos: style extraction,
 // the colour list of a style buffer, neighbour counts, colour tags, and
 // style application with lent forms, backups, pairings and regions.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>

@@ -5,8 +5,8 @@
 // thumbnails, missing and broken files).
 #include "huevane/library.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
