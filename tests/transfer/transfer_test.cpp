@@ -34,8 +34,8 @@ V Links(ccColorPocketArray& t, ccColorPocketArray& s) {
 
 // Adds pockets written "hue:pixels[:flags[:share in %]] ..." of saturation
 // s and lightness l.
-void Pockets(ccColorPocketArray& t, const char* spec, int s, int l) {
-    std::istringstream in(spec);
+void Pockets(ccColorPocketArray& t, const char* written, int s, int l) {
+    std::istringstream in(written);
     for (std::string p; in >> p;) {
         int h = 0, n = 0, flags = 0, share = 0;
         std::sscanf(p.c_str(), "%d:%d:%d:%d", &h, &n, &flags, &share);
