@@ -15,7 +15,6 @@
 #include "platform/file.h"
 #include "transfer/transfer_fixtures.h"
 
-using namespace std::string_literals;
 using Names = std::vector<std::string>;
 using Theme = std::unique_ptr<ccColorPocketArray>;
 
