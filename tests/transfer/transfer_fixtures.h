@@ -22,12 +22,11 @@ struct NoLeak {
 
 // A pocket with an explicit HSL word (aveRGB derived from it), added to a
 // theme with its position as index.
-inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels, float share = 0,
-                          int flags = 0) {
+inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int n, float share = 0, int flags = 0) {
     auto* p = new ccColorPocket;
     p->aveHSL = MakeHsl(h, s, l, 0);
     p->aveRGB = RgbQuad(HSLtoRGB(p->aveHSL));
-    p->pixelNum = pixels;
+    p->pixelNum = n;
     p->percentage = share;
     p->flags = flags;
     p->index = t.pockets.Add(p);
@@ -37,16 +36,16 @@ inline ccColorPocket* Add(ccColorPocketArray& t, int h, int s, int l, int pixels
 // A theme over an 8-bit palette image of the given colours laid out as
 // `pixels` (memory rows) in a w-wide image, with one pocket per palette
 // index for each size given.
-inline void PaletteTheme(ccColorPocketArray& t, const std::vector<tagRGBQUAD>& colours,
+inline void PaletteTheme(ccColorPocketArray& t, std::vector<tagRGBQUAD> colours,
                          const std::vector<int>& sizes, int w, const std::vector<BYTE>& pixels) {
     t.InitPalette(256);
+    colours.resize(256);
     void* dib = MakeEmptyDib(w, static_cast<int>(pixels.size()) / w, 8, true);
     {
         ipDibStuff v(dib, false);
         for (int i = 0; i < 256; ++i) {
-            const tagRGBQUAD c = i < static_cast<int>(colours.size()) ? colours[i] : tagRGBQUAD{0, 0, 0, 0};
-            t.SetPalEntryBYTE(i, c.rgbRed, c.rgbGreen, c.rgbBlue, 0, 100);
-            v.colors[i] = c;
+            t.SetPalEntryBYTE(i, colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue, 0, 100);
+            v.colors[i] = colours[i];
         }
         for (size_t i = 0; i < pixels.size(); ++i) v.rows[i / w][i % w] = pixels[i];
     }
