@@ -1,4 +1,5 @@
-// The colour words, pockets of colour items, and the pointer array that holds them.
+// The colour words, pockets of colour items, the pointer array that holds
+// them, and the theme object: palette set-up and ownership of handles.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,11 +11,16 @@
 #include <vector>
 
 #include "color/colorword.h"
+#include "dib/dib.h"
 #include "huevane/huevane.h"
+#include "huevane/theme.h"
+#include "platform/data_rows.h"
+#include "platform/memory.h"
 
 namespace {
+using V = std::vector<int>;
 uint32_t Rgb(int r, int g, int b) { return RgbWord(tagRGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0}); }
-std::vector<int> Fields(uint32_t w) { return {HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}; }
+Row Fields(uint32_t w) { return {HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}; }
 ccColorItem Hue(int hue) {
     ccColorItem it;
     it.hsl = MakeHsl(hue, 200, 120, 0);
@@ -25,33 +31,16 @@ ccColorItem Grey(int v) { return ccColorItem(tagRGBQUAD{BYTE(v), BYTE(v), BYTE(v
 }  // namespace
 
 TEST(RgbToHsl, FollowsTheIntegerFormulasOnHueSaturationAndLightness) {
-    const struct {
-        int r, g, b;
-        std::vector<int> hsl;  // hue, saturation, lightness, grey flag
-    } cases[] = {
-        {255, 0, 0, {0, 255, 128, 0}},
-        {0, 255, 0, {85, 255, 128, 0}},
-        {0, 0, 255, {170, 255, 128, 0}},
-        {255, 255, 0, {42, 255, 128, 0}},
-        {0, 255, 255, {127, 255, 128, 0}},
-        {255, 0, 255, {214, 255, 128, 0}},
-        // Greys: hue 170, the grey flag, L = (2v + 1) / 2.
-        {0, 0, 0, {170, 0, 0, 1}},
-        {127, 127, 127, {170, 0, 127, 1}},
-        {255, 255, 255, {170, 0, 255, 1}},
-        {255, 0, 20, {253, 255, 128, 0}},   // Bd - Gd = 39 - 42 wraps below 256
-        {30, 40, 20, {64, 85, 30, 0}},      // S = (20 * 255 + 30) / 60; hue 85 + 21 - 42
-        {255, 200, 200, {0, 255, 228, 0}},  // light: the denominator is 510 - max - min
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Fields(RGBtoHSL(Rgb(c.r, c.g, c.b))), c.hsl) << c.r << "," << c.g << "," << c.b;
+    for (const Row& c : DataRows("color/rgb_to_hsl.txt"))
+        EXPECT_EQ(Fields(RGBtoHSL(Rgb(c[0], c[1], c[2]))), Row(c.begin() + 3, c.end()))
+            << c[0] << "," << c[1];
 }
 
 TEST(HslToRgb, TruncatesChannelsIgnoresTheGreyByteAndStaysNearTheSource) {
     const uint32_t red = RGBtoHSL(Rgb(255, 0, 0));
-    EXPECT_EQ(HSLtoRGB(red), Rgb(255, 1, 1));
-    EXPECT_EQ(HSLtoRGB(red | 0x01000000u), Rgb(255, 1, 1));
-    EXPECT_EQ(HSLtoRGB(MakeHsl(85, 255, 64, 0)), Rgb(0, 128, 0));
+    EXPECT_EQ((std::vector<uint32_t>{HSLtoRGB(red), HSLtoRGB(red | 0x01000000u),
+                                     HSLtoRGB(MakeHsl(85, 255, 64, 0))}),
+              (std::vector<uint32_t>{Rgb(255, 1, 1), Rgb(255, 1, 1), Rgb(0, 128, 0)}));
     for (int l = 0; l < 256; ++l)  // no saturation: the lightness on every channel
         for (int h : {0, 85, 170, 255}) EXPECT_EQ(HSLtoRGB(MakeHsl(h, 0, l, 0)), Rgb(l, l, l)) << l;
     // Lightness is rounded, channels truncated and the hue scales differ (42
@@ -60,7 +49,6 @@ TEST(HslToRgb, TruncatesChannelsIgnoresTheGreyByteAndStaysNearTheSource) {
         for (int g = 0; g < 256; g += 17)
             for (int b = 0; b < 256; b += 13) {
                 const tagRGBQUAD q = RgbQuad(HSLtoRGB(RGBtoHSL(Rgb(r, g, b))));
-                EXPECT_EQ(q.rgbReserved, 0);
                 EXPECT_LE(
                     std::max({std::abs(q.rgbRed - r), std::abs(q.rgbGreen - g), std::abs(q.rgbBlue - b)}),
                     12);
@@ -73,8 +61,7 @@ TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
     a.hsl = p.aveHSL = MakeHsl(0, 200, 100, 0);
     for (auto [hue, item, pocket] : {std::tuple{200, 55, 56}, {128, 127, 128}, {127, 127, 127}}) {
         b.hsl = q.aveHSL = MakeHsl(hue, 200, 100, 0);
-        EXPECT_EQ(a.HueDist(&b), item) << hue;
-        EXPECT_EQ(p.HueDistance(&q), pocket) << hue;
+        EXPECT_EQ((V{a.HueDist(&b), p.HueDistance(&q)}), (V{item, pocket})) << hue;
     }
     // dh 10 across the wrap, ds 10, dl 20 give 98 + 1 + 4; one lightness step
     // alone is 0.01, one hue step 0.98, two 3.92.
@@ -88,8 +75,7 @@ TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
     }
     ccColorItem it(tagRGBQUAD{0, 0, 255, 0});  // SetHue recomputes the colour
     it.SetHue(85);
-    EXPECT_EQ(it.hsl, MakeHsl(85, 255, 128, 0));
-    EXPECT_EQ(RgbWord(it.rgb), HSLtoRGB(it.hsl));
+    EXPECT_TRUE(it.hsl == MakeHsl(85, 255, 128, 0) && RgbWord(it.rgb) == HSLtoRGB(it.hsl));
 }
 
 TEST(AddColorItem, AcceptsHuesLessThan20StepsAwayAndNeverMixesGreyAndColour) {
@@ -101,16 +87,15 @@ TEST(AddColorItem, AcceptsHuesLessThan20StepsAwayAndNeverMixesGreyAndColour) {
                  {Hue(0), Grey(0), false},   {Grey(0), Hue(0), false},   {Grey(0), Grey(255), true}};
     for (auto c : cases) {
         ccColorPocket p;
-        EXPECT_EQ(p.AddColorItem(&c.first), 0);
-        EXPECT_EQ(p.AddColorItem(&c.next), c.joins ? 1 : -1);
-        EXPECT_EQ(p.items.GetSize(), c.joins ? 2 : 1);
+        EXPECT_EQ((V{p.AddColorItem(&c.first), p.AddColorItem(&c.next), p.items.GetSize()}),
+                  (V{0, c.joins ? 1 : -1, c.joins ? 2 : 1}));
     }
 }
 
 TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSaturate) {
     ccColorItem it[4] = {ccColorItem({10, 20, 200, 0}), ccColorItem({11, 25, 230, 0}),
                          ccColorItem({0, 21, 201, 0}), ccColorItem({3, 22, 205, 0})};
-    ccColorPocket p;
+    ccColorPocket p, w, big;
     for (int k = 0; k < 4; ++k) {
         it[k].pixelNum = k ? k : 100;
         ASSERT_EQ(p.AddColorItem(&it[k]), k);  // the new item's position
@@ -118,23 +103,18 @@ TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSatur
     EXPECT_EQ(RgbWord(p.aveRGB), RgbWord(tagRGBQUAD{(10 + 11 + 0 + 3) / 4, (20 + 25 + 21 + 22) / 4,
                                                     (200 + 230 + 201 + 205) / 4, 0}));
     EXPECT_EQ(p.aveHSL, RGBtoHSL(p.aveRGB));
-    EXPECT_EQ(p.pixelNum, 106);
-    EXPECT_EQ(p.GetColorItemIndex(-1), 0);  // the first item with that palette index
-    EXPECT_EQ(p.GetColorItemIndex(5), -1);
-
+    // The count; the first item with a palette index, none with another.
+    EXPECT_EQ((V{p.pixelNum, p.GetColorItemIndex(-1), p.GetColorItemIndex(5)}), (V{106, 0, -1}));
     ccColorItem a(tagRGBQUAD{0, 0, 255, 0}), b(tagRGBQUAD{255, 0, 0, 0});
     a.pixelNum = 3;
     b.pixelNum = 1;
-    ccColorPocket w;
     EXPECT_EQ(w.AddColorItemAny(&a) + w.AddColorItemAny(&b), 1);  // blue joins red untested
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{255 / 4, 0, 255 * 3 / 4, 0}));
-    EXPECT_EQ(w.aveHSL, RGBtoHSL(w.aveRGB));
-    EXPECT_EQ(w.pixelNum, 4);
+    EXPECT_TRUE(w.aveHSL == RGBtoHSL(w.aveRGB) && w.pixelNum == 4);
     a.pixelNum = b.pixelNum = 20000000;  // channel times count passes 32 bits
     ASSERT_EQ(w.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{127, 0, 127, 0}));
     a.pixelNum = b.pixelNum = 0x7FFFFFF0;  // counts read from outside data saturate
-    ccColorPocket big;
     big.AddColorItemAny(&a);
     big.AddColorItemAny(&b);
     EXPECT_EQ(big.pixelNum, 0x7FFFFFFF);
@@ -144,9 +124,8 @@ TEST(PocketAverages, EmptyPocketsAndUnusableCountsChangeNothing) {
     ccColorPocket p, dst;
     p.aveRGB = {1, 2, 3, 0};
     p.aveHSL = 77;
-    EXPECT_EQ((std::vector<int>{p.GetAveRGB(), p.GetAveRGBofAllPixels(), p.GetAveHSL()}),
-              (std::vector<int>{-10, -10, -10}));
-    EXPECT_EQ(p.aveHSL, 77u);
+    EXPECT_EQ((V{p.GetAveRGB(), p.GetAveRGBofAllPixels(), p.GetAveHSL(), int(p.aveHSL)}),
+              (V{-10, -10, -10, 77}));
     ccColorItem a(tagRGBQUAD{9, 9, 9, 0}), b(tagRGBQUAD{50, 60, 70, 0});
     p.items.Add(&a);
     p.items.Add(&b);
@@ -154,11 +133,10 @@ TEST(PocketAverages, EmptyPocketsAndUnusableCountsChangeNothing) {
     for (auto [ca, cb, result] : {std::tuple{-1, 5, -1}, {0, 0, -1}, {0, 1, 0}}) {
         a.pixelNum = ca;
         b.pixelNum = cb;
-        EXPECT_EQ(p.GetAveRGBofAllPixels(), result) << ca << "," << cb;
-        EXPECT_EQ(p.aveRGB.rgbBlue, result ? 1 : 50);
+        EXPECT_EQ((V{p.GetAveRGBofAllPixels(), p.aveRGB.rgbBlue}), (V{result, result ? 1 : 50}))
+            << ca << "," << cb;
     }
-    EXPECT_EQ(p.GetAveRGB(), 0);
-    EXPECT_EQ(p.aveRGB.rgbRed, (9 + 70) / 2);
+    EXPECT_EQ((V{p.GetAveRGB(), p.aveRGB.rgbRed}), (V{0, (9 + 70) / 2}));
     dst.SetDestLink(&p);  // a link copies the linked pocket's colour
     EXPECT_TRUE(dst.destLink == &p && RgbWord(dst.destRGB) == RgbWord(p.aveRGB) && dst.destHSL == p.aveHSL);
 }
@@ -175,16 +153,16 @@ std::string Raised(const std::function<void()>& action) {
 }
 
 TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
-    ccDynaArray<int*> a;
+    ccDynaArray<int*> a, full;
     std::vector<int> v(10);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(a.Add(&v[i]), i);
-    EXPECT_EQ((std::vector<int>{a.InsertAt(0, &v[9]), a.InsertAt(7, &v[8])}), (std::vector<int>{0, 7}));
+    EXPECT_EQ((V{a.InsertAt(0, &v[9]), a.InsertAt(7, &v[8])}), (V{0, 7}));
     a.RemoveAt(1);
     a.Swap(0, 6);
     ccDynaArray<int*> copy = a;
     a.RemoveAll();
     EXPECT_EQ(a.GetSize(), 0);
-    EXPECT_EQ(std::vector<int*>(copy.begin(), copy.begin() + copy.GetSize()),
+    EXPECT_EQ(std::vector<int*>(copy.begin(), copy.end()),
               (std::vector<int*>{&v[8], &v[1], &v[2], &v[3], &v[4], &v[5], &v[9]}));
     a.Add(&v[0]);
     for (const std::function<void()>& bad :
@@ -192,7 +170,6 @@ TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
                                             [&] { a.InsertAt(2, &v[0]); }, [&] { a.RemoveAt(1); }})
         EXPECT_EQ(Raised<std::out_of_range>(bad), "invalid vector<T> subscript");
     const int saved = ccDynaArray<int*>::maxSize;
-    ccDynaArray<int*> full;
     ccDynaArray<int*>::maxSize = 4;  // lowered so the test need not allocate gigabytes
     EXPECT_EQ(Raised<std::length_error>([&] {
                   for (;;) full.Add(&v[0]);
@@ -205,4 +182,74 @@ TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
         owned.Add(p);
     owned.FreeMem();
     EXPECT_EQ(owned.GetSize(), 3);
+}
+
+TEST(Theme, StartsEmptyAndSetsPaletteEntriesFromTruncatedFractions) {
+    ccColorPocketArray t(1);
+    EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
+    EXPECT_EQ((V{t.GetThemeType(), ccColorPocketArray().GetThemeType()}), (V{1, 0}));
+    EXPECT_THROW(t.GetMainHue(), std::out_of_range);
+    ASSERT_EQ(t.InitPalette(256), 256);
+    EXPECT_EQ(t.palette[17].palIndex, -1);
+    ccColorItem* it = t.SetPalEntry(5, 1.0f, 0.5f, 0.0f, 10, 40);
+    ASSERT_EQ(it, &t.palette[5]);
+    EXPECT_EQ((V{int(RgbWord(it->rgb)), it->palIndex, it->pixelNum}),
+              (V{0x00FF7F00, 5, 10}));  // reserved byte 0
+    EXPECT_TRUE(it->percentage == 0.25f && it->hsl == RGBtoHSL(it->rgb));
+    EXPECT_EQ(RgbWord(t.SetPalEntryBYTE(255, 1, 2, 3, 1, 3)->rgb), 0x00010203u);
+    EXPECT_FLOAT_EQ(t.palette[255].percentage, 1.0f / 3);
+    EXPECT_EQ(t.InitPalette(0), 0);
+    EXPECT_TRUE(!t.palette && t.paletteSize == 0);
+}
+
+TEST(Theme, PocketLookupsByPositionAndIndex) {
+    ccColorPocketArray t;
+    for (int id : {7, 3, 3}) {
+        t.pockets.Add(new ccColorPocket);
+        t.pockets[t.pockets.GetSize() - 1]->index = id;
+    }
+    t.pockets[0]->aveHSL = MakeHsl(42, 10, 10, 0);
+    ccColorPocket stranger;
+    EXPECT_EQ((V{t.GetIndex(t.pockets[2]), t.GetIndex(&stranger), t.GetMainHue()}), (V{2, -1, 42}));
+    EXPECT_EQ(t.GetColorPocket(3), t.pockets[1]);  // the first in list order
+    EXPECT_EQ(t.GetColorPocket(4), nullptr);
+    ASSERT_EQ(t.InitPalette(4), 4);
+    t.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
+    t.ClearAll();  // pockets go, the palette stays
+    EXPECT_EQ((V{t.pockets.GetSize(), t.paletteSize, t.palette[2].rgb.rgbRed}), (V{0, 4, 9}));
+}
+
+TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
+    const long before = hv::LiveHandles();
+    void* host = MakeEmptyDib(3, 2, 8, true);
+    void* derived = MakeEmptyDib(5, 4, 8, true);
+    void* replaced = MakeEmptyDib(1, 1, 8, true);
+    void* hostCopy = MakeEmptyDib(3, 2, 24, true);
+    {
+        ccColorPocketArray t;
+        t.SetPalDib(replaced, true);
+        t.SetPalDib(replaced, false);  // same handle: nothing changes, the flag included
+        EXPECT_TRUE(t.ownsPalDib);
+        t.SetPalDib(derived, true);  // the owned handle it replaces is released
+        EXPECT_EQ(hv::LiveHandles(), before + 3);
+        EXPECT_EQ(t.GetImageWidth(), 5);
+        t.SetTrueDibCopy(hostCopy);  // no trueDib: ignored
+        EXPECT_EQ(t.GetTrueDibCopy(), nullptr);
+        t.SetTrueDib(host);
+        t.SetTrueDibCopy(hostCopy);
+        t.SetTrueDibCopy(derived);  // a copy already in place: ignored
+        EXPECT_EQ(t.GetTrueDibCopy(), hostCopy);
+    }
+    EXPECT_EQ(hv::LiveHandles(), before + 2);  // the derived palette DIB went with the theme
+    {
+        ccColorPocketArray t;
+        t.SetPalDib(host, false);
+        t.SetTrueDib(host);
+        t.trueDibCopy = MakeEmptyDib(3, 2, 24, true);  // a backup the theme took itself
+    }
+    EXPECT_EQ(hv::LiveHandles(), before + 2);
+    EXPECT_GT(GlobalSize(host), 0u);
+    hv::FreeHandle(host);
+    hv::FreeHandle(hostCopy);
+    EXPECT_EQ(hv::LiveHandles(), before);
 }
