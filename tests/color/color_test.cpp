@@ -20,20 +20,20 @@
 namespace {
 using V = std::vector<int>;
 uint32_t Rgb(int r, int g, int b) { return RgbWord(tagRGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0}); }
-Row Fields(uint32_t w) { return {HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}; }
-ccColorItem Hue(int hue) {
-    ccColorItem it;
-    it.hsl = MakeHsl(hue, 200, 120, 0);
-    it.rgb = RgbQuad(HSLtoRGB(it.hsl));
+// A saturated item of the given hue; a negative hue gives the grey -1 - hue.
+ccColorItem Item(int hue) {
+    ccColorItem it(
+        RgbQuad(hue < 0 ? Rgb(-1 - hue, -1 - hue, -1 - hue) : HSLtoRGB(MakeHsl(hue, 200, 120, 0))));
+    it.hsl = hue < 0 ? it.hsl : MakeHsl(hue, 200, 120, 0);
     return it;
 }
-ccColorItem Grey(int v) { return ccColorItem(tagRGBQUAD{BYTE(v), BYTE(v), BYTE(v), 0}); }
 }  // namespace
 
 TEST(RgbToHsl, FollowsTheIntegerFormulasOnHueSaturationAndLightness) {
-    for (const Row& c : DataRows("color/rgb_to_hsl.txt"))
-        EXPECT_EQ(Fields(RGBtoHSL(Rgb(c[0], c[1], c[2]))), Row(c.begin() + 3, c.end()))
-            << c[0] << "," << c[1];
+    for (const Row& c : DataRows("color/rgb_to_hsl.txt")) {
+        const uint32_t w = RGBtoHSL(Rgb(c[0], c[1], c[2]));
+        EXPECT_EQ((Row{HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}), Row(c.begin() + 3, c.end())) << c[0];
+    }
 }
 
 TEST(HslToRgb, TruncatesChannelsIgnoresTheGreyByteAndStaysNearTheSource) {
@@ -56,7 +56,7 @@ TEST(HslToRgb, TruncatesChannelsIgnoresTheGreyByteAndStaysNearTheSource) {
 }
 
 TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
-    ccColorItem a, b;
+    ccColorItem a, b, it(tagRGBQUAD{0, 0, 255, 0});
     ccColorPocket p, q;
     a.hsl = p.aveHSL = MakeHsl(0, 200, 100, 0);
     for (auto [hue, item, pocket] : {std::tuple{200, 55, 56}, {128, 127, 128}, {127, 127, 127}}) {
@@ -66,35 +66,36 @@ TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
     // dh 10 across the wrap, ds 10, dl 20 give 98 + 1 + 4; one lightness step
     // alone is 0.01, one hue step 0.98, two 3.92.
     p.aveHSL = MakeHsl(250, 100, 100, 0);
-    for (auto [other, want] : {std::tuple{MakeHsl(4, 110, 80, 0), 103},
-                               {MakeHsl(250, 100, 101, 0), 0},
-                               {MakeHsl(251, 100, 100, 0), 0},
-                               {MakeHsl(252, 100, 100, 0), 3}}) {
-        q.aveHSL = other;
-        EXPECT_EQ(p.HSLDist2(&q), want);
+    for (auto [h, s, l, want] :
+         {std::tuple{4, 110, 80, 103}, {250, 100, 101, 0}, {251, 100, 100, 0}, {252, 100, 100, 3}}) {
+        q.aveHSL = MakeHsl(h, s, l, 0);
+        EXPECT_EQ(p.HSLDist2(&q), want) << h;
     }
-    ccColorItem it(tagRGBQUAD{0, 0, 255, 0});  // SetHue recomputes the colour
-    it.SetHue(85);
+    it.SetHue(85);  // SetHue recomputes the colour
     EXPECT_TRUE(it.hsl == MakeHsl(85, 255, 128, 0) && RgbWord(it.rgb) == HSLtoRGB(it.hsl));
 }
 
 TEST(AddColorItem, AcceptsHuesLessThan20StepsAwayAndNeverMixesGreyAndColour) {
-    const struct {
-        ccColorItem first, next;
-        bool joins;
-    } cases[] = {{Hue(250), Hue(13), true},  // 19 steps across 0
-                 {Hue(250), Hue(14), false}, {Hue(100), Hue(119), true}, {Hue(100), Hue(120), false},
-                 {Hue(0), Grey(0), false},   {Grey(0), Hue(0), false},   {Grey(0), Grey(255), true}};
-    for (auto c : cases) {
+    // 19 steps across 0 join, 20 do not; greys join greys only.
+    for (auto [first, next, joins] : {std::tuple{250, 13, true},
+                                      {250, 14, false},
+                                      {100, 119, true},
+                                      {100, 120, false},
+                                      {0, -1, false},
+                                      {-1, 0, false},
+                                      {-1, -256, true}}) {
         ccColorPocket p;
-        EXPECT_EQ((V{p.AddColorItem(&c.first), p.AddColorItem(&c.next), p.items.GetSize()}),
-                  (V{0, c.joins ? 1 : -1, c.joins ? 2 : 1}));
+        ccColorItem a = Item(first), b = Item(next);
+        EXPECT_EQ((V{p.AddColorItem(&a), p.AddColorItem(&b), p.items.GetSize()}),
+                  (V{0, joins ? 1 : -1, joins ? 2 : 1}))
+            << first << " " << next;
     }
 }
 
 TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSaturate) {
     ccColorItem it[4] = {ccColorItem({10, 20, 200, 0}), ccColorItem({11, 25, 230, 0}),
                          ccColorItem({0, 21, 201, 0}), ccColorItem({3, 22, 205, 0})};
+    ccColorItem a(tagRGBQUAD{0, 0, 255, 0}), b(tagRGBQUAD{255, 0, 0, 0});
     ccColorPocket p, w, big;
     for (int k = 0; k < 4; ++k) {
         it[k].pixelNum = k ? k : 100;
@@ -105,7 +106,6 @@ TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSatur
     EXPECT_EQ(p.aveHSL, RGBtoHSL(p.aveRGB));
     // The count; the first item with a palette index, none with another.
     EXPECT_EQ((V{p.pixelNum, p.GetColorItemIndex(-1), p.GetColorItemIndex(5)}), (V{106, 0, -1}));
-    ccColorItem a(tagRGBQUAD{0, 0, 255, 0}), b(tagRGBQUAD{255, 0, 0, 0});
     a.pixelNum = 3;
     b.pixelNum = 1;
     EXPECT_EQ(w.AddColorItemAny(&a) + w.AddColorItemAny(&b), 1);  // blue joins red untested
@@ -115,18 +115,17 @@ TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSatur
     ASSERT_EQ(w.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{127, 0, 127, 0}));
     a.pixelNum = b.pixelNum = 0x7FFFFFF0;  // counts read from outside data saturate
-    big.AddColorItemAny(&a);
-    big.AddColorItemAny(&b);
+    EXPECT_EQ(big.AddColorItemAny(&a) + big.AddColorItemAny(&b), 1);
     EXPECT_EQ(big.pixelNum, 0x7FFFFFFF);
 }
 
 TEST(PocketAverages, EmptyPocketsAndUnusableCountsChangeNothing) {
     ccColorPocket p, dst;
+    ccColorItem a(tagRGBQUAD{9, 9, 9, 0}), b(tagRGBQUAD{50, 60, 70, 0});
     p.aveRGB = {1, 2, 3, 0};
     p.aveHSL = 77;
     EXPECT_EQ((V{p.GetAveRGB(), p.GetAveRGBofAllPixels(), p.GetAveHSL(), int(p.aveHSL)}),
               (V{-10, -10, -10, 77}));
-    ccColorItem a(tagRGBQUAD{9, 9, 9, 0}), b(tagRGBQUAD{50, 60, 70, 0});
     p.items.Add(&a);
     p.items.Add(&b);
     // A negative first count, no pixels at all, a single pixel: only the last has a weighted mean.
@@ -154,6 +153,7 @@ std::string Raised(const std::function<void()>& action) {
 
 TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
     ccDynaArray<int*> a, full;
+    ccDynaArray<ccColorPocket*> owned;
     std::vector<int> v(10);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(a.Add(&v[i]), i);
     EXPECT_EQ((V{a.InsertAt(0, &v[9]), a.InsertAt(7, &v[8])}), (V{0, 7}));
@@ -161,10 +161,9 @@ TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
     a.Swap(0, 6);
     ccDynaArray<int*> copy = a;
     a.RemoveAll();
-    EXPECT_EQ(a.GetSize(), 0);
+    a.Add(&v[0]);
     EXPECT_EQ(std::vector<int*>(copy.begin(), copy.end()),
               (std::vector<int*>{&v[8], &v[1], &v[2], &v[3], &v[4], &v[5], &v[9]}));
-    a.Add(&v[0]);
     for (const std::function<void()>& bad :
          std::vector<std::function<void()>>{[&] { a.GetAt(1); }, [&] { a.GetAt(-1); }, [&] { a.Swap(0, 1); },
                                             [&] { a.InsertAt(2, &v[0]); }, [&] { a.RemoveAt(1); }})
@@ -176,18 +175,17 @@ TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
               }),
               "vector<T> too long");
     ccDynaArray<int*>::maxSize = saved;
-    EXPECT_EQ(full.GetSize(), 4);
-    ccDynaArray<ccColorPocket*> owned;  // FreeMem deletes the pointees (LeakSanitizer watches)
+    EXPECT_EQ((V{a.GetSize(), full.GetSize()}), (V{1, 4}));
     for (ccColorPocket* p : {new ccColorPocket, static_cast<ccColorPocket*>(nullptr), new ccColorPocket})
         owned.Add(p);
-    owned.FreeMem();
+    owned.FreeMem();  // deletes the pointees (LeakSanitizer watches), keeps the slots
     EXPECT_EQ(owned.GetSize(), 3);
 }
 
-TEST(Theme, StartsEmptyAndSetsPaletteEntriesFromTruncatedFractions) {
-    ccColorPocketArray t(1);
+TEST(Theme, StartsEmptySetsPaletteEntriesFromTruncatedFractionsAndFindsPockets) {
+    ccColorPocketArray t(1), u;
     EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
-    EXPECT_EQ((V{t.GetThemeType(), ccColorPocketArray().GetThemeType()}), (V{1, 0}));
+    EXPECT_EQ((V{t.GetThemeType(), u.GetThemeType()}), (V{1, 0}));
     EXPECT_THROW(t.GetMainHue(), std::out_of_range);
     ASSERT_EQ(t.InitPalette(256), 256);
     EXPECT_EQ(t.palette[17].palIndex, -1);
@@ -200,23 +198,19 @@ TEST(Theme, StartsEmptyAndSetsPaletteEntriesFromTruncatedFractions) {
     EXPECT_FLOAT_EQ(t.palette[255].percentage, 1.0f / 3);
     EXPECT_EQ(t.InitPalette(0), 0);
     EXPECT_TRUE(!t.palette && t.paletteSize == 0);
-}
-
-TEST(Theme, PocketLookupsByPositionAndIndex) {
-    ccColorPocketArray t;
+    // Pockets by position and by index, the first in list order.
     for (int id : {7, 3, 3}) {
-        t.pockets.Add(new ccColorPocket);
-        t.pockets[t.pockets.GetSize() - 1]->index = id;
+        u.pockets.Add(new ccColorPocket);
+        u.pockets[u.pockets.GetSize() - 1]->index = id;
     }
-    t.pockets[0]->aveHSL = MakeHsl(42, 10, 10, 0);
+    u.pockets[0]->aveHSL = MakeHsl(42, 10, 10, 0);
     ccColorPocket stranger;
-    EXPECT_EQ((V{t.GetIndex(t.pockets[2]), t.GetIndex(&stranger), t.GetMainHue()}), (V{2, -1, 42}));
-    EXPECT_EQ(t.GetColorPocket(3), t.pockets[1]);  // the first in list order
-    EXPECT_EQ(t.GetColorPocket(4), nullptr);
-    ASSERT_EQ(t.InitPalette(4), 4);
-    t.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
-    t.ClearAll();  // pockets go, the palette stays
-    EXPECT_EQ((V{t.pockets.GetSize(), t.paletteSize, t.palette[2].rgb.rgbRed}), (V{0, 4, 9}));
+    EXPECT_EQ((V{u.GetIndex(u.pockets[2]), u.GetIndex(&stranger), u.GetMainHue()}), (V{2, -1, 42}));
+    EXPECT_TRUE(u.GetColorPocket(3) == u.pockets[1] && !u.GetColorPocket(4));
+    ASSERT_EQ(u.InitPalette(4), 4);
+    u.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
+    u.ClearAll();  // pockets go, the palette stays
+    EXPECT_EQ((V{u.pockets.GetSize(), u.paletteSize, u.palette[2].rgb.rgbRed}), (V{0, 4, 9}));
 }
 
 TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
@@ -231,8 +225,7 @@ TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
         t.SetPalDib(replaced, false);  // same handle: nothing changes, the flag included
         EXPECT_TRUE(t.ownsPalDib);
         t.SetPalDib(derived, true);  // the owned handle it replaces is released
-        EXPECT_EQ(hv::LiveHandles(), before + 3);
-        EXPECT_EQ(t.GetImageWidth(), 5);
+        EXPECT_EQ((V{int(hv::LiveHandles() - before), t.GetImageWidth()}), (V{3, 5}));
         t.SetTrueDibCopy(hostCopy);  // no trueDib: ignored
         EXPECT_EQ(t.GetTrueDibCopy(), nullptr);
         t.SetTrueDib(host);
@@ -249,7 +242,6 @@ TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
     }
     EXPECT_EQ(hv::LiveHandles(), before + 2);
     EXPECT_GT(GlobalSize(host), 0u);
-    hv::FreeHandle(host);
-    hv::FreeHandle(hostCopy);
+    for (void* d : {host, hostCopy}) hv::FreeHandle(d);
     EXPECT_EQ(hv::LiveHandles(), before);
 }
