@@ -1,25 +1,9 @@
 // The colour words, pockets of colour items, the pointer array that holds
 // them, and the theme object: palette set-up and ownership of handles.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <functional>
-#include <stdexcept>
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include "color/colorword.h"
-#include "dib/dib.h"
-#include "huevane/huevane.h"
 #include "huevane/theme.h"
-#include "platform/data_rows.h"
-#include "platform/memory.h"
+#include "platform/core_fixtures.h"
 
 namespace {
-using V = std::vector<int>;
-uint32_t Rgb(int r, int g, int b) { return RgbWord(tagRGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0}); }
 // A saturated item of the given hue; a negative hue gives the grey -1 - hue.
 ccColorItem Item(int hue) {
     ccColorItem it(

@@ -4,23 +4,9 @@
 // the grammar.
 #include "huevane/colorsystem.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "cli/tool_run.h"
-#include "extract/extract_fixtures.h"
-#include "platform/data_rows.h"
-
-using xt::Rgb;
-using xt::V;
+#include "platform/core_fixtures.h"
 
 namespace {
 using Groups = std::vector<std::vector<int>>;
@@ -46,8 +32,8 @@ csColorSystem Card(const std::vector<tagRGBQUAD>& colors) {
 
 TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
     for (const Row& c : DataRows("colorsystem/nearest.txt")) {
-        csColorSystem cs = Card({Rgb(c[0], c[1], c[2]), Rgb(c[3], c[4], c[5])});
-        tagRGBQUAD q = Rgb(c[6], c[7], c[8]);
+        csColorSystem cs = Card({Quad(c[0], c[1], c[2]), Quad(c[3], c[4], c[5])});
+        tagRGBQUAD q = Quad(c[6], c[7], c[8]);
         const int plain = int(c[9]), weighted = int(c[10]);
         int idx = -9, order[3] = {-9, -9, -9};
         csColorSample* pal = nullptr;
@@ -57,10 +43,10 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
         EXPECT_EQ(cs.GetNearestSamplesByWeight(q, order, nullptr, 3), 2);
         EXPECT_EQ(V(order, order + 3), (V{weighted, 1 - weighted, -9}));
     }
-    const tagRGBQUAD x = Rgb(34, 108, 164), t = Rgb(36, 103, 153);
+    const tagRGBQUAD x = Quad(34, 108, 164), t = Quad(36, 103, 153);
     double dist[2] = {-1, -1};
     int order[2];
-    EXPECT_EQ(Card({Rgb(31, 113, 153), x}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
+    EXPECT_EQ(Card({Quad(31, 113, 153), x}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
     EXPECT_TRUE(dist[0] == std::sqrt(453.0) && dist[1] == dist[0]);
     csColorSystem one = Card({x});
     tagRGBQUAD q = t;
@@ -73,28 +59,29 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
     // Hues: (255,58,0) 10, (180,0,255) 200, (255,0,34) 250, (255,82,0) 14,
     // (255,24,0) 4, (10,11,10) 85.
-    csColorSystem cs = Card({Rgb(10, 10, 10), Rgb(180, 0, 255), Rgb(255, 58, 0), Rgb(180, 180, 180)});
+    csColorSystem cs = Card({Quad(10, 10, 10), Quad(180, 0, 255), Quad(255, 58, 0), Quad(180, 180, 180)});
     const std::pair<tagRGBQUAD, int> cases[] = {
-        {Rgb(255, 0, 34), 2},     // 6 steps across the wrap beats 50
-        {Rgb(67, 67, 67), 0},     // grey: 3 x 57^2 = 9747 is near enough
-        {Rgb(68, 68, 68), -1},    // 3 x 58^2 = 10092 is not
-        {Rgb(140, 140, 140), 3},  //
-        {Rgb(10, 11, 10), 2},     // a near-grey is chromatic
+        {Quad(255, 0, 34), 2},     // 6 steps across the wrap beats 50
+        {Quad(67, 67, 67), 0},     // grey: 3 x 57^2 = 9747 is near enough
+        {Quad(68, 68, 68), -1},    // 3 x 58^2 = 10092 is not
+        {Quad(140, 140, 140), 3},  //
+        {Quad(10, 11, 10), 2},     // a near-grey is chromatic
     };
     for (const auto& [c, want] : cases) EXPECT_EQ(cs.GetNearestSampleIndexByHue(c), want) << RgbWord(c);
     // No chromatic sample; hue 4 is 10 steps from 14 and from 250: the lower
     // index in either order; 6 beats 14, 4 beats 16.
-    csColorSystem a = Card({Rgb(255, 82, 0), Rgb(255, 0, 34)}), b = Card({Rgb(255, 0, 34), Rgb(255, 82, 0)});
+    csColorSystem a = Card({Quad(255, 82, 0), Quad(255, 0, 34)}),
+                  b = Card({Quad(255, 0, 34), Quad(255, 82, 0)});
     EXPECT_EQ(
-        (V{Card({Rgb(0, 0, 0)}).GetNearestSampleIndexByHue(Rgb(255, 0, 0)),
-           a.GetNearestSampleIndexByHue(Rgb(255, 24, 0)), b.GetNearestSampleIndexByHue(Rgb(255, 24, 0)),
-           a.GetNearestSampleIndexByHue(Rgb(255, 0, 0)), b.GetNearestSampleIndexByHue(Rgb(255, 58, 0))}),
+        (V{Card({Quad(0, 0, 0)}).GetNearestSampleIndexByHue(Quad(255, 0, 0)),
+           a.GetNearestSampleIndexByHue(Quad(255, 24, 0)), b.GetNearestSampleIndexByHue(Quad(255, 24, 0)),
+           a.GetNearestSampleIndexByHue(Quad(255, 0, 0)), b.GetNearestSampleIndexByHue(Quad(255, 58, 0))}),
         (V{-1, 0, 0, 1, 1}));
 }
 
 TEST(ColorSystem, DistOrderIsStableAndBounded) {
-    csColorSystem cs = Card(
-        {Rgb(10, 10, 10), Rgb(200, 0, 0), Rgb(10, 10, 10), Rgb(20, 10, 10), Rgb(0, 10, 10), Rgb(10, 10, 12)});
+    csColorSystem cs = Card({Quad(10, 10, 10), Quad(200, 0, 0), Quad(10, 10, 10), Quad(20, 10, 10),
+                             Quad(0, 10, 10), Quad(10, 10, 12)});
     std::vector<int> out(8, 99);
     EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);           // never more than the card
     EXPECT_EQ(out, (std::vector<int>{0, 2, 5, 3, 4, 1, 99, 99}));  // equal distances in index order
@@ -108,17 +95,17 @@ TEST(ColorSystem, DistOrderIsStableAndBounded) {
 
 TEST(ColorSystem, EmptyCardsAndCopies) {
     csColorSystem empty;
-    tagRGBQUAD colors[2] = {Rgb(1, 2, 3), Rgb(0, 0, 0)};
+    tagRGBQUAD colors[2] = {Quad(1, 2, 3), Quad(0, 0, 0)};
     V idx(3, 7);
     EXPECT_EQ(empty.GetNearestSample(colors[0]), nullptr);
     EXPECT_EQ(
         (V{empty.GetNearestSampleIndexByHue(colors[1]), empty.GetCardPalIndices(colors, 2, idx.data())}),
         (V{-1, 0}));
     EXPECT_EQ(idx, (V{-1, -1, 7}));  // only n written
-    csColorSystem a = Card({Rgb(1, 2, 3), Rgb(4, 5, 6)});
+    csColorSystem a = Card({Quad(1, 2, 3), Quad(4, 5, 6)});
     a.groups = {{1, 0}, {}};
     a.path = "cards.txt";
-    csColorSystem b(a), c = Card({Rgb(9, 9, 9)});
+    csColorSystem b(a), c = Card({Quad(9, 9, 9)});
     c = a;
     c = c;         // self-assignment keeps everything
     a.ClearAll();  // groups stay; the copies are deep (the sanitizers watch)

@@ -1,20 +1,8 @@
 // The theme buffer and file: exact layout, round trips, older versions,
 // corrupt buffers and files, file access.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <string>
-#include <tuple>
-#include <utility>
-#include <vector>
-
-#include "cli/tool_run.h"
 #include "huevane/theme.h"
+#include "platform/core_fixtures.h"
 #include "platform/file.h"
-
-using namespace std::string_literals;
 
 namespace {
 const std::string kData = std::string(HUEVANE_TEST_DATA) + "/persist/";
@@ -40,7 +28,7 @@ struct Bytes {
         return i32(i | tag << 8 | (255 - i) << 16).i32(0x100 * i).i32(i + tag).i32(2 * i).i32(0);
     }
     // A pocket record: flags, name, flags again, averages, count, share, members.
-    Bytes& pocket(int flags0, int flags1, int count, std::vector<int> members) {
+    Bytes& pocket(int flags0, int flags1, int count, V members) {
         i32(flags0).v += "p" + std::string(15, '\0');
         i32(flags1).i32(0x00010203).i32(9).i32(count).i32(0).i32(int(members.size()));
         for (int m : members) i32(m);
@@ -106,7 +94,7 @@ TEST(ThemeBuffer, WritesTheLayoutByteForByteAndRoundTrips) {
     ASSERT_EQ(Load(dst, b), 138);
     EXPECT_TRUE(dst.name == std::string(31, 'n') && dst.pockets[0]->name == std::string(15, 'p'));
     EXPECT_TRUE(dst.sortMode == 3 && dst.tagText == "tag" && dst.themeType == 1);
-    EXPECT_EQ((std::vector<int>{dst.pockets[0]->index, dst.pockets[0]->selState}), (std::vector<int>{0, -1}));
+    EXPECT_EQ((V{dst.pockets[0]->index, dst.pockets[0]->selState}), (V{0, -1}));
     EXPECT_EQ(Saved(dst), b);
     // A member that is no item of the palette (null, or an item held
     // elsewhere) cannot be stored: it is left out and the length says so.
@@ -143,8 +131,7 @@ TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
         EXPECT_EQ(t.palette[2].palIndex, 72);  // from the last block
         ASSERT_EQ(t.pockets.GetSize(), 2);
         const ccColorPocket *p = t.pockets[0], *q = t.pockets[1];
-        EXPECT_EQ((std::vector<int>{p->flags, q->flags, p->pixelNum, q->index, q->items.GetSize()}),
-                  (std::vector<int>{1, 0, 11, 1, 0}));
+        EXPECT_EQ((V{p->flags, q->flags, p->pixelNum, q->index, q->items.GetSize()}), (V{1, 0, 11, 1, 0}));
         EXPECT_EQ(Members(p), (std::vector<ccColorItem*>{&t.palette[2], &t.palette[0]}));
     }
 }
@@ -182,8 +169,7 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
     for (int j = 0; j < 256; ++j) full.pocket(0, 0, j, {0});
     ASSERT_EQ(Load(t, full.framed()), static_cast<int>(full.v.size()));
     ASSERT_EQ(t.pockets.GetSize(), 256);
-    EXPECT_EQ((std::vector<int>{t.pockets[255]->pixelNum, t.pockets[255]->index}),
-              (std::vector<int>{255, 255}));
+    EXPECT_EQ((V{t.pockets[255]->pixelNum, t.pockets[255]->index}), (V{255, 255}));
 }
 
 TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
@@ -191,18 +177,16 @@ TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
     Prime(t);
     const std::string path = tool::Temp("theme.ccs"), missing = tool::Temp("no_such_file.ccs"),
                       folder = ::testing::TempDir(), noFolder = tool::Temp("no_such_dir/x.ccs");
-    EXPECT_EQ(
-        (std::vector<int>{t.LoadFromFile(missing.c_str()), t.LoadFromFile(folder.c_str()),
-                          t.LoadFromFile(nullptr), t.SaveToFile(nullptr), t.SaveToFile(noFolder.c_str())}),
-        std::vector<int>(5, -1));
+    EXPECT_EQ((V{t.LoadFromFile(missing.c_str()), t.LoadFromFile(folder.c_str()), t.LoadFromFile(nullptr),
+                 t.SaveToFile(nullptr), t.SaveToFile(noFolder.c_str())}),
+              V(5, -1));
     ASSERT_EQ(Load(src, kLayout), 138);
     ASSERT_EQ(src.SaveToFile(path.c_str()), 0);
     EXPECT_EQ(tool::Slurp(path), kLayout.substr(4));  // the buffer without L
     {
         hv::File holder;  // held exclusively: neither replaced nor read
         ASSERT_TRUE(holder.Open(path.c_str(), hv::FileMode::ReadExclusive));
-        EXPECT_EQ((std::vector<int>{empty.SaveToFile(path.c_str()), t.LoadFromFile(path.c_str())}),
-                  std::vector<int>(2, -1));
+        EXPECT_EQ((V{empty.SaveToFile(path.c_str()), t.LoadFromFile(path.c_str())}), V(2, -1));
     }
     EXPECT_EQ(t.pockets.GetSize(), 1);  // a file not opened leaves the theme as it was
     {

@@ -1,21 +1,10 @@
 // The platform layer: global-memory handles, shared files, text lines and
 // worker threads (how many a pass gets, how RunParts shares the rows).
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
-#include "cli/tool_run.h"
+#include "platform/core_fixtures.h"
 #include "platform/file.h"
-#include "platform/memory.h"
 #include "platform/workers.h"
-
-using V = std::vector<int64_t>;
 
 TEST(GlobalMemory, AHandleSurvivesReallocationCountsItsLocksAndTheLibrarysHandlesAreCounted) {
     HGLOBAL h = GlobalAlloc(GHND, 16);
@@ -26,8 +15,8 @@ TEST(GlobalMemory, AHandleSurvivesReallocationCountsItsLocksAndTheLibrarysHandle
     ASSERT_EQ(GlobalReAlloc(h, 4096, GMEM_MOVEABLE | GMEM_ZEROINIT), h);
     p = static_cast<unsigned char*>(GlobalLock(h));
     EXPECT_NE(GlobalLock(h), nullptr);  // a second lock: two unlocks to go
-    EXPECT_EQ((V{int64_t(GlobalSize(h)), p[15], p[4095], GlobalUnlock(h), GlobalUnlock(h)}),
-              (V{4096, 0xAB, 0, 1, 0}));
+    EXPECT_EQ((Row{int64_t(GlobalSize(h)), p[15], p[4095], GlobalUnlock(h), GlobalUnlock(h)}),
+              (Row{4096, 0xAB, 0, 1, 0}));
     EXPECT_EQ(GlobalFree(h), nullptr);
     EXPECT_TRUE(!GlobalLock(nullptr) && GlobalSize(nullptr) == 0);
     const long before = hv::LiveHandles();
@@ -108,9 +97,9 @@ TEST(Workers, CountFromSizeOverrideAndEnvironment) {
     EXPECT_EQ(hv::WorkersFor(big * 100, 100000), 1);
     SetThreads("10");
     // Small images stay on one thread, never more threads than rows; the override wins until reset.
-    EXPECT_EQ((V{hv::WorkersFor(big - 1, 1000), hv::WorkersFor(big, 1000), hv::WorkersFor(big, 2),
-                 hv::WorkersFor(big, 1)}),
-              (V{1, 10, 2, 1}));
+    EXPECT_EQ((Row{hv::WorkersFor(big - 1, 1000), hv::WorkersFor(big, 1000), hv::WorkersFor(big, 2),
+                   hv::WorkersFor(big, 1)}),
+              (Row{1, 10, 2, 1}));
     hv::SetWorkerCount(2);
     EXPECT_EQ(hv::WorkersFor(big, 1000), 2);
     hv::SetWorkerCount(0);
@@ -121,7 +110,7 @@ TEST(Workers, CountFromSizeOverrideAndEnvironment) {
 TEST(Workers, PartsCoverTheRangeInOrderAndPassErrorsOn) {
     for (int parts : {1, 2, 3, 7})
         for (int count : {0, 1, 2, 5, 100}) {
-            std::vector<V> seen(8);  // each part writes its own begin and end
+            std::vector<Row> seen(8);  // each part writes its own begin and end
             hv::RunParts(parts, count, [&](int part, int begin, int end) { seen.at(part) = {begin, end}; });
             // Contiguous parts in order, none empty, no more than the rows.
             int used = 0, next = 0;
