@@ -13,14 +13,12 @@ using Groups = std::vector<std::vector<int>>;
 using Names = std::vector<std::string>;
 const std::string kData = std::string(HUEVANE_TEST_DATA) + "/colorsystem/";
 
-// The samples as "name=r,g,b", checking each stored HSL word on the way.
+// The samples as "name=r,g,b" (the fuzz replay checks every stored HSL word).
 Names Samples(const csColorSystem& cs) {
     Names out;
-    for (const csColorSample* s : cs.samples) {
-        EXPECT_TRUE(s->hsl == RGBtoHSL(s->rgb) && s->rgb.rgbReserved == 0) << s->name;
+    for (const csColorSample* s : cs.samples)
         out.push_back(s->name + "=" + std::to_string(s->rgb.rgbRed) + "," + std::to_string(s->rgb.rgbGreen) +
                       "," + std::to_string(s->rgb.rgbBlue));
-    }
     return out;
 }
 csColorSystem Card(const std::vector<tagRGBQUAD>& colors) {
@@ -82,19 +80,19 @@ TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
 TEST(ColorSystem, DistOrderIsStableAndBounded) {
     csColorSystem cs = Card({Quad(10, 10, 10), Quad(200, 0, 0), Quad(10, 10, 10), Quad(20, 10, 10),
                              Quad(0, 10, 10), Quad(10, 10, 12)});
-    std::vector<int> out(8, 99);
-    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);           // never more than the card
-    EXPECT_EQ(out, (std::vector<int>{0, 2, 5, 3, 4, 1, 99, 99}));  // equal distances in index order
-    EXPECT_EQ(cs.GetCardDistOrder(1, out.data(), 2), 2);           // the nearest few, still in order
-    EXPECT_EQ(out, (std::vector<int>{1, 3, 5, 3, 4, 1, 99, 99}));
-    EXPECT_EQ(cs.GetCardDistOrder(0, out.data(), -4), 0);
+    V out(8, 99);
+    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);  // never more than the card
+    EXPECT_EQ(out, (V{0, 2, 5, 3, 4, 1, 99, 99}));        // equal distances in index order
+    // The nearest few, still in order; nothing asked; no such sample.
+    EXPECT_EQ((V{cs.GetCardDistOrder(1, out.data(), 2), out[0], out[1], out[2],
+                 cs.GetCardDistOrder(0, out.data(), -4)}),
+              (V{2, 1, 3, 5, 0}));
     EXPECT_THROW(cs.GetCardDistOrder(6, out.data(), 3), std::out_of_range);
     EXPECT_THROW(cs.GetCardDistOrder(-1, out.data(), 3), std::out_of_range);
-    EXPECT_EQ(out[0], 1);
 }
 
 TEST(ColorSystem, EmptyCardsAndCopies) {
-    csColorSystem empty;
+    csColorSystem empty, a = Card({Quad(1, 2, 3), Quad(4, 5, 6)});
     tagRGBQUAD colors[2] = {Quad(1, 2, 3), Quad(0, 0, 0)};
     V idx(3, 7);
     EXPECT_EQ(empty.GetNearestSample(colors[0]), nullptr);
@@ -102,7 +100,6 @@ TEST(ColorSystem, EmptyCardsAndCopies) {
         (V{empty.GetNearestSampleIndexByHue(colors[1]), empty.GetCardPalIndices(colors, 2, idx.data())}),
         (V{-1, 0}));
     EXPECT_EQ(idx, (V{-1, -1, 7}));  // only n written
-    csColorSystem a = Card({Quad(1, 2, 3), Quad(4, 5, 6)});
     a.groups = {{1, 0}, {}};
     a.path = "cards.txt";
     csColorSystem b(a), c = Card({Quad(9, 9, 9)});
@@ -110,10 +107,9 @@ TEST(ColorSystem, EmptyCardsAndCopies) {
     c = c;         // self-assignment keeps everything
     a.ClearAll();  // groups stay; the copies are deep (the sanitizers watch)
     EXPECT_EQ(a.groups.size(), 2u);
-    for (csColorSystem* copy : {&b, &c}) {
-        EXPECT_EQ(Samples(*copy), (Names{"s=1,2,3", "s=4,5,6"}));
-        EXPECT_TRUE(copy->groups == Groups({{1, 0}, {}}) && copy->path == "cards.txt");
-    }
+    for (csColorSystem* copy : {&b, &c})
+        EXPECT_TRUE(Samples(*copy) == Names({"s=1,2,3", "s=4,5,6"}) && copy->groups == Groups({{1, 0}, {}}) &&
+                    copy->path == "cards.txt");
 }
 
 TEST(ColorSystemFile, ReadsSamplesAndGroupsAndCrLfReadsAsLf) {
@@ -159,16 +155,15 @@ TEST(ColorSystemGroups, SplitAndDeleteSelectedSamples) {
 }
 
 TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
-    csColorSystem cs, back;
+    csColorSystem cs;
     const std::string base = tool::Temp("card.txt"), file = base + ".grp";
     cs.groups = {{258, -2}, {}};
     EXPECT_EQ(cs.SaveGroup(), -1);  // no path yet
-    cs.path = back.path = base;
+    cs.path = base;
     ASSERT_EQ(cs.SaveGroup(), 0);
+    // Length, group count, then each group's count and entries (the fuzz replay reads such files back).
     const std::string bytes("\x10\0\0\0\x02\0\0\0\x02\0\0\0\x02\x01\0\0\xFE\xFF\xFF\xFF\0\0\0\0", 24);
     EXPECT_EQ(tool::Slurp(file), bytes);
-    EXPECT_EQ(back.LoadGroup(), 0);
-    EXPECT_EQ(back.groups, cs.groups);
     cs.groups.clear();
     EXPECT_EQ(cs.SaveGroup(), -1);  // nothing to save: the file stays
     EXPECT_EQ(tool::Slurp(file), bytes);
@@ -181,37 +176,33 @@ TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
 TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
     // Group files are refused whole (the groups stay) or read as they stand:
     // indices outside the card are kept, a stray byte at the end ignored.
+    const Groups kept = {{9}};
     for (const auto& [name, want] :
-         std::vector<std::pair<std::string, Groups>>{{"truncated_records", {}},
-                                                     {"truncated_header", {}},
-                                                     {"empty", {}},
-                                                     {"negative_groups", {}},
-                                                     {"negative_entries", {}},
-                                                     {"huge_groups", {}},
-                                                     {"huge_entries", {}},
-                                                     {"no_such_file", {}},
+         std::vector<std::pair<std::string, Groups>>{{"truncated_records", kept},
+                                                     {"truncated_header", kept},
+                                                     {"empty", kept},
+                                                     {"negative_groups", kept},
+                                                     {"negative_entries", kept},
+                                                     {"huge_groups", kept},
+                                                     {"huge_entries", kept},
+                                                     {"no_such_file", kept},
                                                      {"outside", {{-7, 1, 1000000}, {}}},
                                                      {"trailing", {{5}}}}) {
         csColorSystem cs;
         cs.path = kData + name;
-        cs.groups = {{9}};
-        EXPECT_EQ(cs.LoadGroup(), want.empty() ? -1 : 0) << name;
-        EXPECT_EQ(cs.groups, want.empty() ? Groups{{9}} : want) << name;
+        cs.groups = kept;
+        EXPECT_EQ(cs.LoadGroup(), want == kept ? -1 : 0) << name;
+        EXPECT_EQ(cs.groups, want) << name;
     }
     // Every card line makes its own sample: an empty line, no colon (all
     // name), no capital R, one or two values (nothing left over from the line
     // before), a colon past the 259-character cut, a long tail, pieces not
-    // starting with a digit, the R of "Red" starting the colour, a NUL byte.
+    // starting with a digit, the R of "Red" starting the colour, a NUL byte
+    // ending the name. (The fuzz replay reads binary garbage.)
     csColorSystem cs;
     cs.LoadFromFile((kData + "bad_lines.txt").c_str());
     EXPECT_EQ(Samples(cs),
               (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
                      "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
                      "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
-    // Binary garbage (the fuzz replay counts its lines): names cut and free of NUL bytes.
-    cs.ClearAll();
-    cs.LoadFromFile((kData + "garbage.txt").c_str());
-    ASSERT_GT(cs.samples.GetSize(), 0);
-    for (const csColorSample* s : cs.samples)
-        EXPECT_TRUE(s->name.size() <= 259 && s->name.find('\0') == std::string::npos) << s->name;
 }

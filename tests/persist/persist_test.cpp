@@ -92,8 +92,8 @@ TEST(ThemeBuffer, WritesTheLayoutByteForByteAndRoundTrips) {
     dst.tagText = "tag";
     Prime(dst);
     ASSERT_EQ(Load(dst, b), 138);
-    EXPECT_TRUE(dst.name == std::string(31, 'n') && dst.pockets[0]->name == std::string(15, 'p'));
-    EXPECT_TRUE(dst.sortMode == 3 && dst.tagText == "tag" && dst.themeType == 1);
+    EXPECT_TRUE(dst.name == std::string(31, 'n') && dst.pockets[0]->name == std::string(15, 'p') &&
+                dst.sortMode == 3 && dst.tagText == "tag" && dst.themeType == 1);
     EXPECT_EQ((V{dst.pockets[0]->index, dst.pockets[0]->selState}), (V{0, -1}));
     EXPECT_EQ(Saved(dst), b);
     // A member that is no item of the palette (null, or an item held
@@ -126,12 +126,14 @@ TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
         b.i32(0xDEADBEEF);  // a surplus inside L is ignored
         ccColorPocketArray t;
         ASSERT_EQ(Load(t, b.framed()), static_cast<int>(b.v.size())) << version;
-        ASSERT_TRUE(t.name == std::string(width, 'x') && t.paletteSize == (blocks ? 256 : 3)) << version;
-        EXPECT_EQ(RgbWord(t.palette[2].rgb), 0x00FD4602u);
-        EXPECT_EQ(t.palette[2].palIndex, 72);  // from the last block
-        ASSERT_EQ(t.pockets.GetSize(), 2);
+        ASSERT_TRUE(t.name == std::string(width, 'x') && t.paletteSize == (blocks ? 256 : 3) &&
+                    t.pockets.GetSize() == 2)
+            << version;
         const ccColorPocket *p = t.pockets[0], *q = t.pockets[1];
-        EXPECT_EQ((V{p->flags, q->flags, p->pixelNum, q->index, q->items.GetSize()}), (V{1, 0, 11, 1, 0}));
+        // An item of the last block; each pocket's second flags; positions as indices.
+        EXPECT_EQ((V{int(RgbWord(t.palette[2].rgb)), t.palette[2].palIndex, p->flags, q->flags, p->pixelNum,
+                     q->index, q->items.GetSize()}),
+                  (V{0xFD4602, 72, 1, 0, 11, 1, 0}));
         EXPECT_EQ(Members(p), (std::vector<ccColorItem*>{&t.palette[2], &t.palette[0]}));
     }
 }
@@ -168,8 +170,8 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
     Bytes full = Bytes::Start(21, 32, 1, 1).i32(256);  // as many pockets as a palette has colours are read
     for (int j = 0; j < 256; ++j) full.pocket(0, 0, j, {0});
     ASSERT_EQ(Load(t, full.framed()), static_cast<int>(full.v.size()));
-    ASSERT_EQ(t.pockets.GetSize(), 256);
-    EXPECT_EQ((V{t.pockets[255]->pixelNum, t.pockets[255]->index}), (V{255, 255}));
+    EXPECT_TRUE(t.pockets.GetSize() == 256 && t.pockets[255]->pixelNum == 255 &&
+                t.pockets[255]->index == 255);
 }
 
 TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
