@@ -55,26 +55,13 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
 }
 
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
-    // Hues: (255,58,0) 10, (180,0,255) 200, (255,0,34) 250, (255,82,0) 14,
-    // (255,24,0) 4, (10,11,10) 85.
-    csColorSystem cs = Card({Quad(10, 10, 10), Quad(180, 0, 255), Quad(255, 58, 0), Quad(180, 180, 180)});
-    const std::pair<tagRGBQUAD, int> cases[] = {
-        {Quad(255, 0, 34), 2},     // 6 steps across the wrap beats 50
-        {Quad(67, 67, 67), 0},     // grey: 3 x 57^2 = 9747 is near enough
-        {Quad(68, 68, 68), -1},    // 3 x 58^2 = 10092 is not
-        {Quad(140, 140, 140), 3},  //
-        {Quad(10, 11, 10), 2},     // a near-grey is chromatic
-    };
-    for (const auto& [c, want] : cases) EXPECT_EQ(cs.GetNearestSampleIndexByHue(c), want) << RgbWord(c);
-    // No chromatic sample; hue 4 is 10 steps from 14 and from 250: the lower
-    // index in either order; 6 beats 14, 4 beats 16.
-    csColorSystem a = Card({Quad(255, 82, 0), Quad(255, 0, 34)}),
-                  b = Card({Quad(255, 0, 34), Quad(255, 82, 0)});
-    EXPECT_EQ(
-        (V{Card({Quad(0, 0, 0)}).GetNearestSampleIndexByHue(Quad(255, 0, 0)),
-           a.GetNearestSampleIndexByHue(Quad(255, 24, 0)), b.GetNearestSampleIndexByHue(Quad(255, 24, 0)),
-           a.GetNearestSampleIndexByHue(Quad(255, 0, 0)), b.GetNearestSampleIndexByHue(Quad(255, 58, 0))}),
-        (V{-1, 0, 0, 1, 1}));
+    for (const Row& c : DataRows("colorsystem/hue_search.txt")) {
+        csColorSystem cs;
+        for (size_t i = 4; i + 2 < c.size(); i += 3)
+            cs.AddSample("s", BYTE(c[i]), BYTE(c[i + 1]), BYTE(c[i + 2]));
+        EXPECT_EQ(cs.GetNearestSampleIndexByHue(Quad(c[0], c[1], c[2])), c[3])
+            << c[0] << "," << c[1] << "," << c[2];
+    }
 }
 
 TEST(ColorSystem, DistOrderIsStableAndBounded) {

@@ -49,12 +49,8 @@ TEST(Files, SharingRulesReplaceWithoutLosingAHeldFileAndTextLines) {
     EXPECT_TRUE(f.Size() == 3 && !f.ReadExact(buf, 4) && f.Seek(1) && f.ReadExact(buf, 2));
     EXPECT_EQ(std::string(buf, 2), "ew");
     f.Close();
-#if defined(_WIN32)
-    const std::string device = "NUL";
-#else
-    const std::string device = "/dev/null";
-#endif
-    // No file, a folder, a device: none is a file.
+    // No file, a folder, the null device (named as the system does): none is a file.
+    const std::string device = hv::kPathSeparator == '\\' ? "NUL" : "/dev/null";
     for (const std::string& p : {tool::Temp("no_such_file"), ::testing::TempDir(), device})
         EXPECT_FALSE(f.Open(p.c_str(), hv::FileMode::ReadShared)) << p;
     EXPECT_FALSE(f.Open(device.c_str(), hv::FileMode::WriteReplace));
