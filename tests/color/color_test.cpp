@@ -105,9 +105,10 @@ TEST(DynaArray, RaisesTheStandardErrors) {
     int v = 0;
     EXPECT_THROW(a.InsertAt(1, &v), std::out_of_range);  // the message crosses the library's boundary
     const int saved = ccDynaArray<int*>::maxSize;
-    ccDynaArray<int*>::maxSize = 6;  // lowered so the test need not allocate gigabytes
+    ccDynaArray<int*>::maxSize = 6;                       // lowered so the test need not allocate gigabytes
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(a.Add(&v), i);  // the new element's position
     try {
-        for (;;) a.Add(&v);
+        a.Add(&v);
     } catch (const std::length_error& e) {
         EXPECT_STREQ(e.what(), "vector<T> too long");
     }
@@ -119,7 +120,6 @@ TEST(Theme, StartsEmptySetsPaletteEntriesFromTruncatedFractionsAndFindsPockets) 
     ccColorPocketArray t(1), u;
     EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
     EXPECT_EQ((V{t.GetThemeType(), u.GetThemeType()}), (V{1, 0}));
-    EXPECT_THROW(t.GetMainHue(), std::out_of_range);
     ASSERT_EQ(t.InitPalette(256), 256);
     EXPECT_EQ(t.palette[17].palIndex, -1);
     ccColorItem* it = t.SetPalEntry(5, 1.0f, 0.5f, 0.0f, 10, 40);
@@ -171,7 +171,6 @@ TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
         t.trueDibCopy = MakeEmptyDib(3, 2, 24, true);  // a backup the theme took itself
     }
     EXPECT_EQ(hv::LiveHandles(), before + 2);
-    EXPECT_GT(GlobalSize(host), 0u);
     for (void* d : {host, hostCopy}) hv::FreeHandle(d);
     EXPECT_EQ(hv::LiveHandles(), before);
 }

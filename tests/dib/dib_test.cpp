@@ -146,11 +146,6 @@ TEST(DibView, ReportsLayoutHistogramAndNearestEntryAndRefusesHeadersThatDoNotFit
         EXPECT_EQ((V{v.width(), v.height(), int(v.rows[1] - v.rows[0]), v.StatHisto(histo)}),
                   (V{5, 2, 8, 0}));
         EXPECT_EQ(V(histo, histo + 10), (V{0, 3, 2, 1, 0, 0, 0, 0, 1, 3}));
-        // The nearest entry of the grey table, the lowest index of equally near ones.
-        v.colors[10] = v.colors[3] = {0, 0, 100, 0};
-        v.colors[7] = {0, 0, 110, 0};  // as near to 105 as index 3
-        const unsigned char red105[3] = {0, 0, 105}, grey77[3] = {77, 77, 77};
-        EXPECT_EQ((V{v.GetNearestColor(red105), v.GetNearestColor(grey77)}), (V{3, 77}));
         for (WORD bits : {1, 7}) {  // a depth a bitmap may have, and one it may not
             v.header->biBitCount = bits;
             EXPECT_EQ(ipDibStuff(dib, false).usable(), bits == 1) << bits;
