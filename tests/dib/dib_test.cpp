@@ -128,16 +128,11 @@ TEST(SaveDib, RewritesTheImageSizeWritesTheFileHeaderAndRefusesWhatItCannotWrite
             << c[0] << " " << c[5];
         GlobalFree(h);
     }
-    // A run-length coded image is as long as its image size says, whatever its rows.
-    HGLOBAL rle = Headed({1000, 1000, 8, 40, BI_RLE8, 1, 1072, 12});
-    EXPECT_EQ((std::pair{SaveDIB(rle, path.c_str()), tool::Slurp(path).size()}),
-              std::pair(1, size_t(14 + 40 + 4 + 12)));
     EXPECT_EQ(SaveDIB(nullptr, path.c_str()), 0);
-    GlobalFree(rle);
     std::remove(path.c_str());
 }
 
-TEST(DibView, ReportsLayoutHistogramAndNearestEntryAndRefusesHeadersThatDoNotFit) {
+TEST(DibView, ReportsLayoutAndHistogramAndRefusesHeadersThatDoNotFit) {
     void* dib = Make8({"11299", "31298"});
     {
         ipDibStuff v(dib, true);
@@ -164,7 +159,7 @@ TEST(DibView, ReportsLayoutHistogramAndNearestEntryAndRefusesHeadersThatDoNotFit
     hv::FreeHandle(dib);
 }
 
-TEST(DibServices, CopyRestoreZoomSamplingPixelCentresAndRefusalsAt24Bits) {
+TEST(DibServices, CopyRestoreZoomAtPixelCentresAndRefusalsAt24Bits) {
     const long before = hv::LiveHandles();
     void* dib = Make8({"1234", "5678"});
     void* other = Make8({"00", "00"});
@@ -176,28 +171,26 @@ TEST(DibServices, CopyRestoreZoomSamplingPixelCentresAndRefusalsAt24Bits) {
         v.colors[4] = {1, 2, 3, 0};
     }
     void* half = ZoomImage8(dib, 2, 1);
-    void* big = ZoomImage8(dib, 8, 4);
     void* d24 = MakeEmptyDib(2, 2, 24, true);
     {
-        ipDibStuff z(half, false), b(big, false), v24(d24, false);
+        ipDibStuff z(half, false), v24(d24, false);
         static BYTE marks[256][256];  // histograms, neighbours and nearest entries need a table
         int histo[256];
         const unsigned char grey77[3] = {77, 77, 77};
         EXPECT_EQ((V{v24.StatHisto(histo), v24.MarkNeighbors(marks), v24.GetNearestColor(grey77)}), V(3, -1));
-        ASSERT_TRUE(z.isPalette8() && b.usable());
+        ASSERT_TRUE(z.isPalette8());
         // The palette comes along. Output pixel 0's centre lies over source
         // column 1, pixel 1's over 3; the single row samples source row 1
         // (memory order), the top row.
         EXPECT_EQ((V{z.colors[4].rgbRed, z.rows[0][0], z.rows[0][1]}), (V{3, 2, 4}));
-        EXPECT_EQ((V{b.rows[3][0], b.rows[3][1], b.rows[3][7], b.rows[0][7]}), (V{1, 1, 4, 8}));
     }
     EXPECT_TRUE(!ZoomImage8(dib, 0, 4) && !ZoomImage8(d24, 1, 1) && !MakeEmptyDib(0, 5, 8, true) &&
                 !MakeEmptyDib(5, 5, 12, true) && !MakeEmptyDib(1 << 20, 1 << 20, 24, true));
-    for (void* d : {d24, half, big, dib, other, copy}) hv::FreeHandle(d);
+    for (void* d : {d24, half, dib, other, copy}) hv::FreeHandle(d);
     EXPECT_EQ(hv::LiveHandles(), before);
 }
 
-TEST(DecreaseBpp24to8, KeepsEveryColourOfImagesWithFewColoursAndRefusesWhatIsNotA24BitImage) {
+TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAndRefusesWhatIsNotA24BitImage) {
     std::mt19937 rng(7);
     const long live = hv::LiveHandles();
     for (int n : {1, 2, 7, 255, 256}) {
@@ -222,14 +215,11 @@ TEST(DecreaseBpp24to8, KeepsEveryColourOfImagesWithFewColoursAndRefusesWhatIsNot
         EXPECT_EQ(DecreaseBpp24to8(h), nullptr) << c[0] << "x" << c[1] << " in " << c[6];
         GlobalFree(h);
     }
-}
 
-TEST(DecreaseBpp24to8, KeepsAPhotoCloseToTheOriginalAndGivesTheSameBytesEachTime) {
     void* photo = reinterpret_cast<void*>(LoadDIB(HUEVANE_TEST_DATA "/coffee_small.bmp"));
     void* a = DecreaseBpp24to8(photo);
     void* b = DecreaseBpp24to8(photo);
     void* c = ipDibStuff(photo, false).CopyToHandle();
-    void* small = MakeEmptyDib(160, 106, 24, true);
     // This 160 x 107 photo keeps about 41 dB through 256 well-chosen colours
     // (a popular stand-alone quantizer without dithering gets 40.9 dB); a
     // fixed 3-3-2 palette reaches only 24 dB. Each of its pixels is mapped to
@@ -240,24 +230,20 @@ TEST(DecreaseBpp24to8, KeepsAPhotoCloseToTheOriginalAndGivesTheSameBytesEachTime
     EXPECT_EQ(std::memcmp(hv::HandleLock(a).ptr(), hv::HandleLock(b).ptr(), GlobalSize(a)), 0);
     ExpectNearestMapping(photo);
     // The measure itself: identical colours; the top bit of one channel of
-    // one pixel flipped (an error of 128 among 3 x 160 x 107 values); a size
-    // mismatch.
+    // one pixel flipped (an error of 128 among 3 x 160 x 107 values).
     EXPECT_TRUE(std::isinf(hv::ImagePsnr(photo, c)));
     ipDibStuff(c, false).rows[4][7] ^= 0x80;
     EXPECT_NEAR(hv::ImagePsnr(photo, c), 10 * std::log10(255.0 * 255.0 * 3 * 160 * 107 / (128 * 128)), 1e-9);
-    EXPECT_EQ((std::vector<double>{hv::ImagePsnr(photo, small), hv::ImagePsnr(photo, nullptr)}),
-              std::vector<double>(2, -1));
-    for (void* d : {photo, a, b, c, small}) hv::FreeHandle(d);
+    for (void* d : {photo, a, b, c}) hv::FreeHandle(d);
 }
 
 TEST(NearestMap, AgreesWithAFullScanIncludingTies) {
     std::mt19937 rng(5);
-    std::vector<tagRGBQUAD> pal[3];
+    std::vector<tagRGBQUAD> pal[2];
     for (int i = 0; i < 256; ++i) {
         const BYTE v = BYTE((i % 20) * 12);  // a grey ramp of equal steps, each at several indices
-        pal[0].push_back({BYTE(rng()), BYTE(rng()), BYTE(rng()), 0});
-        pal[1].push_back({BYTE(rng() & 0xF0), BYTE(rng() & 0xE0), BYTE(rng() & 0xC0), 0});  // many ties
-        pal[2].push_back({v, v, v, 0});
+        pal[0].push_back({BYTE(rng() & 0xF0), BYTE(rng() & 0xE0), BYTE(rng() & 0xC0), 0});  // many ties
+        pal[1].push_back({v, v, v, 0});
     }
     for (const auto& p : pal)
         for (int used : {1, 3, 256}) {

@@ -171,7 +171,7 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
                 t.pockets[255]->index == 255);
 }
 
-TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
+TEST(ThemeFile, RoundTripOpenFailuresSharingAndTheCorpus) {
     ccColorPocketArray t, src, empty;
     Prime(t);
     const std::string path = tool::Temp("theme.ccs"), missing = tool::Temp("no_such_file.ccs"),
@@ -195,9 +195,6 @@ TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
         EXPECT_EQ(Saved(t), kLayout);
     }
     std::remove(path.c_str());
-}
-
-TEST(ThemeFile, CorpusLoadsTheGoodFilesAndRefusesTheDamagedOnes) {
     ccColorPocketArray good;
     ASSERT_EQ(good.LoadFromFile((kData + "valid_v21.ccs").c_str()), 0);
     EXPECT_TRUE(good.name == "dune" && good.paletteSize == 3 && good.pockets.GetSize() == 2);
