@@ -14,14 +14,11 @@ ccColorItem Item(int hue) {
 }
 }  // namespace
 
-TEST(RgbToHsl, FollowsTheIntegerFormulasOnHueSaturationAndLightness) {
+TEST(ColourWords, RgbToHslFollowsTheIntegerFormulasAndHslToRgbTruncatesAndIgnoresTheGreyByte) {
     for (const Row& c : DataRows("color/rgb_to_hsl.txt")) {
         const uint32_t w = RGBtoHSL(Rgb(c[0], c[1], c[2]));
         EXPECT_EQ((Row{HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}), Row(c.begin() + 3, c.end())) << c[0];
     }
-}
-
-TEST(HslToRgb, TruncatesChannelsAndIgnoresTheGreyByte) {
     const uint32_t red = RGBtoHSL(Rgb(255, 0, 0));
     EXPECT_EQ((std::vector<uint32_t>{HSLtoRGB(red), HSLtoRGB(red | 0x01000000u),
                                      HSLtoRGB(MakeHsl(85, 255, 64, 0))}),
@@ -30,7 +27,7 @@ TEST(HslToRgb, TruncatesChannelsAndIgnoresTheGreyByte) {
         for (int h : {0, 85, 170, 255}) EXPECT_EQ(HSLtoRGB(MakeHsl(h, 0, l, 0)), Rgb(l, l, l)) << l;
 }
 
-TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
+TEST(HueDistances, ItemsFoldOn255PocketsOn256HslDist2TruncatesAndPocketsJoinWithin20Steps) {
     ccColorItem a, b, it(tagRGBQUAD{0, 0, 255, 0});
     ccColorPocket p, q;
     a.hsl = p.aveHSL = MakeHsl(0, 200, 100, 0);
@@ -48,16 +45,13 @@ TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
     }
     it.SetHue(85);  // SetHue recomputes the colour
     EXPECT_TRUE(it.hsl == MakeHsl(85, 255, 128, 0) && RgbWord(it.rgb) == HSLtoRGB(it.hsl));
-}
-
-TEST(AddColorItem, AcceptsHuesLessThan20StepsAwayAndNeverMixesGreyAndColour) {
-    // 19 steps across 0 join, 20 do not; greys join greys only.
+    // AddColorItem: 19 steps across 0 join, 20 do not; greys join greys only.
     const int cases[][3] = {{250, 13, 1}, {250, 14, 0}, {100, 119, 1}, {100, 120, 0},
                             {0, -1, 0},   {-1, 0, 0},   {-1, -256, 1}};
     for (auto [first, next, joins] : cases) {
-        ccColorPocket p;
-        ccColorItem a = Item(first), b = Item(next);
-        EXPECT_EQ((V{p.AddColorItem(&a), p.AddColorItem(&b), p.items.GetSize()}),
+        ccColorPocket pocket;
+        ccColorItem one = Item(first), two = Item(next);
+        EXPECT_EQ((V{pocket.AddColorItem(&one), pocket.AddColorItem(&two), pocket.items.GetSize()}),
                   (V{0, joins ? 1 : -1, 1 + joins}))
             << first << " " << next;
     }
@@ -116,7 +110,7 @@ TEST(DynaArray, RaisesTheStandardErrors) {
     EXPECT_EQ(a.GetSize(), 6);
 }
 
-TEST(Theme, StartsEmptySetsPaletteEntriesFromTruncatedFractionsAndFindsPockets) {
+TEST(Theme, StartsEmptySetsPaletteEntriesFindsPocketsAndReleasesOnlyTheHandlesItOwns) {
     ccColorPocketArray t(1), u;
     EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
     EXPECT_EQ((V{t.GetThemeType(), u.GetThemeType()}), (V{1, 0}));
@@ -142,9 +136,7 @@ TEST(Theme, StartsEmptySetsPaletteEntriesFromTruncatedFractionsAndFindsPockets) 
     u.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
     u.ClearAll();  // pockets go, the palette stays
     EXPECT_EQ((V{u.pockets.GetSize(), u.paletteSize, u.palette[2].rgb.rgbRed}), (V{0, 4, 9}));
-}
-
-TEST(Theme, ReleasesOnlyTheHandlesItOwns) {
+    // Handles: the theme releases only those it owns.
     const long before = hv::LiveHandles();
     void* host = MakeEmptyDib(3, 2, 8, true);
     void* derived = MakeEmptyDib(5, 4, 8, true);

@@ -21,16 +21,18 @@ Names Samples(const csColorSystem& cs) {
                       "," + std::to_string(s->rgb.rgbBlue));
     return out;
 }
-csColorSystem Card(const std::vector<tagRGBQUAD>& colors) {
+// A card of the samples given by red, green and blue from position `from` of a row on.
+csColorSystem Card(const Row& c, size_t from = 0) {
     csColorSystem cs;
-    for (const tagRGBQUAD& c : colors) cs.AddSample("s", c.rgbRed, c.rgbGreen, c.rgbBlue);
+    for (size_t i = from; i + 2 < c.size(); i += 3)
+        cs.AddSample("s", BYTE(c[i]), BYTE(c[i + 1]), BYTE(c[i + 2]));
     return cs;
 }
 }  // namespace
 
 TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
     for (const Row& c : DataRows("colorsystem/nearest.txt")) {
-        csColorSystem cs = Card({Quad(c[0], c[1], c[2]), Quad(c[3], c[4], c[5])});
+        csColorSystem cs = Card({c[0], c[1], c[2], c[3], c[4], c[5]});
         tagRGBQUAD q = Quad(c[6], c[7], c[8]);
         const int plain = int(c[9]), weighted = int(c[10]);
         int idx = -9, order[3] = {-9, -9, -9};
@@ -41,12 +43,12 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
         EXPECT_EQ(cs.GetNearestSamplesByWeight(q, order, nullptr, 3), 2);
         EXPECT_EQ(V(order, order + 3), (V{weighted, 1 - weighted, -9}));
     }
-    const tagRGBQUAD x = Quad(34, 108, 164), t = Quad(36, 103, 153);
+    const tagRGBQUAD t = Quad(36, 103, 153);
     double dist[2] = {-1, -1};
     int order[2];
-    EXPECT_EQ(Card({Quad(31, 113, 153), x}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
+    EXPECT_EQ(Card({31, 113, 153, 34, 108, 164}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
     EXPECT_TRUE(dist[0] == std::sqrt(453.0) && dist[1] == dist[0]);
-    csColorSystem one = Card({x});
+    csColorSystem one = Card({34, 108, 164});
     tagRGBQUAD q = t;
     // Nothing asked is nothing to refuse; no colours or no output is refused.
     EXPECT_EQ((V{one.GetNearestSamplesByWeight(t, order, dist, 0), one.GetCardPal(&q, 0, nullptr),
@@ -55,18 +57,13 @@ TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
 }
 
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
-    for (const Row& c : DataRows("colorsystem/hue_search.txt")) {
-        csColorSystem cs;
-        for (size_t i = 4; i + 2 < c.size(); i += 3)
-            cs.AddSample("s", BYTE(c[i]), BYTE(c[i + 1]), BYTE(c[i + 2]));
-        EXPECT_EQ(cs.GetNearestSampleIndexByHue(Quad(c[0], c[1], c[2])), c[3])
+    for (const Row& c : DataRows("colorsystem/hue_search.txt"))
+        EXPECT_EQ(Card(c, 4).GetNearestSampleIndexByHue(Quad(c[0], c[1], c[2])), c[3])
             << c[0] << "," << c[1] << "," << c[2];
-    }
 }
 
 TEST(ColorSystem, DistOrderIsStableAndBoundedAndAnEmptyCardFindsNothing) {
-    csColorSystem cs = Card({Quad(10, 10, 10), Quad(200, 0, 0), Quad(10, 10, 10), Quad(20, 10, 10),
-                             Quad(0, 10, 10), Quad(10, 10, 12)});
+    csColorSystem cs = Card({10, 10, 10, 200, 0, 0, 10, 10, 10, 20, 10, 10, 0, 10, 10, 10, 10, 12});
     V out(8, 99);
     EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);  // never more than the card
     EXPECT_EQ(out, (V{0, 2, 5, 3, 4, 1, 99, 99}));        // equal distances in index order
