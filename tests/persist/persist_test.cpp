@@ -82,6 +82,7 @@ TEST(ThemeBuffer, WritesTheLayoutByteForByteAndRoundTrips) {
     EXPECT_EQ(Saved(t), kLayout);  // palIndex fields kept as read; members stored by position
     empty.paletteSize = 5;         // a size without a palette array writes no items
     EXPECT_EQ(Saved(empty), "\x2E\0\0\0CC\x15\0\0\0"s + std::string(40, '\0'));
+    EXPECT_EQ(Load(dst, Saved(empty)), 46);  // and loads: a palette of no items is well formed
     // Names are cut to 31 and 15 characters, fields the buffer does not carry
     // stay, a pocket's index becomes its position and its selection a new one's.
     t.name = std::string(40, 'n');
