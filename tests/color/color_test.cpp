@@ -1,208 +1,167 @@
-// The colour words, pockets of colour items, and the pointer array that holds them.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <functional>
-#include <stdexcept>
-#include <string>
-#include <tuple>
-#include <vector>
-
-#include "color/colorword.h"
-#include "huevane/huevane.h"
+// The colour words, pockets of colour items, the pointer array that holds
+// them, and the theme object: palette set-up and ownership of handles.
+#include "huevane/dynaarray.h"
+#include "huevane/theme.h"
+#include "platform/core_fixtures.h"
 
 namespace {
-uint32_t Rgb(int r, int g, int b) { return RgbWord(tagRGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0}); }
-std::vector<int> Fields(uint32_t w) { return {HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}; }
-ccColorItem Hue(int hue) {
-    ccColorItem it;
-    it.hsl = MakeHsl(hue, 200, 120, 0);
-    it.rgb = RgbQuad(HSLtoRGB(it.hsl));
+// A saturated item of the given hue; a negative hue gives the grey -1 - hue.
+ccColorItem Item(int hue) {
+    ccColorItem it(
+        RgbQuad(hue < 0 ? Rgb(-1 - hue, -1 - hue, -1 - hue) : HSLtoRGB(MakeHsl(hue, 200, 120, 0))));
+    it.hsl = hue < 0 ? it.hsl : MakeHsl(hue, 200, 120, 0);
     return it;
 }
-ccColorItem Grey(int v) { return ccColorItem(tagRGBQUAD{BYTE(v), BYTE(v), BYTE(v), 0}); }
 }  // namespace
 
-TEST(RgbToHsl, FollowsTheIntegerFormulasOnHueSaturationAndLightness) {
-    const struct {
-        int r, g, b;
-        std::vector<int> hsl;  // hue, saturation, lightness, grey flag
-    } cases[] = {
-        {255, 0, 0, {0, 255, 128, 0}},
-        {0, 255, 0, {85, 255, 128, 0}},
-        {0, 0, 255, {170, 255, 128, 0}},
-        {255, 255, 0, {42, 255, 128, 0}},
-        {0, 255, 255, {127, 255, 128, 0}},
-        {255, 0, 255, {214, 255, 128, 0}},
-        // Greys: hue 170, the grey flag, L = (2v + 1) / 2.
-        {0, 0, 0, {170, 0, 0, 1}},
-        {127, 127, 127, {170, 0, 127, 1}},
-        {255, 255, 255, {170, 0, 255, 1}},
-        {255, 0, 20, {253, 255, 128, 0}},   // Bd - Gd = 39 - 42 wraps below 256
-        {30, 40, 20, {64, 85, 30, 0}},      // S = (20 * 255 + 30) / 60; hue 85 + 21 - 42
-        {255, 200, 200, {0, 255, 228, 0}},  // light: the denominator is 510 - max - min
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Fields(RGBtoHSL(Rgb(c.r, c.g, c.b))), c.hsl) << c.r << "," << c.g << "," << c.b;
-}
-
-TEST(HslToRgb, TruncatesChannelsIgnoresTheGreyByteAndStaysNearTheSource) {
+TEST(ColourWords, RgbToHslFollowsTheIntegerFormulasAndHslToRgbTruncatesAndIgnoresTheGreyByte) {
+    for (const Row& c : DataRows("color/rgb_to_hsl.txt")) {
+        const uint32_t w = RGBtoHSL(Rgb(c[0], c[1], c[2]));
+        EXPECT_EQ((Row{HslHue(w), HslSat(w), HslLight(w), HslGrey(w)}), Row(c.begin() + 3, c.end())) << c[0];
+    }
     const uint32_t red = RGBtoHSL(Rgb(255, 0, 0));
-    EXPECT_EQ(HSLtoRGB(red), Rgb(255, 1, 1));
-    EXPECT_EQ(HSLtoRGB(red | 0x01000000u), Rgb(255, 1, 1));
-    EXPECT_EQ(HSLtoRGB(MakeHsl(85, 255, 64, 0)), Rgb(0, 128, 0));
+    EXPECT_EQ((std::vector<uint32_t>{HSLtoRGB(red), HSLtoRGB(red | 0x01000000u),
+                                     HSLtoRGB(MakeHsl(85, 255, 64, 0))}),
+              (std::vector<uint32_t>{Rgb(255, 1, 1), Rgb(255, 1, 1), Rgb(0, 128, 0)}));
     for (int l = 0; l < 256; ++l)  // no saturation: the lightness on every channel
         for (int h : {0, 85, 170, 255}) EXPECT_EQ(HSLtoRGB(MakeHsl(h, 0, l, 0)), Rgb(l, l, l)) << l;
-    // Lightness is rounded, channels truncated and the hue scales differ (42
-    // steps a sixth, 255 a circle), so a channel may move several steps.
-    for (int r = 0; r < 256; r += 15)
-        for (int g = 0; g < 256; g += 17)
-            for (int b = 0; b < 256; b += 13) {
-                const tagRGBQUAD q = RgbQuad(HSLtoRGB(RGBtoHSL(Rgb(r, g, b))));
-                EXPECT_EQ(q.rgbReserved, 0);
-                EXPECT_LE(
-                    std::max({std::abs(q.rgbRed - r), std::abs(q.rgbGreen - g), std::abs(q.rgbBlue - b)}),
-                    12);
-            }
 }
 
-TEST(HueDistances, ItemsFoldOn255PocketsOn256AndHslDist2Truncates) {
-    ccColorItem a, b;
+TEST(HueDistances, ItemsFoldOn255PocketsOn256HslDist2TruncatesAndPocketsJoinWithin20Steps) {
+    ccColorItem a, b, it(tagRGBQUAD{0, 0, 255, 0});
     ccColorPocket p, q;
     a.hsl = p.aveHSL = MakeHsl(0, 200, 100, 0);
     for (auto [hue, item, pocket] : {std::tuple{200, 55, 56}, {128, 127, 128}, {127, 127, 127}}) {
         b.hsl = q.aveHSL = MakeHsl(hue, 200, 100, 0);
-        EXPECT_EQ(a.HueDist(&b), item) << hue;
-        EXPECT_EQ(p.HueDistance(&q), pocket) << hue;
+        EXPECT_EQ((V{a.HueDist(&b), p.HueDistance(&q)}), (V{item, pocket})) << hue;
     }
     // dh 10 across the wrap, ds 10, dl 20 give 98 + 1 + 4; one lightness step
     // alone is 0.01, one hue step 0.98, two 3.92.
     p.aveHSL = MakeHsl(250, 100, 100, 0);
-    for (auto [other, want] : {std::tuple{MakeHsl(4, 110, 80, 0), 103},
-                               {MakeHsl(250, 100, 101, 0), 0},
-                               {MakeHsl(251, 100, 100, 0), 0},
-                               {MakeHsl(252, 100, 100, 0), 3}}) {
-        q.aveHSL = other;
-        EXPECT_EQ(p.HSLDist2(&q), want);
+    for (auto [h, s, l, want] :
+         {std::tuple{4, 110, 80, 103}, {250, 100, 101, 0}, {251, 100, 100, 0}, {252, 100, 100, 3}}) {
+        q.aveHSL = MakeHsl(h, s, l, 0);
+        EXPECT_EQ(p.HSLDist2(&q), want) << h;
     }
-    ccColorItem it(tagRGBQUAD{0, 0, 255, 0});  // SetHue recomputes the colour
-    it.SetHue(85);
-    EXPECT_EQ(it.hsl, MakeHsl(85, 255, 128, 0));
-    EXPECT_EQ(RgbWord(it.rgb), HSLtoRGB(it.hsl));
-}
-
-TEST(AddColorItem, AcceptsHuesLessThan20StepsAwayAndNeverMixesGreyAndColour) {
-    const struct {
-        ccColorItem first, next;
-        bool joins;
-    } cases[] = {{Hue(250), Hue(13), true},  // 19 steps across 0
-                 {Hue(250), Hue(14), false}, {Hue(100), Hue(119), true}, {Hue(100), Hue(120), false},
-                 {Hue(0), Grey(0), false},   {Grey(0), Hue(0), false},   {Grey(0), Grey(255), true}};
-    for (auto c : cases) {
-        ccColorPocket p;
-        EXPECT_EQ(p.AddColorItem(&c.first), 0);
-        EXPECT_EQ(p.AddColorItem(&c.next), c.joins ? 1 : -1);
-        EXPECT_EQ(p.items.GetSize(), c.joins ? 2 : 1);
+    it.SetHue(85);  // SetHue recomputes the colour
+    EXPECT_TRUE(it.hsl == MakeHsl(85, 255, 128, 0) && RgbWord(it.rgb) == HSLtoRGB(it.hsl));
+    // AddColorItem: 19 steps across 0 join, 20 do not; greys join greys only.
+    const int cases[][3] = {{250, 13, 1}, {250, 14, 0}, {100, 119, 1}, {100, 120, 0},
+                            {0, -1, 0},   {-1, 0, 0},   {-1, -256, 1}};
+    for (auto [first, next, joins] : cases) {
+        ccColorPocket pocket;
+        ccColorItem one = Item(first), two = Item(next);
+        EXPECT_EQ((V{pocket.AddColorItem(&one), pocket.AddColorItem(&two), pocket.items.GetSize()}),
+                  (V{0, joins ? 1 : -1, 1 + joins}))
+            << first << " " << next;
     }
 }
 
-TEST(AddColorItem, PlainMeansIgnoreCountsWeightedMeansUse64BitSumsAndCountsSaturate) {
+TEST(PocketMeans, PlainIgnoreCountsWeightedUse64BitSumsCountsSaturateAndUnusableCountsChangeNothing) {
     ccColorItem it[4] = {ccColorItem({10, 20, 200, 0}), ccColorItem({11, 25, 230, 0}),
                          ccColorItem({0, 21, 201, 0}), ccColorItem({3, 22, 205, 0})};
-    ccColorPocket p;
+    ccColorItem a(tagRGBQUAD{0, 0, 255, 0}), b(tagRGBQUAD{255, 0, 0, 0});
+    ccColorPocket p, w, big, empty;
     for (int k = 0; k < 4; ++k) {
         it[k].pixelNum = k ? k : 100;
         ASSERT_EQ(p.AddColorItem(&it[k]), k);  // the new item's position
     }
     EXPECT_EQ(RgbWord(p.aveRGB), RgbWord(tagRGBQUAD{(10 + 11 + 0 + 3) / 4, (20 + 25 + 21 + 22) / 4,
                                                     (200 + 230 + 201 + 205) / 4, 0}));
-    EXPECT_EQ(p.aveHSL, RGBtoHSL(p.aveRGB));
-    EXPECT_EQ(p.pixelNum, 106);
-    EXPECT_EQ(p.GetColorItemIndex(-1), 0);  // the first item with that palette index
-    EXPECT_EQ(p.GetColorItemIndex(5), -1);
-
-    ccColorItem a(tagRGBQUAD{0, 0, 255, 0}), b(tagRGBQUAD{255, 0, 0, 0});
+    // The count; the first item with a palette index, none with another.
+    EXPECT_EQ((V{p.pixelNum, p.GetColorItemIndex(-1), p.GetColorItemIndex(5)}), (V{106, 0, -1}));
     a.pixelNum = 3;
     b.pixelNum = 1;
-    ccColorPocket w;
     EXPECT_EQ(w.AddColorItemAny(&a) + w.AddColorItemAny(&b), 1);  // blue joins red untested
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{255 / 4, 0, 255 * 3 / 4, 0}));
-    EXPECT_EQ(w.aveHSL, RGBtoHSL(w.aveRGB));
-    EXPECT_EQ(w.pixelNum, 4);
+    EXPECT_TRUE(w.aveHSL == RGBtoHSL(w.aveRGB) && w.pixelNum == 4);
+    // A negative first count, no pixels at all: no weighted mean, the colour stays.
+    for (auto [ca, cb] : {std::pair{-1, 5}, {0, 0}}) {
+        a.pixelNum = ca;
+        b.pixelNum = cb;
+        EXPECT_EQ((V{w.GetAveRGBofAllPixels(), int(RgbWord(w.aveRGB))}), (V{-1, 0xBF003F}))
+            << ca << "," << cb;
+    }
     a.pixelNum = b.pixelNum = 20000000;  // channel times count passes 32 bits
     ASSERT_EQ(w.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{127, 0, 127, 0}));
     a.pixelNum = b.pixelNum = 0x7FFFFFF0;  // counts read from outside data saturate
-    ccColorPocket big;
-    big.AddColorItemAny(&a);
-    big.AddColorItemAny(&b);
+    EXPECT_EQ(big.AddColorItemAny(&a) + big.AddColorItemAny(&b), 1);
     EXPECT_EQ(big.pixelNum, 0x7FFFFFFF);
+    empty.aveHSL = 77;  // an empty pocket has no means and keeps its colour
+    EXPECT_EQ((V{empty.GetAveRGB(), empty.GetAveRGBofAllPixels(), empty.GetAveHSL(), int(empty.aveHSL)}),
+              (V{-10, -10, -10, 77}));
 }
 
-TEST(PocketAverages, EmptyPocketsAndUnusableCountsChangeNothing) {
-    ccColorPocket p, dst;
-    p.aveRGB = {1, 2, 3, 0};
-    p.aveHSL = 77;
-    EXPECT_EQ((std::vector<int>{p.GetAveRGB(), p.GetAveRGBofAllPixels(), p.GetAveHSL()}),
-              (std::vector<int>{-10, -10, -10}));
-    EXPECT_EQ(p.aveHSL, 77u);
-    ccColorItem a(tagRGBQUAD{9, 9, 9, 0}), b(tagRGBQUAD{50, 60, 70, 0});
-    p.items.Add(&a);
-    p.items.Add(&b);
-    // A negative first count, no pixels at all, a single pixel: only the last has a weighted mean.
-    for (auto [ca, cb, result] : {std::tuple{-1, 5, -1}, {0, 0, -1}, {0, 1, 0}}) {
-        a.pixelNum = ca;
-        b.pixelNum = cb;
-        EXPECT_EQ(p.GetAveRGBofAllPixels(), result) << ca << "," << cb;
-        EXPECT_EQ(p.aveRGB.rgbBlue, result ? 1 : 50);
-    }
-    EXPECT_EQ(p.GetAveRGB(), 0);
-    EXPECT_EQ(p.aveRGB.rgbRed, (9 + 70) / 2);
-    dst.SetDestLink(&p);  // a link copies the linked pocket's colour
-    EXPECT_TRUE(dst.destLink == &p && RgbWord(dst.destRGB) == RgbWord(p.aveRGB) && dst.destHSL == p.aveHSL);
-}
-
-// The message of the E an action raises, or "none".
-template <class E>
-std::string Raised(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "none";
-}
-
-TEST(DynaArray, KeepsOrderCopiesShallowlyAndRaisesTheStandardErrors) {
+TEST(DynaArray, RaisesTheStandardErrors) {
     ccDynaArray<int*> a;
-    std::vector<int> v(10);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(a.Add(&v[i]), i);
-    EXPECT_EQ((std::vector<int>{a.InsertAt(0, &v[9]), a.InsertAt(7, &v[8])}), (std::vector<int>{0, 7}));
-    a.RemoveAt(1);
-    a.Swap(0, 6);
-    ccDynaArray<int*> copy = a;
-    a.RemoveAll();
-    EXPECT_EQ(a.GetSize(), 0);
-    EXPECT_EQ(std::vector<int*>(copy.begin(), copy.begin() + copy.GetSize()),
-              (std::vector<int*>{&v[8], &v[1], &v[2], &v[3], &v[4], &v[5], &v[9]}));
-    a.Add(&v[0]);
-    for (const std::function<void()>& bad :
-         std::vector<std::function<void()>>{[&] { a.GetAt(1); }, [&] { a.GetAt(-1); }, [&] { a.Swap(0, 1); },
-                                            [&] { a.InsertAt(2, &v[0]); }, [&] { a.RemoveAt(1); }})
-        EXPECT_EQ(Raised<std::out_of_range>(bad), "invalid vector<T> subscript");
+    int v = 0;
+    EXPECT_THROW(a.InsertAt(1, &v), std::out_of_range);  // the message crosses the library's boundary
     const int saved = ccDynaArray<int*>::maxSize;
-    ccDynaArray<int*> full;
-    ccDynaArray<int*>::maxSize = 4;  // lowered so the test need not allocate gigabytes
-    EXPECT_EQ(Raised<std::length_error>([&] {
-                  for (;;) full.Add(&v[0]);
-              }),
-              "vector<T> too long");
+    ccDynaArray<int*>::maxSize = 6;                       // lowered so the test need not allocate gigabytes
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(a.Add(&v), i);  // the new element's position
+    try {
+        a.Add(&v);
+    } catch (const std::length_error& e) {
+        EXPECT_STREQ(e.what(), "vector<T> too long");
+    }
     ccDynaArray<int*>::maxSize = saved;
-    EXPECT_EQ(full.GetSize(), 4);
-    ccDynaArray<ccColorPocket*> owned;  // FreeMem deletes the pointees (LeakSanitizer watches)
-    for (ccColorPocket* p : {new ccColorPocket, static_cast<ccColorPocket*>(nullptr), new ccColorPocket})
-        owned.Add(p);
-    owned.FreeMem();
-    EXPECT_EQ(owned.GetSize(), 3);
+    EXPECT_EQ(a.GetSize(), 6);
+}
+
+TEST(Theme, StartsEmptySetsPaletteEntriesFindsPocketsAndReleasesOnlyTheHandlesItOwns) {
+    ccColorPocketArray t(1), u;
+    EXPECT_TRUE(t.GetImageWidth() == -1 && !t.GetTrueDibCopy() && !t.GetColorPocket(0) && t.sortMode == 0);
+    EXPECT_EQ((V{t.GetThemeType(), u.GetThemeType()}), (V{1, 0}));
+    ASSERT_EQ(t.InitPalette(256), 256);
+    EXPECT_EQ(t.palette[17].palIndex, -1);
+    ccColorItem* it = t.SetPalEntry(5, 1.0f, 0.5f, 0.0f, 10, 40);
+    ASSERT_EQ(it, &t.palette[5]);
+    EXPECT_EQ((V{int(RgbWord(it->rgb)), it->palIndex, it->pixelNum}),
+              (V{0x00FF7F00, 5, 10}));  // reserved byte 0
+    EXPECT_TRUE(it->percentage == 0.25f && it->hsl == RGBtoHSL(it->rgb));
+    EXPECT_EQ(t.InitPalette(0), 0);
+    EXPECT_TRUE(!t.palette && t.paletteSize == 0);
+    // Pockets by position and by index, the first in list order.
+    for (int id : {7, 3, 3}) {
+        u.pockets.Add(new ccColorPocket);
+        u.pockets[u.pockets.GetSize() - 1]->index = id;
+    }
+    u.pockets[0]->aveHSL = MakeHsl(42, 10, 10, 0);
+    ccColorPocket stranger;
+    EXPECT_EQ((V{u.GetIndex(u.pockets[2]), u.GetIndex(&stranger), u.GetMainHue()}), (V{2, -1, 42}));
+    EXPECT_TRUE(u.GetColorPocket(3) == u.pockets[1] && !u.GetColorPocket(4));
+    ASSERT_EQ(u.InitPalette(4), 4);
+    u.SetPalEntryBYTE(2, 9, 9, 9, 1, 1);
+    u.ClearAll();  // pockets go, the palette stays
+    EXPECT_EQ((V{u.pockets.GetSize(), u.paletteSize, u.palette[2].rgb.rgbRed}), (V{0, 4, 9}));
+    // Handles: the theme releases only those it owns.
+    const long before = hv::LiveHandles();
+    void* host = MakeEmptyDib(3, 2, 8, true);
+    void* derived = MakeEmptyDib(5, 4, 8, true);
+    void* replaced = MakeEmptyDib(1, 1, 8, true);
+    void* hostCopy = MakeEmptyDib(3, 2, 24, true);
+    {
+        ccColorPocketArray t;
+        t.SetPalDib(replaced, true);
+        t.SetPalDib(replaced, false);  // same handle: nothing changes, the flag included
+        t.SetPalDib(derived, true);    // the owned handle it replaces is released
+        EXPECT_EQ(t.GetImageWidth(), 5);
+        t.SetTrueDibCopy(hostCopy);  // no trueDib: ignored
+        EXPECT_EQ(t.GetTrueDibCopy(), nullptr);
+        t.SetTrueDib(host);
+        t.SetTrueDibCopy(hostCopy);
+        t.SetTrueDibCopy(derived);  // a copy already in place: ignored
+        EXPECT_EQ(t.GetTrueDibCopy(), hostCopy);
+    }
+    EXPECT_EQ(hv::LiveHandles(), before + 2);  // the derived palette DIB went with the theme
+    {
+        ccColorPocketArray t;
+        t.SetPalDib(host, false);
+        t.SetTrueDib(host);
+        t.trueDibCopy = MakeEmptyDib(3, 2, 24, true);  // a backup the theme took itself
+    }
+    EXPECT_EQ(hv::LiveHandles(), before + 2);
+    for (void* d : {host, hostCopy}) hv::FreeHandle(d);
+    EXPECT_EQ(hv::LiveHandles(), before);
 }

@@ -4,249 +4,161 @@
 // the grammar.
 #include "huevane/colorsystem.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "cli/tool_run.h"
-#include "extract/extract_fixtures.h"
-
-using xt::Rgb;
+#include "platform/core_fixtures.h"
 
 namespace {
 using Groups = std::vector<std::vector<int>>;
 using Names = std::vector<std::string>;
 const std::string kData = std::string(HUEVANE_TEST_DATA) + "/colorsystem/";
 
-// The samples as "name=r,g,b", checking each stored HSL word on the way.
+// The samples as "name=r,g,b" (the fuzz replay checks every stored HSL word).
 Names Samples(const csColorSystem& cs) {
     Names out;
-    for (const csColorSample* s : cs.samples) {
-        EXPECT_TRUE(s->hsl == RGBtoHSL(s->rgb) && s->rgb.rgbReserved == 0) << s->name;
+    for (const csColorSample* s : cs.samples)
         out.push_back(s->name + "=" + std::to_string(s->rgb.rgbRed) + "," + std::to_string(s->rgb.rgbGreen) +
                       "," + std::to_string(s->rgb.rgbBlue));
-    }
     return out;
 }
-csColorSystem Card(const std::vector<tagRGBQUAD>& colors) {
+// A card of the samples given by red, green and blue from position `from` of a row on.
+csColorSystem Card(const Row& c, size_t from = 0) {
     csColorSystem cs;
-    for (const tagRGBQUAD& c : colors) cs.AddSample("s", c.rgbRed, c.rgbGreen, c.rgbBlue);
+    for (size_t i = from; i + 2 < c.size(); i += 3)
+        cs.AddSample("s", BYTE(c[i]), BYTE(c[i + 1]), BYTE(c[i + 2]));
     return cs;
 }
 }  // namespace
 
 TEST(ColorSystem, PlainAndWeightedMetricsAndTheirTies) {
-    const tagRGBQUAD x = Rgb(34, 108, 164), y = Rgb(31, 113, 153), t = Rgb(36, 103, 153);
-    const struct {
-        std::vector<tagRGBQUAD> card;
-        tagRGBQUAD q;
-        int plain, weighted;
-    } cases[] = {
-        // Green 40 away: 1600 plain, 6400 weighted; red 50 away at a low red
-        // mean: 2500 plain, about 5244 weighted.
-        {{Rgb(0, 40, 0), Rgb(50, 0, 0)}, Rgb(0, 0, 0), 0, 1},
-        // The mean red of both colours sets the weights: swapped weights or
-        // the query's red alone would pick sample 0, as the plain metric does.
-        {{Rgb(105, 40, 80), Rgb(15, 195, 35)}, Rgb(165, 170, 130), 0, 1},
-        // Each weighted term is shifted on its own: both sum to 453 (a shifted
-        // total gives 454 and 453), a tie won by the lower index either way.
-        {{x, y}, t, 1, 0},
-        {{y, x}, t, 0, 0},
-        {{Rgb(100, 110, 100), Rgb(100, 90, 100)}, Rgb(100, 100, 100), 0, 0},  // ties in both
-    };
-    for (const auto& c : cases) {
-        csColorSystem cs = Card(c.card);
-        tagRGBQUAD q = c.q;
+    for (const Row& c : DataRows("colorsystem/nearest.txt")) {
+        csColorSystem cs = Card({c[0], c[1], c[2], c[3], c[4], c[5]});
+        tagRGBQUAD q = Quad(c[6], c[7], c[8]);
+        const int plain = int(c[9]), weighted = int(c[10]);
         int idx = -9, order[3] = {-9, -9, -9};
         csColorSample* pal = nullptr;
-        EXPECT_EQ(cs.GetNearestSample(q), cs.samples[c.plain]);
-        EXPECT_EQ(cs.GetNearestSampleIndex(q), c.weighted);
+        EXPECT_EQ(cs.GetNearestSample(q), cs.samples[plain]);
         EXPECT_EQ(cs.GetCardPal(&q, 1, &pal) + cs.GetCardPalIndices(&q, 1, &idx), 0);
-        EXPECT_TRUE(pal == cs.samples[c.plain] && idx == c.weighted);
+        EXPECT_TRUE(pal == cs.samples[plain] && idx == weighted && cs.GetNearestSampleIndex(q) == weighted);
         EXPECT_EQ(cs.GetNearestSamplesByWeight(q, order, nullptr, 3), 2);
-        EXPECT_EQ(std::vector<int>(order, order + 3), (std::vector<int>{c.weighted, 1 - c.weighted, -9}));
+        EXPECT_EQ(V(order, order + 3), (V{weighted, 1 - weighted, -9}));
     }
+    const tagRGBQUAD t = Quad(36, 103, 153);
     double dist[2] = {-1, -1};
     int order[2];
-    EXPECT_EQ(Card({y, x}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
+    EXPECT_EQ(Card({31, 113, 153, 34, 108, 164}).GetNearestSamplesByWeight(t, order, dist, 2), 2);
     EXPECT_TRUE(dist[0] == std::sqrt(453.0) && dist[1] == dist[0]);
-    EXPECT_EQ(Card({x}).GetNearestSamplesByWeight(t, order, dist, 0), 0);
-    EXPECT_EQ(Card({x}).GetCardPalIndices(nullptr, 1, order), -1);
+    csColorSystem one = Card({34, 108, 164});
     tagRGBQUAD q = t;
-    EXPECT_EQ(Card({x}).GetCardPal(&q, 1, nullptr), -1);
-    EXPECT_EQ(Card({x}).GetCardPal(&q, 0, nullptr), 0);  // nothing asked, nothing to refuse
+    // Nothing asked is nothing to refuse; no colours or no output is refused.
+    EXPECT_EQ((V{one.GetNearestSamplesByWeight(t, order, dist, 0), one.GetCardPal(&q, 0, nullptr),
+                 one.GetCardPalIndices(nullptr, 1, order), one.GetCardPal(&q, 1, nullptr)}),
+              (V{0, 0, -1, -1}));
 }
 
 TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
-    // Hues: (255,58,0) 10, (180,0,255) 200, (255,0,34) 250, (255,82,0) 14,
-    // (255,24,0) 4, (10,11,10) 85.
-    csColorSystem cs = Card({Rgb(10, 10, 10), Rgb(180, 0, 255), Rgb(255, 58, 0), Rgb(180, 180, 180)});
-    const std::pair<tagRGBQUAD, int> cases[] = {
-        {Rgb(255, 0, 34), 2},     // 6 steps across the wrap beats 50
-        {Rgb(67, 67, 67), 0},     // grey: 3 x 57^2 = 9747 is near enough
-        {Rgb(68, 68, 68), -1},    // 3 x 58^2 = 10092 is not
-        {Rgb(140, 140, 140), 3},  //
-        {Rgb(10, 11, 10), 2},     // a near-grey is chromatic
-    };
-    for (const auto& [c, want] : cases) EXPECT_EQ(cs.GetNearestSampleIndexByHue(c), want) << RgbWord(c);
-    EXPECT_EQ(Card({Rgb(0, 0, 0)}).GetNearestSampleIndexByHue(Rgb(255, 0, 0)), -1);
-    // Hue 4 is 10 steps from 14 and from 250: the lower index in either order.
-    csColorSystem a = Card({Rgb(255, 82, 0), Rgb(255, 0, 34)}), b = Card({Rgb(255, 0, 34), Rgb(255, 82, 0)});
-    EXPECT_EQ(a.GetNearestSampleIndexByHue(Rgb(255, 24, 0)), 0);
-    EXPECT_EQ(b.GetNearestSampleIndexByHue(Rgb(255, 24, 0)), 0);
-    EXPECT_EQ(a.GetNearestSampleIndexByHue(Rgb(255, 0, 0)), 1);   // 6 beats 14
-    EXPECT_EQ(b.GetNearestSampleIndexByHue(Rgb(255, 58, 0)), 1);  // 4 beats 16
+    for (const Row& c : DataRows("colorsystem/hue_search.txt"))
+        EXPECT_EQ(Card(c, 4).GetNearestSampleIndexByHue(Quad(c[0], c[1], c[2])), c[3])
+            << c[0] << "," << c[1] << "," << c[2];
 }
 
-TEST(ColorSystem, DistOrderIsStableAndBounded) {
-    csColorSystem cs = Card(
-        {Rgb(10, 10, 10), Rgb(200, 0, 0), Rgb(10, 10, 10), Rgb(20, 10, 10), Rgb(0, 10, 10), Rgb(10, 10, 12)});
-    std::vector<int> out(8, 99);
-    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);           // never more than the card
-    EXPECT_EQ(out, (std::vector<int>{0, 2, 5, 3, 4, 1, 99, 99}));  // equal distances in index order
-    EXPECT_EQ(cs.GetCardDistOrder(1, out.data(), 2), 2);           // the nearest few, still in order
-    EXPECT_EQ(out, (std::vector<int>{1, 3, 5, 3, 4, 1, 99, 99}));
-    EXPECT_EQ(cs.GetCardDistOrder(0, out.data(), -4), 0);
+TEST(ColorSystem, DistOrderIsStableAndBoundedAndAnEmptyCardFindsNothing) {
+    csColorSystem cs = Card({10, 10, 10, 200, 0, 0, 10, 10, 10, 20, 10, 10, 0, 10, 10, 10, 10, 12});
+    V out(8, 99);
+    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);  // never more than the card
+    EXPECT_EQ(out, (V{0, 2, 5, 3, 4, 1, 99, 99}));        // equal distances in index order
+    // The nearest few, still in order; nothing asked; no such sample.
+    EXPECT_EQ((V{cs.GetCardDistOrder(1, out.data(), 2), out[0], out[1], out[2],
+                 cs.GetCardDistOrder(0, out.data(), -4)}),
+              (V{2, 1, 3, 5, 0}));
     EXPECT_THROW(cs.GetCardDistOrder(6, out.data(), 3), std::out_of_range);
     EXPECT_THROW(cs.GetCardDistOrder(-1, out.data(), 3), std::out_of_range);
-    EXPECT_EQ(out[0], 1);
-}
-
-TEST(ColorSystem, EmptyCardsAndCopies) {
+    // An empty card finds nothing.
     csColorSystem empty;
-    tagRGBQUAD colors[2] = {Rgb(1, 2, 3), Rgb(0, 0, 0)};
-    std::vector<int> idx(3, 7);
+    tagRGBQUAD colors[2] = {Quad(1, 2, 3), Quad(0, 0, 0)};
+    V idx(3, 7);
     EXPECT_EQ(empty.GetNearestSample(colors[0]), nullptr);
-    EXPECT_EQ(empty.GetNearestSampleIndexByHue(colors[1]), -1);
-    EXPECT_EQ(empty.GetCardPalIndices(colors, 2, idx.data()), 0);
-    EXPECT_EQ(idx, (std::vector<int>{-1, -1, 7}));  // only n written
-    csColorSystem a = Card({Rgb(1, 2, 3), Rgb(4, 5, 6)});
-    a.groups = {{1, 0}, {}};
-    a.path = "cards.txt";
-    csColorSystem b(a), c = Card({Rgb(9, 9, 9)});
-    c = a;
-    c = c;  // self-assignment keeps everything
-    for (csColorSystem* copy : {&b, &c}) {
-        ASSERT_EQ(copy->samples.GetSize(), 2);
-        EXPECT_NE(copy->samples[1], a.samples[1]);
-        EXPECT_EQ(copy->samples[1]->hsl, RGBtoHSL(Rgb(4, 5, 6)));
-        EXPECT_TRUE(copy->groups == a.groups && copy->path == "cards.txt");
-    }
-    a.ClearAll();  // groups stay; the copies stay valid (the sanitizers watch)
-    EXPECT_EQ(a.groups.size(), 2u);
-    EXPECT_EQ(c.samples[1]->rgb.rgbRed, 4);
+    EXPECT_EQ(
+        (V{empty.GetNearestSampleIndexByHue(colors[1]), empty.GetCardPalIndices(colors, 2, idx.data())}),
+        (V{-1, 0}));
+    EXPECT_EQ(idx, (V{-1, -1, 7}));  // only n written
 }
 
-TEST(ColorSystemFile, ReadsSamplesAndGroupsAndCrLfReadsAsLf) {
+TEST(ColorSystemFile, ReadsSamplesAndGroupsCrLfAsLfAndFilesOffTheGrammar) {
     // The R of "Dark Red" lies before the colon; 300, -1, 511 are taken
     // modulo 256; the last line has no line feed.
     const Names card = {"Sample A=250,94,20", "Dark Red=139,0,0", "  Wide  Name =1,2,3", "Over=44,255,255",
                         "Tabs=7,8,9"};
     const std::string path = kData + "card.txt", copy = tool::Temp("crlf.txt");
     csColorSystem cs, b;
-    cs.AddSample("x", 1, 1, 1);  // loading appends
+    EXPECT_EQ(cs.AddSample("x", 1, 1, 1), 0);  // loading appends
     cs.groups = {{9}};
     EXPECT_EQ(cs.LoadFromFile(path.c_str()), 0);
-    Names want = card;
-    want.insert(want.begin(), "x=1,1,1");
-    EXPECT_EQ(Samples(cs), want);
-    EXPECT_EQ(cs.groups, (Groups{{4, 0}, {}, {2}}));
     EXPECT_EQ(cs.LoadFromFile((kData + "no_such_card.txt").c_str()), 0);  // changes nothing
-    EXPECT_EQ(cs.samples.GetSize(), 6);
-    EXPECT_EQ(cs.path, path);
+    Names all = card;
+    all.insert(all.begin(), "x=1,1,1");
+    EXPECT_EQ(Samples(cs), all);
+    EXPECT_TRUE(cs.groups == Groups({{4, 0}, {}, {2}}) && cs.path == path);
     std::string crlf;
-    for (char c : tool::Slurp(path)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    std::ofstream(copy, std::ios::binary) << crlf << "\r\n";  // a final line end starts no line
+    for (char c : tool::Slurp(path)) crlf += c == '\n' ? "\r\n"s : std::string(1, c);
+    tool::Write(copy, crlf + "\r\n");  // a final line end starts no line
     b.LoadFromFile(copy.c_str());
-    EXPECT_EQ(Samples(b), card);
-    EXPECT_TRUE(b.groups.empty());  // no group file beside this one
+    EXPECT_TRUE(Samples(b) == card && b.groups.empty());  // no group file beside this one
     std::remove(copy.c_str());
+    // Group files are refused whole (the groups stay) or read as they stand:
+    // indices outside the card are kept, a stray byte at the end ignored.
+    const Groups kept = {{9}};
+    const std::pair<const char*, Groups> cases[] = {
+        {"truncated_records", kept}, {"truncated_header", kept}, {"empty", kept},
+        {"negative_groups", kept},   {"negative_entries", kept}, {"huge_groups", kept},
+        {"huge_entries", kept},      {"no_such_file", kept},     {"outside", {{-7, 1, 1000000}, {}}},
+        {"trailing", {{5}}}};
+    for (const auto& [name, want] : cases) {
+        csColorSystem g;
+        g.path = kData + name;
+        g.groups = kept;
+        EXPECT_EQ(g.LoadGroup(), want == kept ? -1 : 0) << name;
+        EXPECT_EQ(g.groups, want) << name;
+    }
+    // Every card line makes its own sample: an empty line, no colon (all
+    // name), no capital R, one or two values (nothing left over from the line
+    // before), a colon past the 259-character cut, a long tail, pieces not
+    // starting with a digit, the R of "Red" starting the colour, a NUL byte
+    // ending the name. (The fuzz replay reads binary garbage.)
+    csColorSystem bad;
+    bad.LoadFromFile((kData + "bad_lines.txt").c_str());
+    EXPECT_EQ(Samples(bad),
+              (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
+                     "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
+                     "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
 }
 
-TEST(ColorSystemGroups, SplitAndDeleteSelectedSamples) {
+TEST(ColorSystemGroups, SplitAndDeleteSelectedSamplesAndSaveExactLittleEndianBytes) {
     csColorSystem cs;
-    for (int i = 0; i < 8; ++i) cs.AddSample("s", BYTE(i), BYTE(i), BYTE(i));
-    std::vector<int> sel = {0, 0, 0, 0, 1, 0, -3, 0};  // any non-zero value selects
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(cs.AddSample("s", BYTE(i), BYTE(i), BYTE(i)), i);  // its index
+    V sel = {0, 0, 0, 0, 1, 0, -3, 0};  // any non-zero value selects
     cs.groups = {{1}, {4, 2, 4, 6}, {0}};
     EXPECT_EQ(cs.SplitGroup(1, sel.data()), 0);  // into a new group right after, in reverse order
     EXPECT_EQ(cs.SplitGroup(3, sel.data()), 0);  // nothing selected: no new group
     EXPECT_EQ(cs.groups, (Groups{{1}, {2}, {6, 4, 4}, {0}}));
     // Indices outside the card are never selected (the sanitizer watches reads past sel).
     cs.groups = {{6, -1, 8, 1, 4}, {4}};
-    EXPECT_EQ(cs.DeleteGroupSelItems(0, sel.data()), 2);
-    EXPECT_EQ(cs.DeleteGroupSelItems(1, sel.data()), 1);
+    EXPECT_EQ((V{cs.DeleteGroupSelItems(0, sel.data()), cs.DeleteGroupSelItems(1, sel.data())}), (V{2, 1}));
     for (auto edit : {&csColorSystem::SplitGroup, &csColorSystem::DeleteGroupSelItems}) {
-        EXPECT_EQ((cs.*edit)(-1, sel.data()), -1);
-        EXPECT_EQ((cs.*edit)(0, nullptr), -1);
+        EXPECT_EQ((V{(cs.*edit)(-1, sel.data()), (cs.*edit)(0, nullptr)}), (V{-1, -1}));
         EXPECT_THROW((cs.*edit)(2, sel.data()), std::out_of_range);
     }
     EXPECT_EQ(cs.groups, (Groups{{-1, 8, 1}, {}}));  // an emptied group stays
-}
-
-TEST(ColorSystemGroups, SaveWritesExactLittleEndianBytesAndLoadReadsThemBack) {
-    csColorSystem cs, back;
     const std::string base = tool::Temp("card.txt"), file = base + ".grp";
     cs.groups = {{258, -2}, {}};
     EXPECT_EQ(cs.SaveGroup(), -1);  // no path yet
-    cs.path = back.path = base;
+    cs.path = base;
     ASSERT_EQ(cs.SaveGroup(), 0);
+    // Length, group count, then each group's count and entries (the fuzz replay reads such files back).
     const std::string bytes("\x10\0\0\0\x02\0\0\0\x02\0\0\0\x02\x01\0\0\xFE\xFF\xFF\xFF\0\0\0\0", 24);
     EXPECT_EQ(tool::Slurp(file), bytes);
-    EXPECT_EQ(back.LoadGroup(), 0);
-    EXPECT_EQ(back.groups, cs.groups);
     cs.groups.clear();
     EXPECT_EQ(cs.SaveGroup(), -1);  // nothing to save: the file stays
     EXPECT_EQ(tool::Slurp(file), bytes);
-    cs.groups = {{1}};
-    cs.path = tool::Temp("no_such_folder/card.txt");
-    EXPECT_EQ(cs.SaveGroup(), -1);
     std::remove(file.c_str());
-}
-
-TEST(ColorSystemFile, CorpusOfFilesOffTheGrammar) {
-    // Group files are refused whole (the groups stay) or read as they stand:
-    // indices outside the card are kept, a stray byte at the end ignored.
-    for (const auto& [name, want] :
-         std::vector<std::pair<std::string, Groups>>{{"truncated_records", {}},
-                                                     {"truncated_header", {}},
-                                                     {"empty", {}},
-                                                     {"negative_groups", {}},
-                                                     {"negative_entries", {}},
-                                                     {"huge_groups", {}},
-                                                     {"huge_entries", {}},
-                                                     {"no_such_file", {}},
-                                                     {"outside", {{-7, 1, 1000000}, {}}},
-                                                     {"trailing", {{5}}}}) {
-        csColorSystem cs;
-        cs.path = kData + name;
-        cs.groups = {{9}};
-        EXPECT_EQ(cs.LoadGroup(), want.empty() ? -1 : 0) << name;
-        EXPECT_EQ(cs.groups, want.empty() ? Groups{{9}} : want) << name;
-    }
-    // Every card line makes its own sample: an empty line, no colon (all
-    // name), no capital R, one or two values (nothing left over from the line
-    // before), a colon past the 259-character cut, a long tail, pieces not
-    // starting with a digit, the R of "Red" starting the colour, a NUL byte.
-    csColorSystem cs;
-    cs.LoadFromFile((kData + "bad_lines.txt").c_str());
-    EXPECT_EQ(Samples(cs),
-              (Names{"First=1,2,3", "=0,0,0", "No colon RGB(4, 5, 6)=0,0,0", "No r=0,0,0", "Short=7,0,0",
-                     "Two=10,20,0", std::string(259, 'N') + "=0,0,0", "Long tail=14,15,16", "Letters=0,2,3",
-                     "Name=0,1,2", "Nul=0,0,0", "Last=17,18,19"}));
-    // Binary garbage: one sample per line, names cut and free of NUL bytes.
-    const std::string garbage = tool::Slurp(kData + "garbage.txt");
-    ASSERT_EQ(garbage.size(), 6000u);
-    cs.ClearAll();
-    cs.LoadFromFile((kData + "garbage.txt").c_str());
-    EXPECT_EQ(cs.samples.GetSize(),
-              std::count(garbage.begin(), garbage.end(), '\n') + (garbage.back() != '\n'));
-    for (const csColorSample* s : cs.samples)
-        EXPECT_TRUE(s->name.size() <= 259 && s->name.find('\0') == std::string::npos) << s->name;
 }

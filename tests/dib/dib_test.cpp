@@ -1,128 +1,145 @@
 // Bitmap files (LoadDIB and SaveDIB, their round trip and a corpus of bad
-// files), the DIB view and the services over it.
+// files), the DIB view and the services over it, the 24-to-8-bit reduction,
+// its nearest-entry lookup and the PSNR measure.
 #include "dib/dib.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
+#include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <filesystem>
+#include <random>
+#include <set>
 
-#include "cli/tool_run.h"
-#include "huevane/huevane.h"
-#include "platform/memory.h"
+#include "dib/quantize_map.h"
+#include "dib/quantize_psnr.h"
+#include "platform/core_fixtures.h"
 
 namespace {
-using V = std::vector<int>;
-using namespace std::string_literals;
-void* Load(const std::string& name) {
-    return reinterpret_cast<void*>(LoadDIB((std::string(HUEVANE_TEST_DATA) + "/bmp/" + name).c_str()));
-}
-// An 8-bit image whose pixels come from a top-to-bottom list of rows.
-void* Make8(const std::vector<V>& topDown) {
-    const int h = static_cast<int>(topDown.size()), w = static_cast<int>(topDown[0].size());
-    void* dib = MakeEmptyDib(w, h, 8, true);
+const std::string kBmp = std::string(HUEVANE_TEST_DATA) + "/bmp/";
+void* Load(const std::string& name) { return reinterpret_cast<void*>(LoadDIB((kBmp + name).c_str())); }
+
+// A DIB of w x h at 8 or 24 bits whose pixel (x, y), y = 0 the bottom row,
+// is pick(x, y): a palette index, or an RGB word.
+template <class Pick>
+void* Make(int w, int h, int bits, Pick pick) {
+    void* dib = MakeEmptyDib(w, h, bits, true);
     ipDibStuff v(dib, false);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) v.rows[h - 1 - y][x] = static_cast<BYTE>(topDown[y][x]);
+        for (int x = 0; x < w; ++x)
+            for (int k = 0, c = int(pick(x, y)); k < bits / 8; ++k)
+                v.rows[y][x * bits / 8 + k] = BYTE(c >> 8 * k);
     return dib;
+}
+// An 8-bit image whose indices are the digits of a top-to-bottom list of rows.
+void* Make8(const std::vector<std::string>& rows) {
+    return Make(int(rows[0].size()), int(rows.size()), 8,
+                [&](int x, int y) { return rows[rows.size() - 1 - y][x] - '0'; });
+}
+
+// A block of c[6] bytes holding a header of width c[0], height c[1], depth
+// c[2], size c[3], compression c[4], table size c[5] and image size c[7].
+HGLOBAL Headed(const Row& c) {
+    HGLOBAL h = GlobalAlloc(GHND, size_t(c[6]));
+    const BITMAPINFOHEADER head = {DWORD(c[3]), LONG(c[0]), LONG(c[1]), 1,           WORD(c[2]), DWORD(c[4]),
+                                   DWORD(c[7]), 0,          0,          DWORD(c[5]), 0};
+    std::memcpy(hv::HandleLock(h).ptr(), &head, std::min(size_t(c[6]), sizeof head));
+    return h;
+}
+
+// Lowest index of the nearest entry by a full scan.
+int BruteNearest(const tagRGBQUAD* pal, int n, const tagRGBQUAD& c) {
+    int best = 0, bestDist = 1 << 30;
+    for (int i = 0; i < n; ++i) {
+        const int dr = pal[i].rgbRed - c.rgbRed, dg = pal[i].rgbGreen - c.rgbGreen,
+                  db = pal[i].rgbBlue - c.rgbBlue;
+        if (dr * dr + dg * dg + db * db < bestDist) bestDist = dr * dr + dg * dg + db * db, best = i;
+    }
+    return best;
+}
+
+// Reduces dib24 and checks that each pixel of the 8-bit result, its table of
+// 256 entries after a 40-byte header, holds the entry a full scan picks for
+// the source colour; returns the colours drawn.
+std::set<uint32_t> ExpectNearestMapping(void* dib24) {
+    void* dib8 = DecreaseBpp24to8(dib24);
+    std::set<uint32_t> drawn;
+    {
+        ipDibStuff src(dib24, false), dst(dib8, false);
+        EXPECT_TRUE(dst.isPalette8() && dst.header->biSize == 40 && dst.width() == src.width() &&
+                    dst.height() == src.height());
+        for (int y = 0; dst.usable() && y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x) {
+                const BYTE* p = src.rows[y] + 3 * x;
+                EXPECT_EQ(dst.rows[y][x], BruteNearest(dst.colors, 256, {p[0], p[1], p[2], 0}))
+                    << x << "," << y;
+                drawn.insert(RgbWord(dst.colors[dst.rows[y][x]]));
+            }
+    }
+    hv::FreeHandle(dib8);
+    return drawn;
 }
 }  // namespace
 
-TEST(LoadDib, StoresGoodFilesBottomUpWithA40ByteHeaderAndTheirTable) {
-    void* plain = Load("good_8bit_clrused0.bmp");  // no colour count: the full table
-    void* topDown = Load("good_24bit_topdown.bmp");
-    void* v5 = Load("good_8bit_v5header.bmp");
-    void* gap = Load("good_8bit_gap.bmp");  // pixels at bfOffBits, past a gap
-    ASSERT_TRUE(plain && topDown && v5 && gap);
+TEST(LoadDib, StoresGoodFilesBottomUpWithA40ByteHeaderAndTheirTableAndRefusesTheOthers) {
+    // No colour count (the full table); top-down rows; a larger header; pixels at bfOffBits past a gap.
+    void* d[4] = {Load("good_8bit_clrused0.bmp"), Load("good_24bit_topdown.bmp"),
+                  Load("good_8bit_v5header.bmp"), Load("good_8bit_gap.bmp")};
     {
-        ipDibStuff p(plain, false), t(topDown, false), v(v5, false), g(gap, false);
+        ipDibStuff p(d[0], false), t(d[1], false), v(d[2], false), g(d[3], false);
         ASSERT_TRUE(p.isPalette8() && t.is24() && v.isPalette8() && g.usable());
-        EXPECT_EQ(GlobalSize(plain), 40u + 1024 + 16);
-        EXPECT_EQ(p.header->biClrUsed, 256u);
-        EXPECT_EQ(p.header->biSizeImage, 16u);  // stored as 0, computed on load
-        EXPECT_EQ(p.colors[200].rgbGreen, 200);
-        EXPECT_EQ((V{p.rows[0][0], p.rows[3][3]}), (V{0, 15}));  // bottom row first
-        EXPECT_EQ(t.header->biHeight, 2);
-        EXPECT_EQ((V{int(t.header->biClrUsed), t.numColors}), (V{0, 0}));
-        EXPECT_EQ((V{t.rows[0][0], t.rows[1][0]}), (V{7, 1}));  // the file's last row is the bottom row
-        EXPECT_EQ(v.header->biSize, 40u);                       // colour-space part dropped
-        EXPECT_EQ((V{v.colors[255].rgbRed, v.rows[2][1]}), (V{255, 9}));
-        EXPECT_EQ((V{g.numColors, g.rows[1][0]}), (V{2, 4}));
+        // The colour count and image size (stored as 0) filled in; the bottom row first.
+        EXPECT_EQ((V{int(p.header->biClrUsed), int(p.header->biSizeImage), p.colors[200].rgbGreen,
+                     p.rows[0][0], p.rows[3][3]}),
+                  (V{256, 16, 200, 0, 15}));
+        // The file's last row is the bottom row; no table.
+        EXPECT_EQ((V{t.header->biHeight, int(t.header->biClrUsed), t.numColors, t.rows[0][0], t.rows[1][0]}),
+                  (V{2, 0, 0, 7, 1}));
+        // The colour-space part dropped; the table before the gap.
+        EXPECT_EQ((V{int(v.header->biSize), v.colors[255].rgbRed, v.rows[2][1], g.numColors, g.rows[1][0]}),
+                  (V{40, 255, 9, 2, 4}));
     }
-    for (void* d : {plain, topDown, v5, gap}) hv::FreeHandle(d);
+    for (void* x : d) hv::FreeHandle(x);
+    // Every other file of the corpus is refused (the fuzz replay checks that nothing leaks).
+    for (const auto& e : std::filesystem::directory_iterator(kBmp)) {
+        const std::string name = e.path().filename().string();
+        if (e.path().extension() != ".bmp" || name.rfind("good_", 0) == 0) continue;
+        EXPECT_EQ(Load(name), nullptr) << name;
+    }
+    EXPECT_TRUE(!Load("no_such_file.bmp") && !LoadDIB(nullptr));
 }
 
-TEST(LoadDib, RefusesBadFilesWithoutLeaking) {
-    const long before = hv::LiveHandles();
-    for (const char* name : {"empty", "not_a_bitmap", "truncated_file_header", "truncated_info_header",
-                             "core_header", "huge_no_data", "overflow_sizes", "negative_width", "zero_height",
-                             "truncated_pixels", "truncated_palette", "huge_clrused", "clrused_16bit_table",
-                             "bitfields32", "bad_depth", "offset_past_end", "no_such_file"})
-        EXPECT_EQ(Load(name + std::string(".bmp")), nullptr) << name;
-    EXPECT_EQ(LoadDIB(nullptr), 0);
-    EXPECT_EQ(hv::LiveHandles(), before);
-}
-
-TEST(SaveDib, RoundTripRewritesTheImageSizeAndTheFileHeader) {
+TEST(SaveDib, RewritesTheImageSizeWritesTheFileHeaderAndRefusesWhatItCannotWriteSafely) {
     void* dib = MakeEmptyDib(5, 3, 24, true);  // rows of 15 bytes padded to 16
+    const std::string path = tool::Temp("saved.bmp");
     {
         ipDibStuff v(dib, false);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 15; ++x) v.rows[y][x] = static_cast<BYTE>(y * 40 + x);
+        for (int i = 0; i < 48; ++i) v.rows[0][i] = static_cast<BYTE>(i * 5);
         v.header->biSizeImage = 0;
-        const std::string path = tool::Temp("roundtrip.bmp");
         ASSERT_EQ(SaveDIB(dib, path.c_str()), 1);
         EXPECT_EQ(v.header->biSizeImage, 48u);  // written back into the host's memory
-        const std::string bytes = tool::Slurp(path);
         // "BM", the file's length 14 + 40 + 48, two reserved words, the pixels' offset 54; then the DIB.
-        EXPECT_EQ(bytes,
-                  "BM\x66\0\0\0\0\0\0\0\x36\0\0\0"s + std::string(reinterpret_cast<char*>(v.header), 40 + 48));
-        void* back = reinterpret_cast<void*>(LoadDIB(path.c_str()));
-        ASSERT_EQ(GlobalSize(back), GlobalSize(dib));
-        EXPECT_EQ(std::memcmp(hv::HandleLock(back).ptr(), v.header, 40 + 48), 0);
-        hv::FreeHandle(back);
-        std::remove(path.c_str());
+        EXPECT_EQ(tool::Slurp(path), "BM\x66\0\0\0\0\0\0\0\x36\0\0\0"s +
+                                         std::string(reinterpret_cast<char*>(v.header), 40 + 48));
     }
     hv::FreeHandle(dib);
-}
-
-TEST(SaveDib, RefusesWhatItCannotWriteSafelyAndWritesRunLengthImagesByTheirSize) {
-    const std::string path = tool::Temp("refused.bmp");
-    EXPECT_EQ(SaveDIB(nullptr, path.c_str()), 0);
-    // A core header; a header claiming more pixels than the handle holds; an
-    // 8-bit colour count with bits past the low 16 (0x10000 would pass for a
-    // full table): the file is created, left empty, and 0 returned.
-    HGLOBAL h = GlobalAlloc(GHND, 40 + 1024 + 16);
-    auto* ih = static_cast<BITMAPINFOHEADER*>(GlobalLock(h));
-    for (BITMAPINFOHEADER bad : {BITMAPINFOHEADER{12, 4, 2, 1, 8, BI_RGB, 0, 0, 0, 0, 0},
-                                 BITMAPINFOHEADER{40, 1000, 1000, 1, 24, BI_RGB, 0, 0, 0, 0, 0},
-                                 BITMAPINFOHEADER{40, 4, 2, 1, 8, BI_RGB, 0, 0, 0, 0x10000, 0},
-                                 BITMAPINFOHEADER{40, 4, 2, 1, 8, BI_RGB, 0, 0, 0, 0x10002, 0},
-                                 BITMAPINFOHEADER{40, 4, 2, 1, 8, BI_RGB, 0, 0, 0, 0xFFFFFFFF, 0}}) {
-        *ih = bad;
-        EXPECT_EQ(SaveDIB(h, path.c_str()), 0) << bad.biSize << " " << bad.biWidth << " " << bad.biClrUsed;
-        EXPECT_TRUE(tool::Slurp(path).empty());
+    for (const Row& c : DataRows("dib/unsaveable.txt")) {
+        HGLOBAL h = Headed(c);
+        EXPECT_EQ((std::pair{SaveDIB(h, path.c_str()), tool::Slurp(path)}), std::pair(0, ""s))
+            << c[0] << " " << c[5];
+        GlobalFree(h);
     }
-    // A run-length coded image is as long as its image size says, whatever its rows.
-    *ih = {40, 1000, 1000, 1, 8, BI_RLE8, 12, 0, 0, 1, 0};
-    EXPECT_EQ(SaveDIB(h, path.c_str()), 1);
-    EXPECT_EQ(tool::Slurp(path).size(), 14u + 40 + 4 + 12);
-    GlobalUnlock(h);
-    GlobalFree(h);
+    EXPECT_EQ(SaveDIB(nullptr, path.c_str()), 0);
     std::remove(path.c_str());
 }
 
-TEST(DibView, ReportsLayoutAndRefusesHeadersThatDoNotFit) {
-    void* dib = MakeEmptyDib(3, 2, 8, true);
+TEST(DibView, ReportsLayoutAndHistogramAndRefusesHeadersThatDoNotFit) {
+    void* dib = Make8({"11299", "31298"});
     {
         ipDibStuff v(dib, true);
+        int histo[256];
         ASSERT_TRUE(v.isPalette8());
-        EXPECT_EQ((V{v.width(), v.height(), int(v.rows[1] - v.rows[0])}), (V{3, 2, 4}));  // rows padded to 4
-        EXPECT_EQ((V{v.colors[128].rgbRed, v.colors[255].rgbBlue}), (V{128, 255}));       // grey table
+        EXPECT_EQ((V{v.width(), v.height(), int(v.rows[1] - v.rows[0]), v.StatHisto(histo)}),
+                  (V{5, 2, 8, 0}));
+        EXPECT_EQ(V(histo, histo + 10), (V{0, 3, 2, 1, 0, 0, 0, 0, 1, 3}));
         for (WORD bits : {1, 7}) {  // a depth a bitmap may have, and one it may not
             v.header->biBitCount = bits;
             EXPECT_EQ(ipDibStuff(dib, false).usable(), bits == 1) << bits;
@@ -130,129 +147,114 @@ TEST(DibView, ReportsLayoutAndRefusesHeadersThatDoNotFit) {
         v.header->biBitCount = 8;
         v.header->biHeight = 3;  // now claims a row the handle does not hold
     }
-    EXPECT_FALSE(ipDibStuff(dib, false).usable());
-    EXPECT_FALSE(ipDibStuff(nullptr, false).usable());
-    // One row wider than the largest side the view accepts, in a block that holds it.
-    const LONG wide = (1 << 17) + 4;
-    HGLOBAL row = GlobalAlloc(GHND, 40 + 1024 + wide), tiny = GlobalAlloc(GHND, 20);
-    *static_cast<BITMAPINFOHEADER*>(hv::HandleLock(row).ptr()) = {40, wide, 1, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
-    EXPECT_FALSE(ipDibStuff(row, false).usable());
-    EXPECT_FALSE(ipDibStuff(tiny, false).usable());
-    GlobalFree(row);
+    // One row wider than the largest side the view accepts, in a block that holds it; a block short of a
+    // header.
+    HGLOBAL wide = Headed({(1 << 17) + 4, 1, 8, 40, 0, 0, 40 + 1024 + (1 << 17) + 4, 0}),
+            tiny = GlobalAlloc(GHND, 20);
+    EXPECT_FALSE(ipDibStuff(dib, false).usable() || ipDibStuff(nullptr, false).usable() ||
+                 ipDibStuff(wide, false).usable() || ipDibStuff(tiny, false).usable());
+    GlobalFree(wide);
     GlobalFree(tiny);
-    void* d24 = MakeEmptyDib(5, 1, 24, true);
-    {
-        ipDibStuff v24(d24, false);
-        EXPECT_TRUE(v24.is24() && !v24.isPalette8() && v24.numColors == 0);
-        int histo[256];
-        EXPECT_EQ(v24.StatHisto(histo), -1);  // histograms need palette indices
-    }
-    hv::FreeHandle(d24);
     hv::FreeHandle(dib);
 }
 
-TEST(DibServices, HistogramNeighbourCountsAndNearestColour) {
-    void* dib = Make8({{1, 1, 2}, {3, 1, 2}});
-    {
-        ipDibStuff v(dib, false);
-        int histo[256];
-        ASSERT_EQ(v.StatHisto(histo), 0);
-        EXPECT_EQ((V(histo, histo + 4)), (V{0, 3, 2, 1}));
-        std::vector<int> storage(256 * 256, 99);  // cleared by the call
-        auto table = reinterpret_cast<int(*)[256]>(storage.data());
-        ASSERT_EQ(v.SetNeighbor(table), 0);
-        // Horizontal pairs: (1,1) (1,2) (3,1) (1,2); vertical: (1,3) (1,1) (2,2);
-        // each counted both ways, so a same-colour pair adds 2 to the diagonal.
-        const int want[4][4] = {{0, 0, 0, 0}, {0, 4, 2, 2}, {0, 2, 2, 0}, {0, 2, 0, 0}};
-        for (int a = 0; a < 4; ++a) EXPECT_EQ((V(table[a], table[a] + 4)), (V(want[a], want[a] + 4))) << a;
-        v.colors[10] = v.colors[3] = {0, 0, 100, 0};  // the same colour at a lower index
-        v.colors[7] = {0, 0, 110, 0};                 // equally near to 105 as index 3
-        const unsigned char red105[3] = {0, 0, 105}, grey77[3] = {77, 77, 77};
-        EXPECT_EQ(v.GetNearestColor(red105), 3);
-        EXPECT_EQ(v.GetNearestColor(grey77), 77);
-    }
-    hv::FreeHandle(dib);
-}
-
-TEST(DibServices, NeighbourMarksAreTheNonZeroCountsOfDifferentIndices) {
-    // Runs of indices 1 to 5 (0 never occurs, so a pair read from row
-    // padding shows), each row a copy of the one below with a few changes:
-    // blocks of eight equal pairs and blocks with one change at any place,
-    // on widths around the block size and single rows and columns. The top
-    // row of taller images alternates two indices found nowhere else: its
-    // pairs all differ although the row equals itself shifted by two.
-    uint32_t seed = 7;
-    auto next = [&seed](int n) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
-    };
-    std::vector<int> counts(256 * 256);
-    std::vector<BYTE> marks(256 * 256);
-    for (int w : {1, 2, 8, 9, 10, 16, 17, 31, 64}) {
-        for (int h : {1, 2, 6}) {
-            void* dib = MakeEmptyDib(w, h, 8, true);
-            {
-                ipDibStuff v(dib, false);
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) {
-                        const BYTE same = y > 0 ? v.rows[y - 1][x] : x > 0 ? v.rows[y][x - 1] : 1;
-                        v.rows[y][x] = y > 0 && y == h - 1 ? static_cast<BYTE>(6 + x % 2)
-                                       : next(6) == 0 ? static_cast<BYTE>(1 + next(5))
-                                                      : same;
-                    }
-                std::fill(marks.begin(), marks.end(), 9);  // cleared by the call
-                ASSERT_EQ(v.SetNeighbor(reinterpret_cast<int(*)[256]>(counts.data())), 0);
-                ASSERT_EQ(v.MarkNeighbors(reinterpret_cast<BYTE(*)[256]>(marks.data())), 0);
-            }
-            for (int a = 0; a < 256; ++a)
-                for (int b = 0; b < 256; ++b)
-                    ASSERT_EQ(marks[a * 256 + b], a != b && counts[a * 256 + b] != 0)
-                        << w << " x " << h << " [" << a << "][" << b << "]";
-            hv::FreeHandle(dib);
-        }
-    }
-    void* d8 = MakeEmptyDib(4, 4, 8, true);
-    void* d24 = MakeEmptyDib(4, 4, 24, true);
-    {
-        ipDibStuff v8(d8, false), v24(d24, false);
-        EXPECT_EQ(v8.MarkNeighbors(nullptr), -1);
-        EXPECT_EQ(v24.MarkNeighbors(reinterpret_cast<BYTE(*)[256]>(marks.data())), -1);
-    }
-    hv::FreeHandle(d8);
-    hv::FreeHandle(d24);
-}
-
-TEST(DibServices, CopyRestoreAndZoomSamplingPixelCentres) {
+TEST(DibServices, CopyRestoreZoomAtPixelCentresAndRefusalsAt24Bits) {
     const long before = hv::LiveHandles();
-    void* dib = Make8({{1, 2, 3, 4}, {5, 6, 7, 8}});
-    void* other = Make8({{0, 0}, {0, 0}});
+    void* dib = Make8({"1234", "5678"});
+    void* other = Make8({"00", "00"});
     void* copy = ipDibStuff(dib, false).CopyToHandle();
     {
         ipDibStuff v(dib, true), o(other, false), c(copy, false);
         v.rows[0][0] = 200;
-        EXPECT_EQ(v.Restore(c), 0);
-        EXPECT_EQ(v.rows[0][0], 5);
-        EXPECT_EQ(v.Restore(o), -1);  // another size
+        EXPECT_EQ((V{v.Restore(c), v.rows[0][0], v.Restore(o)}), (V{0, 5, -1}));  // not from another size
         v.colors[4] = {1, 2, 3, 0};
     }
     void* half = ZoomImage8(dib, 2, 1);
-    void* big = ZoomImage8(dib, 8, 4);
-    ASSERT_TRUE(half && big);
-    {
-        ipDibStuff z(half, false), b(big, false);
-        ASSERT_TRUE(z.isPalette8());
-        EXPECT_EQ(z.colors[4].rgbRed, 3);  // the palette comes along
-        // Output pixel 0's centre lies over source column 1, pixel 1's over 3;
-        // the single row samples source row 1 (memory order), the top row.
-        EXPECT_EQ((V{z.rows[0][0], z.rows[0][1]}), (V{2, 4}));
-        EXPECT_EQ((V{b.rows[3][0], b.rows[3][1], b.rows[3][7], b.rows[0][7]}), (V{1, 1, 4, 8}));
-    }
     void* d24 = MakeEmptyDib(2, 2, 24, true);
-    EXPECT_EQ(ZoomImage8(dib, 0, 4), nullptr);
-    EXPECT_EQ(ZoomImage8(d24, 1, 1), nullptr);
-    EXPECT_EQ(MakeEmptyDib(0, 5, 8, true), nullptr);
-    EXPECT_EQ(MakeEmptyDib(5, 5, 12, true), nullptr);
-    EXPECT_EQ(MakeEmptyDib(1 << 20, 1 << 20, 24, true), nullptr);
-    for (void* d : {d24, half, big, dib, other, copy}) hv::FreeHandle(d);
+    {
+        ipDibStuff z(half, false), v24(d24, false);
+        static BYTE marks[256][256];  // histograms, neighbours and nearest entries need a table
+        int histo[256];
+        const unsigned char grey77[3] = {77, 77, 77};
+        EXPECT_EQ((V{v24.StatHisto(histo), v24.MarkNeighbors(marks), v24.GetNearestColor(grey77)}), V(3, -1));
+        ASSERT_TRUE(z.isPalette8());
+        // The palette comes along. Output pixel 0's centre lies over source
+        // column 1, pixel 1's over 3; the single row samples source row 1
+        // (memory order), the top row.
+        EXPECT_EQ((V{z.colors[4].rgbRed, z.rows[0][0], z.rows[0][1]}), (V{3, 2, 4}));
+    }
+    EXPECT_TRUE(!ZoomImage8(dib, 0, 4) && !ZoomImage8(d24, 1, 1) && !MakeEmptyDib(0, 5, 8, true) &&
+                !MakeEmptyDib(5, 5, 12, true) && !MakeEmptyDib(1 << 20, 1 << 20, 24, true));
+    for (void* d : {d24, half, dib, other, copy}) hv::FreeHandle(d);
     EXPECT_EQ(hv::LiveHandles(), before);
+}
+
+TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAndRefusesWhatIsNotA24BitImage) {
+    std::mt19937 rng(7);
+    for (int n : {1, 2, 7, 255, 256}) {
+        std::vector<uint32_t> colors;
+        std::set<uint32_t> seen;
+        while (int(colors.size()) < n) {
+            const uint32_t c = rng() & 0xFFFFFF;
+            if (seen.insert(c).second) colors.push_back(c);
+        }
+        // Odd width: rows carry padding. Every colour appears at least once.
+        void* in = Make(37, 29, 24, [&](int x, int y) { return colors[(x * 7 + y * 13) % n]; });
+        EXPECT_EQ(ExpectNearestMapping(in), seen) << n;  // each colour its own exact entry
+        hv::FreeHandle(in);
+    }
+    // Not a 24-bit image, or a header that lies about the block that holds it.
+    void* dib8 = MakeEmptyDib(8, 8, 8, true);
+    EXPECT_TRUE(!DecreaseBpp24to8(dib8) && !DecreaseBpp24to8(nullptr));
+    hv::FreeHandle(dib8);
+    for (const Row& c : DataRows("dib/unreducible.txt")) {
+        HGLOBAL h = Headed(c);
+        EXPECT_EQ(DecreaseBpp24to8(h), nullptr) << c[0] << "x" << c[1] << " in " << c[6];
+        GlobalFree(h);
+    }
+
+    void* photo = reinterpret_cast<void*>(LoadDIB(HUEVANE_TEST_DATA "/coffee_small.bmp"));
+    void* a = DecreaseBpp24to8(photo);
+    void* b = DecreaseBpp24to8(photo);
+    void* c = ipDibStuff(photo, false).CopyToHandle();
+    // This 160 x 107 photo keeps about 41 dB through 256 well-chosen colours
+    // (a popular stand-alone quantizer without dithering gets 40.9 dB); a
+    // fixed 3-3-2 palette reaches only 24 dB. Each of its pixels is mapped to
+    // its nearest entry.
+    const double psnr = hv::ImagePsnr(photo, a);
+    EXPECT_TRUE(psnr > 40.0 && psnr < 60.0) << psnr;
+    ASSERT_EQ(GlobalSize(a), GlobalSize(b));
+    EXPECT_EQ(std::memcmp(hv::HandleLock(a).ptr(), hv::HandleLock(b).ptr(), GlobalSize(a)), 0);
+    ExpectNearestMapping(photo);
+    // The measure itself: identical colours; the top bit of one channel of
+    // one pixel flipped (an error of 128 among 3 x 160 x 107 values).
+    EXPECT_TRUE(std::isinf(hv::ImagePsnr(photo, c)));
+    ipDibStuff(c, false).rows[4][7] ^= 0x80;
+    EXPECT_NEAR(hv::ImagePsnr(photo, c), 10 * std::log10(255.0 * 255.0 * 3 * 160 * 107 / (128 * 128)), 1e-9);
+    // Colours that all lie in the darkest red cells (red below 8, green and
+    // blue in steps of 4): a fixed grid of 16 x 16 greens and blues keeps
+    // about 36 dB.
+    void* dark = Make(64, 64, 24, [&](int x, int y) { return Rgb(rng() & 7, x * 4, y * 4); });
+    void* dark8 = DecreaseBpp24to8(dark);
+    EXPECT_GT(hv::ImagePsnr(dark, dark8), 30.0);
+    for (void* d : {photo, a, b, c, dark, dark8}) hv::FreeHandle(d);
+}
+
+TEST(NearestMap, AgreesWithAFullScanIncludingTies) {
+    std::mt19937 rng(5);
+    std::vector<tagRGBQUAD> pal[2];
+    for (int i = 0; i < 256; ++i) {
+        const BYTE v = BYTE((i % 20) * 12);  // a grey ramp of equal steps, each at several indices
+        pal[0].push_back({BYTE(rng() & 0xF0), BYTE(rng() & 0xE0), BYTE(rng() & 0xC0), 0});  // many ties
+        pal[1].push_back({v, v, v, 0});
+    }
+    for (const auto& p : pal)
+        for (int used : {1, 3, 256}) {
+            hv::NearestMap map(p.data(), used);
+            for (int r = 0; r < 256; r += 5)
+                for (int g = 1; g < 256; g += 6)
+                    for (int b = 2; b < 256; b += 3)
+                        ASSERT_EQ(map.Nearest(r, g, b), BruteNearest(p.data(), used, Quad(r, g, b)))
+                            << used << ": " << r << "," << g << "," << b;
+        }
 }

@@ -1,30 +1,19 @@
 // The theme buffer and file: exact layout, round trips, older versions,
 // corrupt buffers and files, file access.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <string>
-#include <tuple>
-#include <utility>
-#include <vector>
-
-#include "cli/tool_run.h"
 #include "huevane/theme.h"
+#include "platform/core_fixtures.h"
 #include "platform/file.h"
-
-using namespace std::string_literals;
 
 namespace {
 const std::string kData = std::string(HUEVANE_TEST_DATA) + "/persist/";
 
-// A theme "Sky" of two items and a pocket "Sea" listing them in reverse
-// order, length field first: L = 46 + 2 x 20 + 44 + 2 x 4.
+// A theme "Sky" of two items (palIndex 5 and 0, not their positions) and a
+// pocket "Sea" listing them in reverse order, length field first:
+// L = 46 + 2 x 20 + 44 + 2 x 4.
 const std::string kLayout = "\x8A\0\0\0CC\x15\0\0\0Sky"s + std::string(29, '\0') +
                             // palette count; two items: rgb, hsl, palIndex, count, share
-                            "\x02\0\0\0\x1E\x14\x0A\0\x04\x03\x02\x01\0\0\0\0\x03\0\0\0\0\0\x40\x3F"s +
-                            "\x32\x64\xC8\x07\xEE\xFF\xC0\0\x01\0\0\0\x01\0\0\0\0\0\x80\x3E"s +
+                            "\x02\0\0\0\x1E\x14\x0A\0\x04\x03\x02\x01\x05\0\0\0\x03\0\0\0\0\0\x40\x3F"s +
+                            "\x32\x64\xC8\x07\xEE\xFF\xC0\0\0\0\0\0\x01\0\0\0\0\0\x80\x3E"s +
                             // pocket count, flags, name, flags, aveRGB, aveHSL, count, share, members
                             "\x01\0\0\0\x01\0\0\0Sea"s + std::string(13, '\0') +
                             "\x01\0\0\0\x01\x02\x03\x04\xD4\xC3\xB2\xA1\x04\0\0\0\0\0\x80\x3F"s +
@@ -39,7 +28,7 @@ struct Bytes {
         return i32(i | tag << 8 | (255 - i) << 16).i32(0x100 * i).i32(i + tag).i32(2 * i).i32(0);
     }
     // A pocket record: flags, name, flags again, averages, count, share, members.
-    Bytes& pocket(int flags0, int flags1, int count, std::vector<int> members) {
+    Bytes& pocket(int flags0, int flags1, int count, V members) {
         i32(flags0).v += "p" + std::string(15, '\0');
         i32(flags1).i32(0x00010203).i32(9).i32(count).i32(0).i32(int(members.size()));
         for (int m : members) i32(m);
@@ -84,69 +73,43 @@ void Prime(ccColorPocketArray& t) {
 bool Untouched(const ccColorPocketArray& t) {
     return t.pockets.GetSize() == 0 && t.name == "before" && t.paletteSize == 2;
 }
+std::vector<ccColorItem*> Members(const ccColorPocket* p) { return {p->items.begin(), p->items.end()}; }
 }  // namespace
 
-TEST(ThemeBuffer, WritesTheLayoutByteForByte) {
-    ccColorPocketArray t, empty;
+TEST(ThemeBuffer, WritesTheLayoutByteForByteAndRoundTrips) {
+    ccColorPocketArray t, empty, dst(1);
     ASSERT_EQ(Load(t, kLayout), 138);
-    EXPECT_EQ(t.GetDataBufLength(), 138);
-    EXPECT_EQ(Saved(t), kLayout);
-    empty.paletteSize = 5;  // a size without a palette array writes no items
+    EXPECT_EQ(Saved(t), kLayout);  // palIndex fields kept as read; members stored by position
+    empty.paletteSize = 5;         // a size without a palette array writes no items
     EXPECT_EQ(Saved(empty), "\x2E\0\0\0CC\x15\0\0\0"s + std::string(40, '\0'));
-    empty.paletteSize = 0;
-}
-
-TEST(ThemeBuffer, RoundTripCutsNamesKeepsUncarriedFieldsAndStoresMembersByPosition) {
-    // 256 items whose palIndex fields are not all positions, four pockets
-    // with positions and selection unlike a new pocket's, long names.
-    ccColorPocketArray src, dst(1);
-    src.name = std::string(40, 'n');
-    src.InitPalette(256);
-    for (int i = 0; i < 256; ++i)
-        src.SetPalEntryBYTE(i, BYTE(i), BYTE(255 - i), BYTE(i * 7), i * 3 + 1, 1000);
-    src.palette[0].palIndex = 5;
-    src.palette[11].palIndex = 300;
-    src.palette[22].palIndex = -1;
-    for (int j = 0; j < 4; ++j) {
-        src.pockets.Add(new ccColorPocket);
-        for (int k = 0; k < 3 + j; ++k)
-            src.pockets[j]->AddColorItemAny(&src.palette[(j * 37 + k * 11) % 256]);
-        src.pockets[j]->name = std::string(20, 'a' + j);
-        src.pockets[j]->flags = src.pockets[j]->selState = 300 + j;
-    }
-    const std::string b = Saved(src);
+    EXPECT_EQ(Load(dst, Saved(empty)), 46);  // and loads: a palette of no items is well formed
+    // Names are cut to 31 and 15 characters, fields the buffer does not carry
+    // stay, a pocket's index becomes its position and its selection a new one's.
+    t.name = std::string(40, 'n');
+    t.pockets[0]->name = std::string(20, 'p');
+    t.pockets[0]->index = t.pockets[0]->selState = 7;
+    const std::string b = Saved(t);
     dst.sortMode = 3;
     dst.tagText = "tag";
     Prime(dst);
-    ASSERT_EQ(Load(dst, b), static_cast<int>(b.size()) - 4);
-    EXPECT_EQ(dst.name, std::string(31, 'n'));
-    EXPECT_EQ(dst.pockets[2]->name, std::string(15, 'c'));
-    EXPECT_TRUE(dst.sortMode == 3 && dst.tagText == "tag" && dst.themeType == 1);
-    ASSERT_EQ(dst.pockets.GetSize(), 4);
-    for (int j = 0; j < 4; ++j) {
-        const ccColorPocket* d = dst.pockets[j];
-        EXPECT_EQ((std::vector<int>{d->index, d->selState}), (std::vector<int>{j, -1}));  // position, default
-        for (int k = 0; k < d->items.GetSize(); ++k)
-            EXPECT_EQ(d->items[k] - dst.palette, src.pockets[j]->items[k] - src.palette);
-    }
-    EXPECT_EQ(Saved(dst), b);  // every carried field came back exactly
-
+    ASSERT_EQ(Load(dst, b), 138);
+    EXPECT_TRUE(dst.name == std::string(31, 'n') && dst.pockets[0]->name == std::string(15, 'p') &&
+                dst.sortMode == 3 && dst.tagText == "tag" && dst.themeType == 1);
+    EXPECT_EQ((V{dst.pockets[0]->index, dst.pockets[0]->selState}), (V{0, -1}));
+    EXPECT_EQ(Saved(dst), b);
     // A member that is no item of the palette (null, or an item held
     // elsewhere) cannot be stored: it is left out and the length says so.
     ccColorItem stray;
-    ccColorPocketArray part, bare;
+    ccColorPocketArray part;
     part.InitPalette(2);
-    for (auto* t : {&part, &bare}) {
-        t->pockets.Add(new ccColorPocket);
-        for (ccColorItem* it :
-             {&stray, &part.palette[1], static_cast<ccColorItem*>(nullptr), &part.palette[0]})
-            t->pockets[0]->items.Add(it);
-    }
-    EXPECT_EQ(bare.GetDataBufLength(), 46 + 44);  // without a palette no member can be stored
+    part.pockets.Add(new ccColorPocket);
+    for (ccColorItem* it : {&stray, &part.palette[1], static_cast<ccColorItem*>(nullptr), &part.palette[0]})
+        part.pockets[0]->items.Add(it);
     EXPECT_EQ(part.GetDataBufLength(), 46 + 2 * 20 + 44 + 2 * 4);
     ASSERT_GT(Load(dst, Saved(part)), 0);
-    EXPECT_EQ(dst.pockets[0]->items.GetSize(), 2);
-    EXPECT_TRUE(dst.pockets[0]->items[0] == &dst.palette[1] && dst.pockets[0]->items[1] == &dst.palette[0]);
+    EXPECT_EQ(Members(dst.pockets[0]), (std::vector<ccColorItem*>{&dst.palette[1], &dst.palette[0]}));
+    part.InitPalette(0);  // without a palette no member can be stored
+    EXPECT_EQ(part.GetDataBufLength(), 46 + 44);
 }
 
 TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
@@ -164,39 +127,31 @@ TEST(ThemeBuffer, ReadsHandBuiltBuffersOfEveryVersion) {
         b.i32(0xDEADBEEF);  // a surplus inside L is ignored
         ccColorPocketArray t;
         ASSERT_EQ(Load(t, b.framed()), static_cast<int>(b.v.size())) << version;
-        ASSERT_TRUE(t.name == std::string(width, 'x') && t.paletteSize == (blocks ? 256 : 3)) << version;
-        EXPECT_EQ(RgbWord(t.palette[2].rgb), 0x00FD4602u);
-        EXPECT_EQ(t.palette[2].palIndex, 72);  // from the last block
-        ASSERT_EQ(t.pockets.GetSize(), 2);
+        ASSERT_TRUE(t.name == std::string(width, 'x') && t.paletteSize == (blocks ? 256 : 3) &&
+                    t.pockets.GetSize() == 2)
+            << version;
         const ccColorPocket *p = t.pockets[0], *q = t.pockets[1];
-        EXPECT_EQ((std::vector<int>{p->flags, q->flags, p->pixelNum, q->index, q->items.GetSize()}),
-                  (std::vector<int>{1, 0, 11, 1, 0}));
-        EXPECT_EQ(std::vector<ccColorItem*>(p->items.begin(), p->items.begin() + p->items.GetSize()),
-                  (std::vector<ccColorItem*>{&t.palette[2], &t.palette[0]}));
+        // An item of the last block; each pocket's second flags; positions as indices.
+        EXPECT_EQ((V{int(RgbWord(t.palette[2].rgb)), t.palette[2].palIndex, p->flags, q->flags, p->pixelNum,
+                     q->index, q->items.GetSize()}),
+                  (V{0xFD4602, 72, 1, 0, 11, 1, 0}));
+        EXPECT_EQ(Members(p), (std::vector<ccColorItem*>{&t.palette[2], &t.palette[0]}));
     }
 }
 
 TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
+    // Beside the damaged files of the corpus (each goes through this reader too).
     std::vector<std::pair<std::string, std::string>> bad;
     for (size_t cut = 4; cut < kLayout.size(); ++cut)  // every truncation, L telling the truth about it
         bad.push_back({"cut at " + std::to_string(cut), Bytes{kLayout.substr(4, cut - 4)}.framed()});
-    std::string shorter = kLayout.substr(0, kLayout.size() - 1);
     std::string members = Bytes::Start(21, 32, 2, 2).i32(1).pocket(0, 0, 0, {}).v;
     members.resize(members.size() - 4);  // without its member count
-    --shorter[0];
-    Bytes many = Bytes::Start(21, 32, 1, 1).i32(257);
-    for (int j = 0; j < 257; ++j) many.pocket(0, 0, 1, {0});
     bad.insert(bad.end(),
-               {{"L smaller than the data", shorter},
-                {"L huge", "\xFF\xFF\xFF\xFF"s + kLayout.substr(4)},
+               {{"L huge", "\xFF\xFF\xFF\xFF"s + kLayout.substr(4)},
                 {"v17 with 255 items", Bytes::Start(17, 16, -1, 255).framed()},
                 {"v3 without its blocks", Bytes::Start(3, 16, -1, 0).i32(0).framed()},
-                {"negative palette count", Bytes::Start(21, 32, -1, 0).i32(0).framed()},
                 {"huge palette count", Bytes::Start(21, 32, 0x7FFFFFFF, 3).i32(0).framed()},
                 {"negative pocket count", Bytes::Start(21, 32, 0, 0).i32(-3).framed()},
-                {"huge pocket count", Bytes::Start(21, 32, 0, 0).i32(0x7FFFFFFF).framed()},
-                {"257 pockets", many.framed()},
-                {"negative member count", Bytes{members}.i32(-1).framed()},
                 {"huge member count", Bytes{members}.i32(0x40000000).i32(0).framed()},
                 {"index 256", Bytes::Start(21, 32, 256, 256).i32(1).pocket(0, 0, 0, {0, 256}).framed()},
                 {"index -1", Bytes::Start(21, 32, 256, 256).i32(1).pocket(0, 0, 0, {-1}).framed()},
@@ -213,66 +168,40 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
     Bytes full = Bytes::Start(21, 32, 1, 1).i32(256);  // as many pockets as a palette has colours are read
     for (int j = 0; j < 256; ++j) full.pocket(0, 0, j, {0});
     ASSERT_EQ(Load(t, full.framed()), static_cast<int>(full.v.size()));
-    ASSERT_EQ(t.pockets.GetSize(), 256);
-    EXPECT_EQ((std::vector<int>{t.pockets[255]->pixelNum, t.pockets[255]->index}),
-              (std::vector<int>{255, 255}));
+    EXPECT_TRUE(t.pockets.GetSize() == 256 && t.pockets[255]->pixelNum == 255 &&
+                t.pockets[255]->index == 255);
 }
 
-TEST(ThemeFile, RoundTripOpenFailuresAndSharing) {
-    ccColorPocketArray t, src, dst(1), empty;
+TEST(ThemeFile, RoundTripOpenFailuresSharingAndTheCorpus) {
+    ccColorPocketArray t, src, empty;
     Prime(t);
-    const std::string path = tool::Temp("theme.ccs");
-    for (const std::string& p :
-         {tool::Temp("no_such_file.ccs"), ::testing::TempDir()})  // the second a folder
-        EXPECT_EQ(t.LoadFromFile(p.c_str()), -1) << p;
-    EXPECT_EQ(t.LoadFromFile(nullptr), -1);
-    EXPECT_EQ(t.SaveToFile(nullptr), -1);
-    EXPECT_EQ(t.SaveToFile(tool::Temp("no_such_dir/x.ccs").c_str()), -1);
-    EXPECT_EQ(t.pockets.GetSize(), 1);
+    const std::string path = tool::Temp("theme.ccs"), missing = tool::Temp("no_such_file.ccs"),
+                      folder = ::testing::TempDir(), noFolder = tool::Temp("no_such_dir/x.ccs");
+    EXPECT_EQ((V{t.LoadFromFile(missing.c_str()), t.LoadFromFile(folder.c_str()), t.LoadFromFile(nullptr),
+                 t.SaveToFile(nullptr), t.SaveToFile(noFolder.c_str())}),
+              V(5, -1));
     ASSERT_EQ(Load(src, kLayout), 138);
     ASSERT_EQ(src.SaveToFile(path.c_str()), 0);
     EXPECT_EQ(tool::Slurp(path), kLayout.substr(4));  // the buffer without L
     {
         hv::File holder;  // held exclusively: neither replaced nor read
         ASSERT_TRUE(holder.Open(path.c_str(), hv::FileMode::ReadExclusive));
-        EXPECT_EQ(empty.SaveToFile(path.c_str()), -1);
-        EXPECT_EQ(t.LoadFromFile(path.c_str()), -1);
-        EXPECT_EQ(t.pockets.GetSize(), 1);
+        EXPECT_EQ((V{empty.SaveToFile(path.c_str()), t.LoadFromFile(path.c_str())}), V(2, -1));
     }
+    EXPECT_EQ(t.pockets.GetSize(), 1);  // a file not opened leaves the theme as it was
     {
         hv::File reader;  // two readers may share the file
         ASSERT_TRUE(reader.Open(path.c_str(), hv::FileMode::ReadShared));
-        dst.tagText = "tag";
-        Prime(dst);
-        ASSERT_EQ(dst.LoadFromFile(path.c_str()), 0);
-        EXPECT_TRUE(dst.tagText == "tag" && dst.themeType == 1);
-        EXPECT_EQ(Saved(dst), kLayout);
+        ASSERT_EQ(t.LoadFromFile(path.c_str()), 0);
+        EXPECT_EQ(Saved(t), kLayout);
     }
-    ASSERT_EQ(empty.SaveToFile(path.c_str()), 0);  // replaces the longer file completely
-    EXPECT_EQ(tool::Slurp(path).size(), 46u);
     std::remove(path.c_str());
-}
-
-TEST(ThemeFile, CorpusLoadsTheGoodFilesAndRefusesTheDamagedOnes) {
-    ccColorPocketArray good, moved;
-    ASSERT_EQ(good.LoadFromFile((kData + "valid_v21.ccs").c_str()), 0);
-    EXPECT_TRUE(good.name == "dune" && good.paletteSize == 3 && good.pockets.GetSize() == 2);
-    // palIndex fields 5, 2, 1 at positions 0, 1, 2: saved again byte for byte.
-    const std::string path = tool::Temp("again.ccs"), moving = kData + "palindex_not_position.ccs";
-    ASSERT_EQ(moved.LoadFromFile(moving.c_str()), 0);
-    ASSERT_EQ(moved.SaveToFile(path.c_str()), 0);
-    EXPECT_EQ(tool::Slurp(path), tool::Slurp(moving));
-    ASSERT_EQ(moved.pockets[1]->items.GetSize(), 2);
-    EXPECT_TRUE(moved.pockets[1]->items[0] == &moved.palette[2] &&
-                moved.pockets[1]->items[1] == &moved.palette[1]);
-    std::remove(path.c_str());
+    ASSERT_EQ(src.LoadFromFile((kData + "valid_v21.ccs").c_str()), 0);
+    EXPECT_TRUE(src.name == "dune" && src.paletteSize == 3 && src.pockets.GetSize() == 2);
     for (const char* nm :
          {"empty", "magic_only", "cut_in_name", "cut_in_palette", "cut_in_pocket", "no_pocket_count",
           "negative_palette_count", "negative_member_count", "huge_pocket_count", "pockets_257",
-          "member_index_300", "v16_cut_in_blocks", "random", "random_with_magic"}) {
-        ccColorPocketArray t;
-        Prime(t);
-        EXPECT_EQ(t.LoadFromFile((kData + nm + ".ccs").c_str()), -2) << nm;
-        EXPECT_TRUE(Untouched(t)) << nm;
-    }
+          "member_index_300", "v16_cut_in_blocks", "random", "random_with_magic"})
+        EXPECT_EQ(empty.LoadFromFile((kData + nm + ".ccs").c_str()), -2)
+            << nm;  // what it leaves: the fuzz replay
 }
