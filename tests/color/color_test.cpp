@@ -82,6 +82,9 @@ TEST(PocketMeans, PlainIgnoreCountsWeightedUse64BitSumsCountsSaturateAndUnusable
         EXPECT_EQ((V{w.GetAveRGBofAllPixels(), int(RgbWord(w.aveRGB))}), (V{-1, 0xBF003F}))
             << ca << "," << cb;
     }
+    a.pixelNum = 0;  // a first item without pixels only drops out of the weights
+    b.pixelNum = 5;
+    EXPECT_EQ((V{w.GetAveRGBofAllPixels(), int(RgbWord(w.aveRGB))}), (V{0, 0x0000FF}));
     a.pixelNum = b.pixelNum = 20000000;  // channel times count passes 32 bits
     ASSERT_EQ(w.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{127, 0, 127, 0}));

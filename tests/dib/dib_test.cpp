@@ -183,6 +183,13 @@ TEST(DibServices, CopyRestoreZoomAtPixelCentresAndRefusalsAt24Bits) {
         // (memory order), the top row.
         EXPECT_EQ((V{z.colors[4].rgbRed, z.rows[0][0], z.rows[0][1]}), (V{3, 2, 4}));
     }
+    void* grey = MakeEmptyDib(3, 1, 8, true);
+    {
+        ipDibStuff g(grey, false);  // the grey table runs evenly from black to white
+        EXPECT_TRUE(g.numColors == 256 && RgbWord(g.colors[0]) == 0 && RgbWord(g.colors[128]) == 0x808080 &&
+                    RgbWord(g.colors[255]) == 0xFFFFFF);
+    }
+    hv::FreeHandle(grey);
     EXPECT_TRUE(!ZoomImage8(dib, 0, 4) && !ZoomImage8(d24, 1, 1) && !MakeEmptyDib(0, 5, 8, true) &&
                 !MakeEmptyDib(5, 5, 12, true) && !MakeEmptyDib(1 << 20, 1 << 20, 24, true));
     for (void* d : {d24, half, dib, other, copy}) hv::FreeHandle(d);
@@ -248,6 +255,17 @@ TEST(NearestMap, AgreesWithAFullScanIncludingTies) {
         pal[0].push_back({BYTE(rng() & 0xF0), BYTE(rng() & 0xE0), BYTE(rng() & 0xC0), 0});  // many ties
         pal[1].push_back({v, v, v, 0});
     }
+    // The view's own query on a 256-entry table answers the same.
+    void* dib = MakeEmptyDib(1, 1, 8, true);
+    {
+        ipDibStuff v(dib, false);
+        std::copy(pal[0].begin(), pal[0].end(), v.colors);
+        for (int c = 0; c < 1 << 24; c += 4099) {
+            unsigned char bgr[3] = {BYTE(c), BYTE(c >> 8), BYTE(c >> 16)};
+            ASSERT_EQ(v.GetNearestColor(bgr), BruteNearest(pal[0].data(), 256, {bgr[0], bgr[1], bgr[2], 0}));
+        }
+    }
+    hv::FreeHandle(dib);
     for (const auto& p : pal)
         for (int used : {1, 3, 256}) {
             hv::NearestMap map(p.data(), used);

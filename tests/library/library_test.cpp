@@ -327,11 +327,11 @@ TEST(HueRing, OrderLimitEqualHuesExamplesAndThemesWithoutColours) {
     // before an equal hue; last; first; between; two of a hue; three of a hue already; before the first ring
     // member of hue 5 or more (the example passed over); the example not counted; an example last, above
     // every ring member: no place; no pockets: only into an empty library, where, as the last theme, it sits
-    // below every hue.
+    // below every hue; hue 0 (red) is a hue like any other and comes first.
     std::istringstream cases(
         "| 77 0; 10 50 90 | 50 1; 10 50 90 | 100 3; 10 50 90 | 5 0; 10 50 90 | 60 2; 50 50 60 | 50 0; "
         "40 50 50 50 | 50 -1; e200 10 | 5 1; e200 200 200 | 200 1; 10 e200 | 100 -1; 10 e200 | -1 -1; "
-        "| -1 0; - | 30 1; - 30 | 20 1");
+        "| -1 0; - | 30 1; - 30 | 20 1; 10 50 90 | 0 0");
     for (std::string c; std::getline(cases, c, ';');) {
         ccColorPocketArrayArray lib;
         std::istringstream in(c);

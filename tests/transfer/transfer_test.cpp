@@ -206,6 +206,9 @@ TEST(Matching, ImageMethodsColourDifferencesAndNeighbourChains) {
     s.SetPalDib(nullptr, false);  // the style needs no image
     EXPECT_EQ(t.GetDstPockets(&s, true, 4), 0);
     for (ccColorPocket* p : t.pockets) EXPECT_EQ(RgbWord(p->destRGB), RgbWord(p->aveRGB));
+    int m[16][16];  // squared RGB distances between the pockets' means
+    EXPECT_EQ(t.GetClrDiffMatrix(m), 0);
+    EXPECT_EQ((V{m[0][1], m[1][0], m[2][2]}), (V{255 * 255 + 200 * 200, 255 * 255 + 200 * 200, 0}));
     // Without the target's image (a theme read back from its buffer) there
     // are no neighbour counts to weigh the differences by: nothing is paired
     // (-1), by method 4 as by method 5.
@@ -245,6 +248,7 @@ TEST(Matching, ImageMethodsColourDifferencesAndNeighbourChains) {
     Strip(v, {100, 130, 200}, {30, 20, 10}, {0, 1, 2});
     EXPECT_EQ(u.GetDstPockets(&v, true, 5), 0);
     EXPECT_EQ(Links(u, v), (V{0, 1, 1, 2, 2}));
+    EXPECT_EQ(many.GetMapOnMixNeighboring(&v, false), -2);  // 17 pockets
 }
 
 TEST(Transfer, PaletteItemsScaleSaturationAndDarkenGreys) {
@@ -296,15 +300,19 @@ TEST(Transfer, TrueDibPassesEqualPerPixelDefinitionOnAPhotoAlsoWhenRepeated) {
         ipDibStuff pal(pal8, false), src(original, false);
         std::mt19937 rng(7);
         std::vector<ccColorPocket*> byIndex(256, nullptr);
+        const int unpaired = t.pockets[1]->GetColorItemIndex(0) < 0 ? 1 : 2;  // palette index 0 stays paired
         for (ccColorPocket* p : t.pockets) {
             const int k = t.GetIndex(p);
             if (k % 3 == 0) p->aveHSL = MakeHsl(HslHue(p->aveHSL), rng() % 12, HslLight(p->aveHSL), 0);
             const int sat = k % 4 == 1 ? 255 : k % 4 == 2 ? 0 : rng() % 256;
-            if (k != 1) p->SetDestLink(Add(s, rng() % 256, sat, rng() % 256, 1));
+            if (k != unpaired) p->SetDestLink(Add(s, rng() % 256, sat, rng() % 256, 1));
             for (ccColorItem* it : p->items) byIndex[it->palIndex] = p;
         }
-        byIndex[t.pockets[0]->items[0]->palIndex] = nullptr;
-        t.pockets[0]->items.RemoveAt(0);
+        // Drop the last item of the first pocket.
+        ccDynaArray<ccColorItem*>& first = t.pockets[0]->items;
+        byIndex[first[first.GetSize() - 1]->palIndex] = nullptr;
+        first.RemoveAt(first.GetSize() - 1);
+        ASSERT_TRUE(byIndex[0] && byIndex[0]->destLink);
         auto expected = [&] {
             std::vector<BYTE> want;
             for (int y = 0; y < src.height(); ++y)
