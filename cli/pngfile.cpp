@@ -1,20 +1,24 @@
-// PNG reading and writing over libpng.
+// PNG reading over libpng; PNG writing over zlib.
 //
 // libpng reports errors by longjmp back to the setjmp of the call. The
 // functions that call setjmp therefore hold nothing with a destructor, and
 // keep everything they allocate in a job structure owned by their caller,
 // which releases it on either outcome.
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "codecs.h"
 #include "dib/dib.h"
+#include "platform/workers.h"
 
 namespace hvio {
 namespace detail {
@@ -29,11 +33,11 @@ struct PngReadJob : PngJob {
     const unsigned char* begin;
     const unsigned char* pos;  // unread input
     const unsigned char* end;
-    void* dib;             // the result; freed by the caller on failure
-    BYTE* bits;            // the locked pixels of dib
-    unsigned char* rgba;   // decoded rows of an image with alpha
-    png_bytep* rowPtrs;    // one pointer per decoded row, top row first
-    long long maxPixels;   // the reading limit
+    void* dib;            // the result; freed by the caller on failure
+    BYTE* bits;           // the locked pixels of dib
+    unsigned char* rgba;  // decoded rows of an image with alpha
+    png_bytep* rowPtrs;   // one pointer per decoded row, top row first
+    long long maxPixels;  // the reading limit
 };
 
 void OnError(png_structp png, png_const_charp msg) {
@@ -63,14 +67,16 @@ void OverWhite(const unsigned char* in, BYTE* out, png_uint_32 width) {
 // out of RunDecode, which may not hold a string across its longjmp.
 bool CheckLimits(PngReadJob* job, png_uint_32 width, png_uint_32 height, uint64_t scratch) {
     std::string why;
-    if (WithinLimits("PNG", width, height, uint64_t(job->end - job->begin), 8256, scratch, job->maxPixels, &why))
+    if (WithinLimits("PNG", width, height, uint64_t(job->end - job->begin), 8256, scratch, job->maxPixels,
+                     &why))
         return true;
     std::snprintf(job->message, sizeof job->message, "%s", why.c_str());
     return false;
 }
 
 bool RunDecode(PngReadJob* job) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<PngJob*>(job), OnError, OnWarning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, static_cast<PngJob*>(job), OnError, OnWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -140,46 +146,75 @@ bool RunDecode(PngReadJob* job) {
     return true;
 }
 
-struct PngWriteJob : PngJob {
-    std::FILE* out;
-    png_uint_32 width, height;
-    bool palette;          // 8-bit palette image, else 24-bit
-    png_color colors[256];
-    int numColors;
-    png_bytep* rows;       // top row first
-    int level;             // zlib level
+// PNG writing: our own chunks around zlib, so that the compression can
+// share the rows among threads.
+
+void Put32(unsigned char* p, uint32_t v) {
+    p[0] = BYTE(v >> 24);
+    p[1] = BYTE(v >> 16);
+    p[2] = BYTE(v >> 8);
+    p[3] = BYTE(v);
+}
+
+bool WriteChunk(std::FILE* out, const char* type, const unsigned char* data, size_t size) {
+    unsigned char head[8], tail[4];
+    Put32(head, uint32_t(size));
+    std::memcpy(head + 4, type, 4);
+    uLong crc = crc32(0, head + 4, 4);
+    if (size) crc = crc32(crc, data, uInt(size));
+    Put32(tail, uint32_t(crc));
+    return std::fwrite(head, 1, 8, out) == 8 && (!size || std::fwrite(data, 1, size, out) == size) &&
+           std::fwrite(tail, 1, 4, out) == 4;
+}
+
+struct Block {
+    std::vector<unsigned char> bytes;  // raw deflate data
+    uLong adler = 1;                   // of the block's scanlines
+    size_t length = 0;                 // their bytes
+    bool ok = false;
+    std::string message;
 };
 
-bool RunEncode(PngWriteJob* job) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, static_cast<PngJob*>(job), OnError, OnWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        std::snprintf(job->message, sizeof job->message, "out of memory");
-        return false;
+// Rows y0..y1 (from the top) as PNG scanlines, deflated on their own. A
+// palette image's rows are stored unfiltered; a photo's against the row
+// above (about as small as choosing a filter per row, and much cheaper).
+Block Compress(ipDibStuff& view, bool palette, int y0, int y1, int level, bool last) {
+    Block b;
+    const int w = view.width(), h = view.height();
+    const size_t line = 1 + size_t(w) * (palette ? 1 : 3);
+    std::vector<unsigned char> lines(line * size_t(y1 - y0));
+    for (int y = y0; y < y1; ++y) {
+        unsigned char* d = &lines[line * size_t(y - y0)];
+        const BYTE* row = view.rows[size_t(h - 1 - y)];
+        if (palette) {
+            d[0] = 0;
+            std::memcpy(d + 1, row, size_t(w));
+            continue;
+        }
+        const BYTE* above = y > 0 ? view.rows[size_t(h - y)] : nullptr;
+        d[0] = 2;
+        for (int x = 0; x < 3 * w; x += 3)
+            for (int c = 0; c < 3; ++c)  // blue, green, red to red, green, blue
+                d[1 + x + c] = BYTE(row[x + 2 - c] - (above ? above[x + 2 - c] : 0));
     }
-    if (setjmp(job->jump)) {
-        png_destroy_write_struct(&png, &info);
-        return false;
+    b.length = lines.size();
+    b.adler = adler32(1, lines.data(), uInt(lines.size()));
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        b.message = "cannot start zlib";
+        return b;
     }
-    png_init_io(png, job->out);
-    png_set_IHDR(png, info, job->width, job->height, 8, job->palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, job->level);
-    if (job->palette) {
-        png_set_PLTE(png, info, job->colors, job->numColors);
-    } else {
-        // Photos: the filter against the row above alone. It compresses
-        // photos about as well as choosing among filters row by row, and
-        // saves trying each of them.
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-    }
-    png_write_info(png, info);
-    if (!job->palette) png_set_bgr(png);
-    png_write_image(png, job->rows);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    b.bytes.resize(deflateBound(&z, uLong(lines.size())) + 16);
+    z.next_in = lines.data();
+    z.avail_in = uInt(lines.size());
+    z.next_out = b.bytes.data();
+    z.avail_out = uInt(b.bytes.size());
+    const int r = deflate(&z, last ? Z_FINISH : Z_FULL_FLUSH);
+    b.ok = last ? r == Z_STREAM_END : r == Z_OK && z.avail_in == 0;
+    b.bytes.resize(z.total_out);
+    deflateEnd(&z);
+    if (!b.ok) b.message = "zlib failed";
+    return b;
 }
 
 }  // namespace
@@ -207,26 +242,80 @@ bool EncodePng(void* dib, std::FILE* out, int level, std::string* error) {
         if (error) *error = "only uncompressed 8-bit and 24-bit images can be written as PNG";
         return false;
     }
-    PngWriteJob job{};
-    job.out = out;
-    job.level = level;
-    job.width = static_cast<png_uint_32>(view.width());
-    job.height = static_cast<png_uint_32>(view.height());
-    job.palette = view.bitCount() == 8;
-    if (job.palette) {
+    const bool palette = view.bitCount() == 8;
+    const int w = view.width(), h = view.height();
+    const size_t line = 1 + size_t(w) * (palette ? 1 : 3);  // filter byte and pixels
+    std::vector<unsigned char> head(13);
+    Put32(&head[0], uint32_t(w));
+    Put32(&head[4], uint32_t(h));
+    head[8] = 8;
+    head[9] = palette ? 3 : 2;
+    std::string fail;
+    auto write = [&](const char* type, const unsigned char* data, size_t size) {
+        if (fail.empty() && !WriteChunk(out, type, data, size)) fail = "write error";
+    };
+    if (std::fwrite("\x89PNG\r\n\x1a\n", 1, 8, out) != 8) fail = "write error";
+    write("IHDR", head.data(), head.size());
+    if (palette) {
         // The palette covers every index in use, even one past the colour
         // table (written black), so that readers never meet a bad index.
         int top = 0;
         for (const BYTE* row : view.rows)
-            for (int x = 0; x < view.width(); ++x) top = row[x] > top ? row[x] : top;
-        job.numColors = std::max(std::min(view.numColors, 256), top + 1);
-        for (int i = 0; i < std::min(view.numColors, 256); ++i)
-            job.colors[i] = {view.colors[i].rgbRed, view.colors[i].rgbGreen, view.colors[i].rgbBlue};
+            for (int x = 0; x < w; ++x) top = std::max<int>(top, row[x]);
+        const int known = std::min(view.numColors, 256), count = std::max(known, top + 1);
+        std::vector<unsigned char> plte(size_t(count) * 3, 0);
+        for (int i = 0; i < known; ++i) {
+            plte[3 * i] = view.colors[i].rgbRed;
+            plte[3 * i + 1] = view.colors[i].rgbGreen;
+            plte[3 * i + 2] = view.colors[i].rgbBlue;
+        }
+        write("PLTE", plte.data(), plte.size());
     }
-    std::vector<png_bytep> rows(view.rows.rbegin(), view.rows.rend());
-    job.rows = rows.data();
-    if (!RunEncode(&job)) {
-        if (error) *error = std::string("PNG encoding failed: ") + job.message;
+    // The scanlines, top row first, go through zlib in blocks of about a
+    // megabyte, each compressed on its own and ended with a full flush so
+    // that the blocks join into one stream. The blocks depend on the image
+    // alone, so the file is the same whatever the number of threads.
+    const int blockRows = int(std::clamp<size_t>((size_t(1) << 20) / line, 1, size_t(h)));
+    const int blocks = (h + blockRows - 1) / blockRows;
+    // The zlib stream: its two-byte header, the blocks, the Adler-32 of all
+    // scanlines. Blocks are made a few at a time and written in order, so
+    // that only those few are held.
+    constexpr int kGroup = 8;
+    std::vector<unsigned char> data = {0x78, 0x01};
+    uLong adler = adler32(0, nullptr, 0);
+    for (int g0 = 0; g0 < blocks; g0 += kGroup) {
+        const int n = std::min(kGroup, blocks - g0);
+        std::vector<Block> packed(static_cast<size_t>(n));
+        try {
+            hv::RunParts(hv::WorkersFor(int64_t(w) * h, n), n, [&](int, int b0, int b1) {
+                for (int b = g0 + b0; b < g0 + b1; ++b) {
+                    const int y0 = b * blockRows, y1 = std::min(h, y0 + blockRows);
+                    packed[size_t(b - g0)] = Compress(view, palette, y0, y1, level, b + 1 == blocks);
+                }
+            });
+        } catch (const std::bad_alloc&) {
+            if (error) *error = "PNG encoding failed: out of memory";
+            return false;
+        }
+        for (const Block& b : packed) {
+            if (!b.ok) {
+                if (error) *error = "PNG encoding failed: " + b.message;
+                return false;
+            }
+            data.insert(data.end(), b.bytes.begin(), b.bytes.end());
+            adler = adler32_combine(adler, b.adler, z_off_t(b.length));
+        }
+        if (g0 + n < blocks) {
+            write("IDAT", data.data(), data.size());
+            data.clear();
+        }
+    }
+    data.resize(data.size() + 4);
+    Put32(&data[data.size() - 4], uint32_t(adler));
+    write("IDAT", data.data(), data.size());
+    write("IEND", nullptr, 0);
+    if (!fail.empty()) {
+        if (error) *error = "PNG encoding failed: " + fail;
         return false;
     }
     return true;

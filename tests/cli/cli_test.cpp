@@ -44,6 +44,7 @@
 #include "huevane/theme.h"
 #include "imageio.h"
 #include "platform/memory.h"
+#include "platform/workers.h"
 #include "tool_run.h"
 #include "transfer/transfer_fixtures.h"
 
@@ -618,6 +619,20 @@ TEST(ImageIo, PngJpegAndBmpRoundTrips) {
         hvio::OwnedDib back(Read(path));
         EXPECT_EQ(GlobalSize(back.get()), 40u + 112 * 23);  // 37 x 3 bytes padded to 112
         EXPECT_TRUE(std::isinf(hvio::Psnr(dib.get(), back.get())));
+    }
+    // A photo of several compression blocks (about 1 MB of rows each): the
+    // same file with one thread or three, at the fast level and stored.
+    hvio::OwnedDib tall(MakeDib(700, 1500));
+    for (int level : {1, 0}) {
+        std::string files[2];
+        for (int threads : {1, 3}) {
+            hv::SetWorkerCount(threads);
+            ASSERT_TRUE(hvio::WriteImage(tall.get(), png, &error, level)) << error;
+            files[threads / 2] = tool::Slurp(png);
+        }
+        hv::SetWorkerCount(0);
+        hvio::OwnedDib back(Read(png));
+        EXPECT_TRUE(files[0] == files[1] && std::isinf(hvio::Psnr(tall.get(), back.get()))) << level;
     }
     // An 8-bit image: a palette PNG (PLTE right after the IHDR) that covers
     // every index in use: index 9 of a 4-entry table grows it to 10 (black).
