@@ -85,6 +85,13 @@ TEST(PocketMeans, PlainIgnoreCountsWeightedUse64BitSumsCountsSaturateAndUnusable
     a.pixelNum = 0;  // a first item without pixels only drops out of the weights
     b.pixelNum = 5;
     EXPECT_EQ((V{w.GetAveRGBofAllPixels(), int(RgbWord(w.aveRGB))}), (V{0, 0x0000FF}));
+    // Sums of 3 over 2 pixels truncate to 1.
+    ccColorItem u(tagRGBQUAD{1, 1, 1, 0}), v(tagRGBQUAD{2, 2, 2, 0});
+    u.pixelNum = v.pixelNum = 1;
+    ccColorPocket two;
+    two.AddColorItemAny(&u);
+    two.AddColorItemAny(&v);
+    EXPECT_EQ((V{two.GetAveRGBofAllPixels(), int(RgbWord(two.aveRGB))}), (V{0, 0x010101}));
     a.pixelNum = b.pixelNum = 20000000;  // channel times count passes 32 bits
     ASSERT_EQ(w.GetAveRGBofAllPixels(), 0);
     EXPECT_EQ(RgbWord(w.aveRGB), RgbWord(tagRGBQUAD{127, 0, 127, 0}));
