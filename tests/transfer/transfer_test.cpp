@@ -206,6 +206,13 @@ TEST(Matching, ImageMethodsColourDifferencesAndNeighbourChains) {
     s.SetPalDib(nullptr, false);  // the style needs no image
     EXPECT_EQ(t.GetDstPockets(&s, true, 4), 0);
     for (ccColorPocket* p : t.pockets) EXPECT_EQ(RgbWord(p->destRGB), RgbWord(p->aveRGB));
+    // Beyond the searched positions (here two: the style has two pockets) a
+    // pocket takes the destination of the searched one nearest in colour.
+    ccColorPocketArray t3, s2;
+    tfix::PaletteTheme(t3, {red, green, {0, 150, 0, 0}}, {40, 30, 20}, 3, {0, 1, 2, 1, 2, 0, 2, 0, 1});
+    tfix::PaletteTheme(s2, {blue, white}, {60, 40}, 2, {0, 1, 1, 0});
+    EXPECT_EQ(t3.GetDstPockets(&s2, true, 4), 0);
+    EXPECT_EQ(Links(t3, s2), (V{0, 1, 1}));
     int m[16][16];  // squared RGB distances between the pockets' means
     EXPECT_EQ(t.GetClrDiffMatrix(m), 0);
     EXPECT_EQ((V{m[0][1], m[1][0], m[2][2]}), (V{255 * 255 + 200 * 200, 255 * 255 + 200 * 200, 0}));
