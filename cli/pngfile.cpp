@@ -1,8 +1,8 @@
 // PNG reading over libpng; PNG writing over zlib.
 //
-// libpng reports errors by longjmp back to the setjmp of the call. The
-// functions that call setjmp therefore hold nothing with a destructor, and
-// keep everything they allocate in a job structure owned by their caller,
+// libpng reports read errors by longjmp back to the setjmp of the call. The
+// decoder that calls setjmp therefore holds nothing with a destructor, and
+// keeps everything it allocates in a job structure owned by its caller,
 // which releases it on either outcome.
 #include <png.h>
 #include <zlib.h>
@@ -183,6 +183,7 @@ Block Compress(ipDibStuff& view, bool palette, int y0, int y1, int level, bool l
     const int w = view.width(), h = view.height();
     const size_t line = 1 + size_t(w) * (palette ? 1 : 3);
     std::vector<unsigned char> lines(line * size_t(y1 - y0));
+    const std::vector<BYTE> none(y0 == 0 && !palette ? 3 * size_t(w) : 0, 0);  // above the top row
     for (int y = y0; y < y1; ++y) {
         unsigned char* d = &lines[line * size_t(y - y0)];
         const BYTE* row = view.rows[size_t(h - 1 - y)];
@@ -191,11 +192,13 @@ Block Compress(ipDibStuff& view, bool palette, int y0, int y1, int level, bool l
             std::memcpy(d + 1, row, size_t(w));
             continue;
         }
-        const BYTE* above = y > 0 ? view.rows[size_t(h - y)] : nullptr;
+        const BYTE* above = y > 0 ? view.rows[size_t(h - y)] : none.data();
         d[0] = 2;
-        for (int x = 0; x < 3 * w; x += 3)
-            for (int c = 0; c < 3; ++c)  // blue, green, red to red, green, blue
-                d[1 + x + c] = BYTE(row[x + 2 - c] - (above ? above[x + 2 - c] : 0));
+        for (int x = 0; x < 3 * w; x += 3) {  // blue, green, red to red, green, blue
+            d[1 + x] = BYTE(row[x + 2] - above[x + 2]);
+            d[2 + x] = BYTE(row[x + 1] - above[x + 1]);
+            d[3 + x] = BYTE(row[x] - above[x]);
+        }
     }
     b.length = lines.size();
     b.adler = adler32(1, lines.data(), uInt(lines.size()));
