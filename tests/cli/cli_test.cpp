@@ -620,9 +620,10 @@ TEST(ImageIo, PngJpegAndBmpRoundTrips) {
         EXPECT_EQ(GlobalSize(back.get()), 40u + 112 * 23);  // 37 x 3 bytes padded to 112
         EXPECT_TRUE(std::isinf(hvio::Psnr(dib.get(), back.get())));
     }
-    // A photo of several compression blocks (about 1 MB of rows each): the
-    // same file with one thread or three, at the fast level and stored.
-    hvio::OwnedDib tall(MakeDib(700, 1500));
+    // A photo of nine compression blocks (about 1 MB of rows each), more
+    // than are made at once: the same file with one thread or three, at the
+    // fast level and stored.
+    hvio::OwnedDib tall(MakeDib(1000, 3000));
     for (int level : {1, 0}) {
         std::string files[2];
         for (int threads : {1, 3}) {
