@@ -12,7 +12,7 @@ set -euo pipefail
 
 packages_for() {
     case $1 in
-        build)   echo cmake make g++ pkg-config libpng-dev libjpeg-dev ;;
+        build)   echo cmake make g++ pkg-config libpng-dev libjpeg-dev zlib1g-dev ;;
         test)    packages_for build; echo libgtest-dev ;;
         bench)   packages_for build; echo libbenchmark-dev ;;
         package) packages_for build; echo dpkg-dev ;;

@@ -41,7 +41,7 @@ echo "$FAKE_UID"
 SH
 chmod +x "$fake"/*
 
-build_pkgs="cmake make g++ pkg-config libpng-dev libjpeg-dev"
+build_pkgs="cmake make g++ pkg-config libpng-dev libjpeg-dev zlib1g-dev"
 failures=0
 code=0
 out=""
@@ -82,9 +82,9 @@ run "dpkg apt-get id sudo" "cmake make g++ pkg-config" 0 test
 check "root: exit 0" [ $code = 0 ]
 check "root: apt-get update first" grep -qx "apt-get update -qq" "$log"
 check "root: installs exactly the missing packages" \
-    grep -qx "apt-get install -y -qq --no-install-recommends libpng-dev libjpeg-dev libgtest-dev" "$log"
+    grep -qx "apt-get install -y -qq --no-install-recommends libpng-dev libjpeg-dev zlib1g-dev libgtest-dev" "$log"
 check "root: no sudo" bash -c "! grep -q '^sudo' '$log'"
-check "root: says what it installs" grep -q "installing libpng-dev libjpeg-dev libgtest-dev" <<<"$out"
+check "root: says what it installs" grep -q "installing libpng-dev libjpeg-dev zlib1g-dev libgtest-dev" <<<"$out"
 
 # Not root: through sudo.
 run "dpkg apt-get id sudo" "$build_pkgs" 1000 bench
@@ -110,10 +110,10 @@ check "no apt-get: does not list what is present" bash -c "! grep -qx '    cmake
 # Neither dpkg nor apt-get: every package listed.
 run "id" "" 0 build
 check "no dpkg: exit 1" [ $code = 1 ]
-check "no dpkg: lists every package" [ "$(grep -c '^    ' <<<"$out")" = 6 ]
+check "no dpkg: lists every package" [ "$(grep -c '^    ' <<<"$out")" = 7 ]
 
 # A package removed with its configuration kept is not installed.
-CONFIG_ONLY=libjpeg-dev run "dpkg apt-get id" "cmake make g++ pkg-config libpng-dev" 0 build
+CONFIG_ONLY=libjpeg-dev run "dpkg apt-get id" "cmake make g++ pkg-config libpng-dev zlib1g-dev" 0 build
 check "config-files only: installed again" grep -q "install .* libjpeg-dev$" "$log"
 
 # Several targets: each package once.
