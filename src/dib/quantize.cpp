@@ -1,8 +1,9 @@
 // 24-to-8-bit reduction without dithering.
 //
 // One pass over the pixels fills a histogram of 6-bit-per-channel cells, each
-// holding its pixel count and the sums of its pixels' channels, and notes
-// whether the image has at most 256 distinct colours. An image with that few
+// holding its pixel count and the sums of its pixels' channels (from every
+// row, or every few rows of a large image), and notes whether the image has
+// at most 256 distinct colours. An image with that few
 // colours keeps them exactly. Otherwise a variance-minimising box split over
 // a 5-bit grid of those cells gives a first palette, a few k-means passes
 // over the cell centroids (weighted by their counts) refine it, and every
@@ -10,7 +11,9 @@
 // distance, lowest index on ties).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -73,48 +76,51 @@ private:
     int count_ = 0;
 };
 
-// Counts and sums per cell in 32 bits, which hold up to kFlushPixels pixels;
-// larger images move them into 64-bit totals that often.
+// Counts and sums per cell in 32 bits: the pixels counted are few enough
+// (see kSampledPixels) that no sum can overflow.
 struct CellSums {
     uint32_t n, r, g, b;
 };
-constexpr int64_t kFlushPixels = 0xFFFFFFFFu / 255;
 
-inline void Count(CellSums* grid, const BYTE* p) {
-    CellSums& c = grid[CellOf(p[2], p[1], p[0])];
-    ++c.n;
-    c.r += p[2];
-    c.g += p[1];
-    c.b += p[0];
+// Images above this many pixels count only every step-th row in the
+// histogram, so that about this many are counted (the palette of a large
+// photo needs no more); every row is still read for its colours while they
+// are few. A step of ceil(pixels / kSampledPixels) counts at most
+// kSampledPixels + width pixels.
+constexpr int64_t kSampledPixels = int64_t(1) << 21;
+static_assert(kSampledPixels + hv::kMaxSide <= 0xFFFFFFFFu / 255, "cell sums fit in 32 bits");
+
+// Position of the lowest set bit of a non-zero word.
+inline int LowestBit(uint64_t v) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(v);
+#else
+    int n = 0;
+    for (; !(v & 1); v >>= 1) ++n;
+    return n;
+#endif
 }
 
-void Flush(std::vector<CellSums>& grid, std::vector<Cell>& totals) {
-    if (totals.empty()) totals.assign(kCells, Cell{0, 0, 0, 0, 0});
-    for (int i = 0; i < kCells; ++i) {
-        totals[i].n += grid[i].n;
-        totals[i].r += grid[i].r;
-        totals[i].g += grid[i].g;
-        totals[i].b += grid[i].b;
-        grid[i] = {0, 0, 0, 0};
-    }
-}
+int RowStep(int64_t pixels) { return int(std::max<int64_t>(1, (pixels + kSampledPixels - 1) / kSampledPixels)); }
 
-// The counts of one run of rows, and its distinct colours while they are few.
+// The counts of one run of rows, the cells they met (one bit per cell) and
+// their distinct colours while they are few.
 struct PartHistogram {
-    std::vector<CellSums> grid;
-    std::vector<Cell> totals;  // only for runs past kFlushPixels
+    std::unique_ptr<CellSums[], decltype(&std::free)> grid{nullptr, &std::free};
+    std::vector<uint64_t> met;
     SmallColorSet colors;
 
-    void Count(ipDibStuff& src, int y0, int y1) {
-        grid.assign(kCells, CellSums{0, 0, 0, 0});
+    void Count(ipDibStuff& src, int y0, int y1, int step) {
+        // Zero pages from the system: only the cells met are touched.
+        grid.reset(static_cast<CellSums*>(std::calloc(kCells, sizeof(CellSums))));
+        if (!grid) throw std::bad_alloc();
+        met.assign(kCells / 64, 0);
+        CellSums* cells = grid.get();
+        uint64_t* bits = met.data();
         const int w = src.width();
-        int64_t pending = 0;
         for (int y = y0; y < y1; ++y) {
-            if (pending + w > kFlushPixels) {
-                Flush(grid, totals);
-                pending = 0;
-            }
-            pending += w;
+            const bool counted = y % step == 0;
+            if (!counted && colors.full()) continue;
             const BYTE* p = src.rows[static_cast<size_t>(y)];
             const BYTE* end = p + 3 * static_cast<size_t>(w);
             // While the colours are few, note each one that differs from the last.
@@ -125,22 +131,34 @@ struct PartHistogram {
                     colors.Add(rgb);
                     last = rgb;
                 }
-                ::Count(grid.data(), p);
+                if (counted) Add(cells, bits, p);
             }
-            for (; p != end; p += 3) ::Count(grid.data(), p);
+            if (counted)
+                for (; p != end; p += 3) Add(cells, bits, p);
         }
+    }
+
+    static void Add(CellSums* cells, uint64_t* bits, const BYTE* p) {
+        const int i = CellOf(p[2], p[1], p[0]);
+        CellSums& c = cells[i];
+        if (c.n++ == 0) bits[i >> 6] |= uint64_t(1) << (i & 63);
+        c.r += p[2];
+        c.g += p[1];
+        c.b += p[0];
     }
 };
 
-// Returns the occupied cells, by ascending number, from every pixel, and
-// in `few` the distinct colours ascending (0xRRGGBB) when there are at most
-// 256 of them (empty otherwise). Large images count their rows in parts on
-// several threads; the sums do not depend on the order.
+// Returns the occupied cells, by ascending number, and in `few` the distinct
+// colours ascending (0xRRGGBB) when there are at most 256 of them (empty
+// otherwise). Large images count their rows in parts on several threads;
+// the sums do not depend on how the rows are parted.
 std::vector<Cell> BuildHistogram(ipDibStuff& src, std::vector<uint32_t>& few) {
     const int h = src.height();
-    const int parts = hv::WorkersFor(int64_t(src.width()) * h, h);
+    const int64_t pixels = int64_t(src.width()) * h;
+    const int step = RowStep(pixels);
+    const int parts = hv::WorkersFor(pixels, h);
     std::vector<PartHistogram> part(static_cast<size_t>(parts));
-    hv::RunParts(parts, h, [&](int i, int y0, int y1) { part[static_cast<size_t>(i)].Count(src, y0, y1); });
+    hv::RunParts(parts, h, [&](int i, int y0, int y1) { part[static_cast<size_t>(i)].Count(src, y0, y1, step); });
     // More than 256 colours in one part, or in all parts together.
     few.clear();
     bool many = false;
@@ -152,28 +170,21 @@ std::vector<Cell> BuildHistogram(ipDibStuff& src, std::vector<uint32_t>& few) {
         if (!all.full()) few = all.Sorted();
     }
     std::vector<Cell> cells;
-    if (part.size() == 1 && part[0].totals.empty()) {
-        // One part counted in 32 bits: only its occupied cells are read.
-        const CellSums* grid = part[0].grid.data();
-        for (int i = 0; i < kCells; ++i)
-            if (grid[i].n) cells.push_back(Cell{i, grid[i].n, grid[i].r, grid[i].g, grid[i].b});
-        return cells;
-    }
-    for (int i = 0; i < kCells; ++i) {
-        Cell c{i, 0, 0, 0, 0};
-        for (const PartHistogram& ph : part) {
-            c.n += ph.grid[i].n;
-            c.r += ph.grid[i].r;
-            c.g += ph.grid[i].g;
-            c.b += ph.grid[i].b;
-            if (!ph.totals.empty()) {
-                c.n += ph.totals[i].n;
-                c.r += ph.totals[i].r;
-                c.g += ph.totals[i].g;
-                c.b += ph.totals[i].b;
+    for (int word = 0; word < kCells / 64; ++word) {
+        uint64_t bits = 0;
+        for (const PartHistogram& ph : part) bits |= ph.met[static_cast<size_t>(word)];
+        for (; bits; bits &= bits - 1) {
+            const int i = word * 64 + LowestBit(bits);
+            Cell c{i, 0, 0, 0, 0};
+            for (const PartHistogram& ph : part) {
+                const CellSums& s = ph.grid[static_cast<size_t>(i)];
+                c.n += s.n;
+                c.r += s.r;
+                c.g += s.g;
+                c.b += s.b;
             }
+            cells.push_back(c);
         }
-        if (c.n) cells.push_back(c);
     }
     return cells;
 }
@@ -313,7 +324,7 @@ struct Center {
 void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::vector<Center>& centers,
             int passes) {
     const int k = static_cast<int>(centers.size());
-    std::vector<float> dist(size_t(k) * k);
+    std::vector<float> d2row(k);
     std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
     std::vector<float> nearDist(size_t(k) * k);  // and their distances from it
     std::vector<int> nearCount(k);
@@ -337,32 +348,29 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             toLabel[p] = std::sqrt(dr * dr + dg * dg + db * db);
             reach[c] = std::max(reach[c], toLabel[p]);
         }
-        // Symmetric: |a - b| and |b - a| round alike.
-        for (int i = 0; i < k; ++i) {
-            dist[size_t(i) * k + i] = 0;
-            for (int j = i + 1; j < k; ++j) {
-                const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
-                dist[size_t(i) * k + j] = dist[size_t(j) * k + i] = std::sqrt(dr * dr + dg * dg + db * db);
-            }
-        }
         // A centre j can be nearer than a point's own centre c only when
         // |c - j| < 2 |point - c|: only those within twice c's reach count.
+        // They are found by squared distance (with a margin for rounding),
+        // and only those kept need a square root and a place in the order.
         // Sort keys: a non-negative float's bits order like its value.
         for (int i = 0; i < k; ++i) {
+            for (int j = 0; j < k; ++j) {
+                const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
+                d2row[j] = dr * dr + dg * dg + db * db;
+            }
+            const float limit = 4.0f * reach[i] * reach[i] * 1.0001f + 1e-6f;
             int n = 0;
-            const float* di = &dist[size_t(i) * k];
-            const float limit = 2 * reach[i];
             for (int j = 0; j < k; ++j) {
                 // Written every time, kept when it counts: no branch to guess.
                 uint32_t bits;
-                std::memcpy(&bits, &di[j], sizeof bits);
+                std::memcpy(&bits, &d2row[j], sizeof bits);
                 keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
-                n += (j != i) & (di[j] < limit);
+                n += (j != i) & (d2row[j] < limit);
             }
             std::sort(keys.begin(), keys.begin() + n);
             for (int t = 0; t < n; ++t) {
                 near[size_t(i) * k + t] = uint8_t(keys[t]);
-                nearDist[size_t(i) * k + t] = di[uint8_t(keys[t])];
+                nearDist[size_t(i) * k + t] = std::sqrt(d2row[uint8_t(keys[t])]);
             }
             nearCount[i] = n;
         }

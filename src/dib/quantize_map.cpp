@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
 constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
+constexpr size_t kConstBlocks = 257;  // block 0 and one per palette index
 
 
 }  // namespace
@@ -67,11 +68,15 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
         spreadB_[v] = uint32_t(((v >> s) << (3 * s)) | (v & m));
     }
     cells = std::min(cells, fine_.size());
-    // Block 0 is never used, so that a built cell's entry is never 0.
-    answers_.reserve((cells + 1) * kFineColors);
-    answers_.resize(kFineColors);
-    listOf_.reserve(cells + 1);
-    listOf_.push_back(0);
+    // Block 0 holds zeros: a cell not built yet has entry 0, so its colours
+    // read answer 0, which equals its `unknown` 0 and sends them to be built.
+    // Blocks 1 to 256 hold one index each, for the cells served by one entry.
+    answers_.reserve((cells + kConstBlocks) * kFineColors);
+    answers_.resize(kConstBlocks * kFineColors);
+    for (int v = 0; v < 256; ++v)
+        std::fill_n(answers_.begin() + (v + 1) * kFineColors, kFineColors, uint8_t(v));
+    listOf_.reserve(cells + kConstBlocks);
+    listOf_.resize(kConstBlocks, 0);
     lists_.reserve(cells * 4);
 }
 
@@ -139,11 +144,17 @@ uint32_t NearestMap::Build(int cell) {
     int unknown = 0;
     for (size_t t = start + 1; t < lists_.size() && lists_[t] == unknown && unknown < 255; ++t) ++unknown;
     const size_t count = lists_.size() - start - 1;
-    lists_[start] = uint8_t(count - 1);
-    const size_t block = listOf_.size();
-    listOf_.push_back(uint32_t(start));
-    // A cell served by one entry has every answer at once.
-    answers_.resize(answers_.size() + kFineColors, count == 1 ? lists_[start + 1] : uint8_t(unknown));
+    size_t block;
+    if (count == 1) {
+        // A cell served by one entry shares that entry's block of answers.
+        block = size_t(lists_[start + 1]) + 1;
+        lists_.resize(start);
+    } else {
+        lists_[start] = uint8_t(count - 1);
+        block = listOf_.size();
+        listOf_.push_back(uint32_t(start));
+        answers_.resize(answers_.size() + kFineColors, uint8_t(unknown));
+    }
     const uint32_t entry = uint32_t(block << 8) | uint32_t(unknown);
     fine_[cell] = entry;
     return entry;
@@ -165,7 +176,9 @@ int NearestMap::Search(uint32_t list, int r, int g, int b) const {
     return best;
 }
 
-inline int NearestMap::Lookup(int r, int g, int b) {
+// The answer for a colour whose cell is not built yet or whose answer is
+// not known yet.
+int NearestMap::LookupSlow(int r, int g, int b) {
     constexpr int subBits = 3 * (8 - kFineBits);
     const uint32_t key = spreadR_[r] | spreadG_[g] | spreadB_[b];
     const uint32_t cell = key >> subBits;
@@ -177,10 +190,25 @@ inline int NearestMap::Lookup(int r, int g, int b) {
     return answer;
 }
 
-int NearestMap::Nearest(int r, int g, int b) { return Lookup(r, g, b); }
+int NearestMap::Nearest(int r, int g, int b) { return LookupSlow(r, g, b); }
 
 void NearestMap::MapRow(const BYTE* bgr, BYTE* out, int width) {
-    for (int x = 0; x < width; ++x, bgr += 3) out[x] = BYTE(Lookup(bgr[2], bgr[1], bgr[0]));
+    constexpr int subBits = 3 * (8 - kFineBits);
+    // Local copies: the writes to `out` could otherwise alias them.
+    const uint32_t* fine = fine_.data();
+    const uint8_t* answers = answers_.data();
+    for (int x = 0; x < width; ++x, bgr += 3) {
+        const uint32_t key = spreadR_[bgr[2]] | spreadG_[bgr[1]] | spreadB_[bgr[0]];
+        const uint32_t entry = fine[key >> subBits];
+        const uint8_t answer = answers[((entry >> 8) << subBits) | (key & (kFineColors - 1))];
+        if (answer != (entry & 0xFF)) {
+            out[x] = answer;
+            continue;
+        }
+        out[x] = BYTE(LookupSlow(bgr[2], bgr[1], bgr[0]));
+        fine = fine_.data();
+        answers = answers_.data();
+    }
 }
 
 }  // namespace hv

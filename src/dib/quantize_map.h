@@ -35,15 +35,17 @@ private:
     uint32_t Build(int cell);
     const uint8_t* Candidates(int level, int cell, size_t* n);
     int Search(uint32_t list, int r, int g, int b) const;
-    int Lookup(int r, int g, int b);
+    int LookupSlow(int r, int g, int b);
 
     int used_;
     int pr_[256], pg_[256], pb_[256];
     // Per fine cell: 0 until built, else block << 8 | unknown: the cell's
-    // answers for its 64 colours are block 64 x block of answers_ (from 1),
-    // where the byte `unknown` marks a colour not looked up yet. `unknown`
-    // is an index outside the cell's candidates when there is one; a colour
-    // whose answer happens to equal it is simply searched again.
+    // answers for its 64 colours are block 64 x block of answers_, where the
+    // byte `unknown` marks a colour not looked up yet. `unknown` is an index
+    // outside the cell's candidates when there is one; a colour whose answer
+    // happens to equal it is simply searched again. Blocks 1 to 256 are
+    // shared by the cells served by one entry (block 1 + entry); the others
+    // belong to one cell each.
     std::vector<uint32_t> fine_;
     std::vector<uint8_t> answers_;
     std::vector<uint32_t> listOf_;  // per block: offset of its candidates in lists_

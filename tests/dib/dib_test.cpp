@@ -210,6 +210,19 @@ TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAnd
         EXPECT_EQ(ExpectNearestMapping(in), seen) << n;  // each colour its own exact entry
         hv::FreeHandle(in);
     }
+    // A large image counts every other row in its histogram, yet reads every
+    // row for its colours: 255 of its 256 colours lie in row 1 only.
+    {
+        std::vector<uint32_t> colors(256);
+        for (uint32_t& c : colors) c = rng() & 0xFFFFFF;
+        void* in = Make(2000, 1100, 24, [&](int x, int y) { return y == 1 && x < 255 ? colors[x] : colors[255]; });
+        void* out = DecreaseBpp24to8(in);
+        {
+            ipDibStuff v(out, false);
+            for (int x = 0; x < 256; ++x) EXPECT_EQ(RgbWord(v.colors[v.rows[1][x]]), colors[x]) << x;
+        }
+        for (void* d : {in, out}) hv::FreeHandle(d);
+    }
     // Not a 24-bit image, or a header that lies about the block that holds it.
     void* dib8 = MakeEmptyDib(8, 8, 8, true);
     EXPECT_TRUE(!DecreaseBpp24to8(dib8) && !DecreaseBpp24to8(nullptr));

@@ -400,28 +400,29 @@ TEST(RegionFill, ManyCrossingEdgesMatchThePlainList) {
 }
 
 // The same bytes for one, two and three threads, on images large enough to
-// be split whose bands of rows each hold their own run of 256 or 300
-// colours, where the colour count must be taken over all parts (no part
-// alone holds more than 256).
+// be split (and to count every other row in the reduction's histogram) whose
+// bands of rows each hold their own run of 256 or 300 colours, where the
+// colour count must be taken over all parts (no part alone holds more than
+// 256).
 TEST(Threads, ReductionAndRestyleAreTheSameForOneTwoAndThreeThreads) {
     tfix::NoLeak noLeak;
     void* styleImage = tfix::Photo("cups_256.bmp");
     std::vector<char> style = tfix::StyleOf(styleImage);
     hv::FreeHandle(styleImage);
     for (int runs : {256, 300}) {  // colours in the image
-        void* image = MakeEmptyDib(1024, 1200, 24, true);
+        void* image = MakeEmptyDib(1024, 2100, 24, true);
         {
             ipDibStuff v(image, false);
-            for (int y = 0; y < 1200; ++y)
+            for (int y = 0; y < 2100; ++y)
                 for (int x = 0; x < 3 * 1024; ++x) {
-                    const int c = (y * runs / 1200 + x / 3 % 2) % runs, bgr[3] = {c * 7, c, 255 - c / 2};
+                    const int c = (y * runs / 2100 + x / 3 % 2) % runs, bgr[3] = {c * 7, c, 255 - c / 2};
                     v.rows[y][x] = BYTE(bgr[x % 3]);
                 }
         }
         std::vector<BYTE> first[2];
         for (int n = 1; n <= 3; ++n) {
             hv::SetWorkerCount(n);
-            ASSERT_EQ(hv::WorkersFor(1024 * 1200, 1200), n);
+            ASSERT_EQ(hv::WorkersFor(1024 * 2100, 2100), n);
             void* dib8 = DecreaseBpp24to8(image);
             void* work = tfix::Copy(image);
             ASSERT_EQ(AdjustImageStyle(work, style.data(), nullptr), 0);
