@@ -40,6 +40,7 @@ private:
     int table_[256];
     std::vector<Key> keys_;
     std::vector<std::unique_ptr<uint32_t[]>> luts_;  // null until first used
+    uint32_t* lut_[256] = {};  // luts_[t].get(), read once per pixel
     int made_ = 0;
 };
 
