@@ -467,7 +467,7 @@ int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
 }
 
 // Writes the palette into the 8-bit DIB and every pixel's nearest entry.
-bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used, size_t cells) {
+bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used, const std::vector<int>& cells) {
     ipDibStuff dst(out, false);
     if (!dst.isPalette8() || dst.height() != src.height() || dst.width() != src.width()) return false;
     std::memcpy(dst.colors, palette, sizeof(tagRGBQUAD) * kPalette);
@@ -476,7 +476,8 @@ bool MapPixels(ipDibStuff& src, void* out, const tagRGBQUAD* palette, int used, 
     const int w = src.width(), h = src.height();
     const int parts = hv::WorkersFor(int64_t(w) * h, h);
     hv::RunParts(parts, h, [&](int, int y0, int y1) {
-        hv::NearestMap map(palette, used, parts > 1 ? cells / 2 : cells);
+        hv::NearestMap map(palette, used, cells.size());
+        map.Prepare(cells.data(), cells.size());
         for (int y = y0; y < y1; ++y)
             map.MapRow(src.rows[static_cast<size_t>(y)], dst.rows[static_cast<size_t>(y)], w);
     });
@@ -492,11 +493,12 @@ void* DecreaseBpp24to8(void* dib24) {
     try {
         tagRGBQUAD palette[kPalette];
         int used = 0;
-        size_t occupied = 0;
+        std::vector<int> occupied;  // cells met, ascending
         {
             std::vector<uint32_t> few;
             const std::vector<Cell> cells = BuildHistogram(src, few);
-            occupied = cells.size();
+            occupied.reserve(cells.size());
+            for (const Cell& c : cells) occupied.push_back(c.index);
             if (!few.empty()) {
                 for (uint32_t rgb : few) palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
             } else {

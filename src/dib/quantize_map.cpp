@@ -68,37 +68,32 @@ NearestMap::NearestMap(const tagRGBQUAD* palette, int used, size_t cells)
         spreadB_[v] = uint32_t(((v >> s) << (3 * s)) | (v & m));
     }
     cells = std::min(cells, fine_.size());
-    // Block 0 holds zeros: a cell not built yet has entry 0, so its colours
-    // read answer 0, which equals its `unknown` 0 and sends them to be built.
-    // Blocks 1 to 256 hold one index each, for the cells served by one entry.
+    // Block 0 is never used; blocks 1 to 256 hold one index each.
     answers_.reserve((cells + kConstBlocks) * kFineColors);
     answers_.resize(kConstBlocks * kFineColors);
     for (int v = 0; v < 256; ++v)
         std::fill_n(answers_.begin() + (v + 1) * kFineColors, kFineColors, uint8_t(v));
-    listOf_.reserve(cells + kConstBlocks);
-    listOf_.resize(kConstBlocks, 0);
-    lists_.reserve(cells * 4);
 }
 
 // An entry can be nearest to some colour of a box only if its nearest
 // distance to the box does not exceed the smallest farthest distance of any
 // entry; every other entry is strictly farther for every colour inside.
-// Appends to `out` the entries of `from` (ascending) that pass for the box.
-void NearestMap::Filter(const BoxDistance& box, const uint8_t* from, size_t n, std::vector<uint8_t>& out) const {
+// Writes to `out` the entries of `from` (ascending) that pass for the box;
+// returns how many.
+size_t NearestMap::Filter(const BoxDistance& box, const uint8_t* from, size_t n, uint8_t* out) const {
     int bound = 0x7FFFFFFF;
     for (size_t t = 0; t < n; ++t) {
         const int i = from[t];
         bound = std::min(bound, box.Max(pr_[i], pg_[i], pb_[i]));
     }
-    // Kept without branches, into a local list first.
-    uint8_t kept[256];
+    // Kept without branches.
     size_t m = 0;
     for (size_t t = 0; t < n; ++t) {
         const int i = from[t];
-        kept[m] = uint8_t(i);
+        out[m] = uint8_t(i);
         m += box.Min(pr_[i], pg_[i], pb_[i]) <= bound;
     }
-    out.insert(out.end(), kept, kept + m);
+    return m;
 }
 
 // The candidates of cell `cell` of level `level` (cells of 2^(8 - bits)
@@ -118,14 +113,48 @@ const uint8_t* NearestMap::Candidates(int level, int cell, size_t* n) {
             const int r = (cell >> (2 * bits)) & mask, g = (cell >> bits) & mask, b = cell & mask;
             parent = Candidates(level - 1, ((r >> drop) << (2 * up)) | ((g >> drop) << up) | (b >> drop), &count);
         }
+        uint8_t kept[256];
+        const size_t m = Filter(CellBox(cell, bits), parent, count, kept);
         const size_t start = lv.lists.size();
-        lv.lists.push_back(0);
-        Filter(CellBox(cell, bits), parent, count, lv.lists);
-        lv.lists[start] = uint8_t(lv.lists.size() - start - 2);
+        lv.lists.push_back(uint8_t(m - 1));
+        lv.lists.insert(lv.lists.end(), kept, kept + m);
         at = lv.offsets[static_cast<size_t>(cell)] = uint32_t(start + 1);
     }
     *n = size_t(lv.lists[at - 1]) + 1;
     return &lv.lists[at];
+}
+
+// The answers of the 64 colours of fine cell `cell` among the candidates
+// `list` (ascending): a strict comparison keeps the lowest index on ties.
+// A colour's squared distance is the sum of one term per channel, and each
+// channel takes only four values in the cell.
+void NearestMap::Answer(int cell, const uint8_t* list, size_t n, uint8_t* out) const {
+    constexpr int side = 1 << (8 - kFineBits), fm = (1 << kFineBits) - 1;
+    const int r0 = ((cell >> (2 * kFineBits)) & fm) * side, g0 = ((cell >> kFineBits) & fm) * side,
+              b0 = (cell & fm) * side;
+    int32_t best[kFineColors], index[kFineColors];
+    for (size_t t = 0; t < n; ++t) {
+        const int e = list[t];
+        int32_t dr[side], dg[side], db[side];
+        for (int i = 0; i < side; ++i) {
+            dr[i] = (r0 + i - pr_[e]) * (r0 + i - pr_[e]);
+            dg[i] = (g0 + i - pg_[e]) * (g0 + i - pg_[e]);
+            db[i] = (b0 + i - pb_[e]) * (b0 + i - pb_[e]);
+        }
+        for (int i = 0; i < side; ++i)
+            for (int j = 0; j < side; ++j) {
+                const int32_t base = dr[i] + dg[j];
+                int32_t* bq = best + (i * side + j) * side;
+                int32_t* iq = index + (i * side + j) * side;
+                for (int k = 0; k < side; ++k) {
+                    const int32_t d = base + db[k];
+                    const bool nearer = t == 0 || d < bq[k];
+                    bq[k] = nearer ? d : bq[k];
+                    iq[k] = nearer ? e : iq[k];
+                }
+            }
+    }
+    for (int q = 0; q < kFineColors; ++q) out[q] = uint8_t(index[q]);
 }
 
 uint32_t NearestMap::Build(int cell) {
@@ -136,61 +165,33 @@ uint32_t NearestMap::Build(int cell) {
     size_t n = 0;
     const uint8_t* parent =
         Candidates(kLevels - 1, ((r >> drop) << (2 * up)) | ((g >> drop) << up) | (b >> drop), &n);
-    const size_t start = lists_.size();
-    lists_.push_back(0);
-    Filter(CellBox(cell, kFineBits), parent, n, lists_);
-    // The lowest index left out marks colours not looked up yet (the list is
-    // ascending).
-    int unknown = 0;
-    for (size_t t = start + 1; t < lists_.size() && lists_[t] == unknown && unknown < 255; ++t) ++unknown;
-    const size_t count = lists_.size() - start - 1;
-    size_t block;
+    uint8_t kept[256];
+    const size_t count = Filter(CellBox(cell, kFineBits), parent, n, kept);
+    uint32_t block;
     if (count == 1) {
-        // A cell served by one entry shares that entry's block of answers.
-        block = size_t(lists_[start + 1]) + 1;
-        lists_.resize(start);
+        // A cell served by one entry shares that entry's block.
+        block = uint32_t(kept[0]) + 1;
     } else {
-        lists_[start] = uint8_t(count - 1);
-        block = listOf_.size();
-        listOf_.push_back(uint32_t(start));
-        answers_.resize(answers_.size() + kFineColors, uint8_t(unknown));
+        block = uint32_t(answers_.size() / kFineColors);
+        answers_.resize(answers_.size() + kFineColors);
+        Answer(cell, kept, count, &answers_[size_t(block) * kFineColors]);
     }
-    const uint32_t entry = uint32_t(block << 8) | uint32_t(unknown);
-    fine_[cell] = entry;
-    return entry;
+    fine_[static_cast<size_t>(cell)] = block;
+    return block;
 }
 
-int NearestMap::Search(uint32_t list, int r, int g, int b) const {
-    const uint8_t* p = &lists_[list];
-    const int count = p[0] + 1;
-    int best = p[1], bestDist = 0x7FFFFFFF;
-    for (int t = 1; t <= count; ++t) {
-        const int i = p[t];
-        const int dr = pr_[i] - r, dg = pg_[i] - g, db = pb_[i] - b;
-        const int d = dr * dr + dg * dg + db * db;
-        // Selects rather than branches: which entry wins is hard to guess.
-        const bool nearer = d < bestDist;
-        best = nearer ? i : best;
-        bestDist = nearer ? d : bestDist;
-    }
-    return best;
-}
-
-// The answer for a colour whose cell is not built yet or whose answer is
-// not known yet.
-int NearestMap::LookupSlow(int r, int g, int b) {
+int NearestMap::Nearest(int r, int g, int b) {
     constexpr int subBits = 3 * (8 - kFineBits);
     const uint32_t key = spreadR_[r] | spreadG_[g] | spreadB_[b];
-    const uint32_t cell = key >> subBits;
-    uint32_t entry = fine_[cell];
-    if (!entry) entry = Build(int(cell));
-    const size_t block = entry >> 8;
-    uint8_t& answer = answers_[(block << subBits) | (key & (kFineColors - 1))];
-    if (answer == (entry & 0xFF)) answer = uint8_t(Search(listOf_[block], r, g, b));
-    return answer;
+    uint32_t block = fine_[key >> subBits];
+    if (!block) block = Build(int(key >> subBits));
+    return answers_[(size_t(block) << subBits) | (key & (kFineColors - 1))];
 }
 
-int NearestMap::Nearest(int r, int g, int b) { return LookupSlow(r, g, b); }
+void NearestMap::Prepare(const int* cells, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (!fine_[size_t(cells[i])]) Build(cells[i]);
+}
 
 void NearestMap::MapRow(const BYTE* bgr, BYTE* out, int width) {
     constexpr int subBits = 3 * (8 - kFineBits);
@@ -199,15 +200,12 @@ void NearestMap::MapRow(const BYTE* bgr, BYTE* out, int width) {
     const uint8_t* answers = answers_.data();
     for (int x = 0; x < width; ++x, bgr += 3) {
         const uint32_t key = spreadR_[bgr[2]] | spreadG_[bgr[1]] | spreadB_[bgr[0]];
-        const uint32_t entry = fine[key >> subBits];
-        const uint8_t answer = answers[((entry >> 8) << subBits) | (key & (kFineColors - 1))];
-        if (answer != (entry & 0xFF)) {
-            out[x] = answer;
-            continue;
+        uint32_t block = fine[key >> subBits];
+        if (!block) {
+            block = Build(int(key >> subBits));
+            answers = answers_.data();
         }
-        out[x] = BYTE(LookupSlow(bgr[2], bgr[1], bgr[0]));
-        fine = fine_.data();
-        answers = answers_.data();
+        out[x] = answers[(size_t(block) << subBits) | (key & (kFineColors - 1))];
     }
 }
 

@@ -1,6 +1,7 @@
 // Exact nearest-palette-entry lookup for whole rows of 24-bit pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -11,18 +12,20 @@ namespace hv {
 // Maps blue, green, red pixels to the index of the nearest of the first
 // `used` palette entries by squared RGB distance, the lowest index on ties:
 // the same choice as a full scan of the table. The colour cube is divided
-// into cells of 4 x 4 x 4 colours; each cell met keeps, built on first use,
-// the short list of entries that can be nearest to some colour inside it,
-// drawn from the list of the larger cell that holds it, and so on up to
-// cells of 32 x 32 x 32 colours.
-// A colour is compared with that list once; its answer is kept for the
-// next pixel of the same colour.
+// into cells of 4 x 4 x 4 colours; each cell met gets, on first use, the
+// answers for all its 64 colours, compared among the few entries that can
+// be nearest to some colour inside it. Those are drawn from the list of the
+// larger cell that holds it, and so on up to cells of 32 x 32 x 32 colours.
 class NearestMap {
 public:
     // `cells` hints how many cells of 4 x 4 x 4 colours the pixels to map
     // fall into (space is reserved for them).
     NearestMap(const tagRGBQUAD* palette, int used, size_t cells = 0);
 
+    // Makes the answers of the given cells of 4 x 4 x 4 colours (numbered
+    // red, green, blue from the top bit, 6 bits each) now, in the order
+    // given: cells made in ascending order lie near each other in memory.
+    void Prepare(const int* cells, size_t n);
     // Index of the entry nearest to one colour.
     int Nearest(int r, int g, int b);
     // out[x] = index nearest to the pixel bgr[3x..3x+2], for x < width.
@@ -31,29 +34,22 @@ public:
     struct BoxDistance;
 
 private:
-    void Filter(const BoxDistance& box, const uint8_t* from, size_t n, std::vector<uint8_t>& out) const;
+    size_t Filter(const BoxDistance& box, const uint8_t* from, size_t n, uint8_t* out) const;
     uint32_t Build(int cell);
+    void Answer(int cell, const uint8_t* list, size_t n, uint8_t* out) const;
     const uint8_t* Candidates(int level, int cell, size_t* n);
-    int Search(uint32_t list, int r, int g, int b) const;
-    int LookupSlow(int r, int g, int b);
 
     int used_;
     int pr_[256], pg_[256], pb_[256];
-    // Per fine cell: 0 until built, else block << 8 | unknown: the cell's
-    // answers for its 64 colours are block 64 x block of answers_, where the
-    // byte `unknown` marks a colour not looked up yet. `unknown` is an index
-    // outside the cell's candidates when there is one; a colour whose answer
-    // happens to equal it is simply searched again. Blocks 1 to 256 are
-    // shared by the cells served by one entry (block 1 + entry); the others
-    // belong to one cell each.
+    // Per fine cell: 0 until built, else the block of answers_ that holds
+    // the answers of its 64 colours (64 bytes from 64 x block). Blocks 1 to
+    // 256 are shared by the cells served by one entry (block 1 + entry);
+    // the others belong to one cell each.
     std::vector<uint32_t> fine_;
     std::vector<uint8_t> answers_;
-    std::vector<uint32_t> listOf_;  // per block: offset of its candidates in lists_
-    // Candidate lists: a byte with the length less one, then the indices
-    // ascending.
-    std::vector<uint8_t> lists_;
     // Candidate lists of ever smaller cells (8, 16 and 32 colours a side),
-    // each drawn from the one above.
+    // each drawn from the one above: a byte with the length less one, then
+    // the indices ascending.
     static constexpr int kLevels = 3;
     static constexpr int kLevelBits[kLevels] = {3, 4, 5};
     struct Level {
