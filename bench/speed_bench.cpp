@@ -7,6 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -63,22 +65,40 @@ long ResidentKb(const char* field) {
 }
 
 // Large blocks are mapped and unmapped on their own, so that what a call
-// frees leaves the resident set at once; set before the images are made.
+// frees leaves the resident set at once.
 void ExactResidentSet() {
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024);
 }
 
+// Measured in a child process, so that the allocator settings it needs do
+// not slow the timed calls (each large block mapped anew costs page faults,
+// and unmapping it while workers run costs every core a TLB flush).
 template <typename F>
 double PeakBytesPerPixel(F call, int64_t pixels) {
-    if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
-        std::fputs("5", f);
-        std::fclose(f);
+    int fd[2];
+    if (pipe(fd) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        ExactResidentSet();
+        malloc_trim(0);  // what earlier calls freed leaves the resident set
+        if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", f);
+            std::fclose(f);
+        }
+        const long before = ResidentKb("VmRSS:");
+        call();
+        const long peak = ResidentKb("VmHWM:");
+        const double perPixel = before < 0 || peak < 0 ? -1 : double(peak - before) * 1024.0 / double(pixels);
+        const ssize_t written = write(fd[1], &perPixel, sizeof perPixel);
+        _exit(written == sizeof perPixel ? 0 : 1);
     }
-    const long before = ResidentKb("VmRSS:");
-    call();
-    const long peak = ResidentKb("VmHWM:");
-    return before < 0 || peak < 0 ? -1 : double(peak - before) * 1024.0 / double(pixels);
+    close(fd[1]);
+    double perPixel = -1;
+    if (child < 0 || read(fd[0], &perPixel, sizeof perPixel) != sizeof perPixel) perPixel = -1;
+    close(fd[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return perPixel;
 }
 
 void SetRate(benchmark::State& state, int64_t pixels) {
@@ -195,7 +215,6 @@ BENCHMARK_CAPTURE(BM_GenStyle768, coffee, std::string("coffee.png"))->Unit(bench
 // Style of cups.jpg applied to a 12 MP autumn.jpg, the style buffer made
 // beforehand; the image is restored outside the timing.
 void BM_AdjustImageStyle12MP(benchmark::State& state) {
-    ExactResidentSet();
     Workers workers(int(state.range(0)));
     void* image = Photo("autumn.jpg", 4000, 3000, state);
     void* styleImage = image ? Photo("cups.jpg", 768, 512, state) : nullptr;
