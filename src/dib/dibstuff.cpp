@@ -2,6 +2,7 @@
 
 #include "dib/dib.h"
 #include "platform/memory.h"
+#include "platform/workers.h"
 
 ipDibStuff::ipDibStuff(void* dib, bool /*flag*/) : dib_(dib) {
     if (!dib) return;
@@ -35,21 +36,32 @@ ipDibStuff::~ipDibStuff() {
 
 int ipDibStuff::StatHisto(int* histo) {
     if (!histo || !usable() || header->biBitCount != 8) return -1;
-    // Four sets of counters taking turns, so that a run of one index does
-    // not make each increment wait for the previous one.
-    int part[4][256] = {};
-    const int w = width();
-    for (const BYTE* row : rows) {
-        int x = 0;
-        for (; x + 4 <= w; x += 4) {
-            ++part[0][row[x]];
-            ++part[1][row[x + 1]];
-            ++part[2][row[x + 2]];
-            ++part[3][row[x + 3]];
+    // Large images count their rows in parts on several threads; the counts
+    // are added in part order.
+    const int w = width(), h = height();
+    const int parts = hv::WorkersFor(int64_t(w) * h, h);
+    int counts[hv::kMaxWorkers][256];
+    hv::RunParts(parts, h, [&](int p, int y0, int y1) {
+        // Four sets of counters taking turns, so that a run of one index
+        // does not make each increment wait for the previous one.
+        int part[4][256] = {};
+        for (int y = y0; y < y1; ++y) {
+            const BYTE* row = rows[static_cast<size_t>(y)];
+            int x = 0;
+            for (; x + 4 <= w; x += 4) {
+                ++part[0][row[x]];
+                ++part[1][row[x + 1]];
+                ++part[2][row[x + 2]];
+                ++part[3][row[x + 3]];
+            }
+            for (; x < w; ++x) ++part[0][row[x]];
         }
-        for (; x < w; ++x) ++part[0][row[x]];
+        for (int i = 0; i < 256; ++i) counts[p][i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
+    });
+    for (int i = 0; i < 256; ++i) {
+        histo[i] = 0;
+        for (int p = 0; p < parts; ++p) histo[i] += counts[p][i];
     }
-    for (int i = 0; i < 256; ++i) histo[i] = part[0][i] + part[1][i] + part[2][i] + part[3][i];
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <numeric>
 #include <random>
 #include <sstream>
 
@@ -427,6 +428,9 @@ TEST(Threads, ReductionAndRestyleAreTheSameForOneTwoAndThreeThreads) {
             void* work = tfix::Copy(image);
             ASSERT_EQ(AdjustImageStyle(work, style.data(), nullptr), 0);
             const std::vector<BYTE> got[2] = {Bytes(dib8), Bytes(work)};
+            int histo[256];
+            ASSERT_EQ(ipDibStuff(dib8, false).StatHisto(histo), 0);
+            EXPECT_EQ(std::accumulate(histo, histo + 256, 0), 1024 * 2100) << n << " threads";
             EXPECT_TRUE(n > 1 || got[1] != Bytes(image));  // the restyle changed something
             for (int k = 0; k < 2; ++k) {
                 if (n == 1) first[k] = got[k];
