@@ -311,28 +311,41 @@ std::vector<Box> SplitBoxes(const Moments& m, int count) {
 // K-means over the occupied cells, each standing at its centroid with its
 // pixel count as weight. The nearest-centre search starts at the current
 // centre and visits the others by their distance from it, stopping once the
-// triangle inequality rules the rest out.
+// triangle inequality rules the rest out. New centres are the means of the
+// points' weighted sums.
 
 struct Point {
-    float r, g, b, w;
+    float r, g, b;           // the cell's centroid
+    double n, sr, sg, sb;    // its weight and weighted channel values
 };
 
 struct Center {
     double r, g, b;
 };
 
+struct KMeansPart {
+    std::vector<uint64_t> keys;  // neighbour sort keys
+    std::vector<double> acc;     // per centre: weight and sums
+    std::vector<float> reach;
+    bool changed = false;
+};
+
 void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::vector<Center>& centers,
-            int passes) {
+            int passes, int parts) {
     const int k = static_cast<int>(centers.size());
-    std::vector<float> d2row(k);
+    const int np = static_cast<int>(points.size());
     std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
     std::vector<float> nearDist(size_t(k) * k);  // and their distances from it
     std::vector<int> nearCount(k);
     std::vector<float> toLabel(points.size());
     std::vector<float> reach(k);
-    std::vector<uint64_t> keys(k);
-    std::vector<double> acc(size_t(k) * 4);
     std::vector<float> cr(k), cg(k), cb(k);
+    std::vector<KMeansPart> part(static_cast<size_t>(parts));
+    for (KMeansPart& kp : part) {
+        kp.keys.resize(size_t(k));
+        kp.acc.resize(size_t(k) * 4);
+        kp.reach.resize(size_t(k));
+    }
     for (int pass = 0; pass < passes; ++pass) {
         for (int i = 0; i < k; ++i) {
             cr[i] = float(centers[i].r);
@@ -340,72 +353,90 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             cb[i] = float(centers[i].b);
         }
         // Distance of each point to its centre, and each centre's reach.
-        std::fill(reach.begin(), reach.end(), 0.0f);
-        for (size_t p = 0; p < points.size(); ++p) {
-            const Point& pt = points[p];
-            const int c = label[p];
-            const float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
-            toLabel[p] = std::sqrt(dr * dr + dg * dg + db * db);
-            reach[c] = std::max(reach[c], toLabel[p]);
+        hv::RunParts(parts, np, [&](int q, int p0, int p1) {
+            std::vector<float>& rc = part[size_t(q)].reach;
+            std::fill(rc.begin(), rc.end(), 0.0f);
+            for (int p = p0; p < p1; ++p) {
+                const Point& pt = points[size_t(p)];
+                const int c = label[size_t(p)];
+                const float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
+                toLabel[size_t(p)] = std::sqrt(dr * dr + dg * dg + db * db);
+                rc[size_t(c)] = std::max(rc[size_t(c)], toLabel[size_t(p)]);
+            }
+        });
+        for (int i = 0; i < k; ++i) {
+            reach[size_t(i)] = 0;
+            for (const KMeansPart& kp : part) reach[size_t(i)] = std::max(reach[size_t(i)], kp.reach[size_t(i)]);
         }
         // A centre j can be nearer than a point's own centre c only when
         // |c - j| < 2 |point - c|: only those within twice c's reach count.
         // They are found by squared distance (with a margin for rounding),
         // and only those kept need a square root and a place in the order.
         // Sort keys: a non-negative float's bits order like its value.
-        for (int i = 0; i < k; ++i) {
-            for (int j = 0; j < k; ++j) {
-                const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
-                d2row[j] = dr * dr + dg * dg + db * db;
-            }
-            const float limit = 4.0f * reach[i] * reach[i] * 1.0001f + 1e-6f;
-            int n = 0;
-            for (int j = 0; j < k; ++j) {
-                // Written every time, kept when it counts: no branch to guess.
-                uint32_t bits;
-                std::memcpy(&bits, &d2row[j], sizeof bits);
-                keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
-                n += (j != i) & (d2row[j] < limit);
-            }
-            std::sort(keys.begin(), keys.begin() + n);
-            for (int t = 0; t < n; ++t) {
-                near[size_t(i) * k + t] = uint8_t(keys[t]);
-                nearDist[size_t(i) * k + t] = std::sqrt(d2row[uint8_t(keys[t])]);
-            }
-            nearCount[i] = n;
-        }
-        std::fill(acc.begin(), acc.end(), 0.0);
-        bool changed = false;
-        for (size_t p = 0; p < points.size(); ++p) {
-            const Point& pt = points[p];
-            const int c = label[p];
-            const float toC = toLabel[p];
-            float best = toC, best2 = toC * toC;
-            int bestIdx = c;
-            const uint8_t* ord = &near[size_t(c) * k];
-            const float* dc = &nearDist[size_t(c) * k];
-            for (int t = 0, n = nearCount[c]; t < n; ++t) {
-                if (dc[t] - toC >= best) break;
-                const int j = ord[t];
-                const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];
-                const float d2 = dr * dr + dg * dg + db * db;
-                if (d2 < best2) {
-                    best2 = d2;
-                    best = std::sqrt(d2);
-                    bestIdx = j;
+        hv::RunParts(parts, k, [&](int q, int i0, int i1) {
+            uint64_t* keys = part[size_t(q)].keys.data();
+            for (int i = i0; i < i1; ++i) {
+                const float limit = 4.0f * reach[i] * reach[i] * 1.0001f + 1e-6f;
+                int n = 0;
+                for (int j = 0; j < k; ++j) {
+                    const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
+                    const float d2 = dr * dr + dg * dg + db * db;
+                    // Written every time, kept when it counts: no branch to guess.
+                    uint32_t bits;
+                    std::memcpy(&bits, &d2, sizeof bits);
+                    keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
+                    n += (j != i) & (d2 < limit);
                 }
+                std::sort(keys, keys + n);
+                for (int t = 0; t < n; ++t) {
+                    const uint32_t bits = uint32_t(keys[t] >> 32);
+                    float d2;
+                    std::memcpy(&d2, &bits, sizeof d2);
+                    near[size_t(i) * k + t] = uint8_t(keys[t]);
+                    nearDist[size_t(i) * k + t] = std::sqrt(d2);
+                }
+                nearCount[i] = n;
             }
-            changed |= bestIdx != c;
-            label[p] = uint8_t(bestIdx);
-            double* a = &acc[size_t(bestIdx) * 4];
-            a[0] += double(pt.r) * pt.w;
-            a[1] += double(pt.g) * pt.w;
-            a[2] += double(pt.b) * pt.w;
-            a[3] += pt.w;
-        }
+        });
+        hv::RunParts(parts, np, [&](int q, int p0, int p1) {
+            KMeansPart& kp = part[size_t(q)];
+            std::fill(kp.acc.begin(), kp.acc.end(), 0);
+            kp.changed = false;
+            for (int p = p0; p < p1; ++p) {
+                const Point& pt = points[size_t(p)];
+                const int c = label[size_t(p)];
+                const float toC = toLabel[size_t(p)];
+                float best = toC, best2 = toC * toC;
+                int bestIdx = c;
+                const uint8_t* ord = &near[size_t(c) * k];
+                const float* dc = &nearDist[size_t(c) * k];
+                for (int t = 0, n = nearCount[c]; t < n; ++t) {
+                    if (dc[t] - toC >= best) break;
+                    const int j = ord[t];
+                    const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];
+                    const float d2 = dr * dr + dg * dg + db * db;
+                    if (d2 < best2) {
+                        best2 = d2;
+                        best = std::sqrt(d2);
+                        bestIdx = j;
+                    }
+                }
+                kp.changed |= bestIdx != c;
+                label[size_t(p)] = uint8_t(bestIdx);
+                double* a = &kp.acc[size_t(bestIdx) * 4];
+                a[0] += pt.n;
+                a[1] += pt.sr;
+                a[2] += pt.sg;
+                a[3] += pt.sb;
+            }
+        });
+        bool changed = false;
+        for (const KMeansPart& kp : part) changed |= kp.changed;
         for (int i = 0; i < k; ++i) {
-            const double* a = &acc[size_t(i) * 4];
-            if (a[3] > 0) centers[i] = {a[0] / a[3], a[1] / a[3], a[2] / a[3]};
+            double a[4] = {0, 0, 0, 0};
+            for (const KMeansPart& kp : part)
+                for (int c = 0; c < 4; ++c) a[c] += kp.acc[size_t(i) * 4 + size_t(c)];
+            if (a[0] > 0) centers[i] = {a[1] / a[0], a[2] / a[0], a[3] / a[0]};
         }
         // After the first pass the centres are the means of the labels they
         // were computed from: unchanged labels give the same centres again,
@@ -416,9 +447,11 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
 
 inline BYTE ToByte(double v) { return static_cast<BYTE>(std::lround(std::clamp(v, 0.0, 255.0))); }
 
-// The palette for an image with more than 256 colours; returns the number of
-// entries used.
-int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
+// The palette for an image of `pixels` pixels with more than 256 colours,
+// the k-means of a large image shared among `workers` threads; returns the
+// number of entries used.
+int BuildPalette(const std::vector<Cell>& cells, int64_t pixels, int workers, tagRGBQUAD* palette) {
+    const bool exact = pixels >= hv::kThreadedPixels;
     std::vector<Box> boxes;
     {
         const Moments moments(cells);
@@ -446,7 +479,14 @@ int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
     label.reserve(cells.size());
     for (const Cell& c : cells) {
         const double n = double(c.n);
-        points.push_back({float(c.r / n), float(c.g / n), float(c.b / n), float(n)});
+        const float r = float(c.r / n), g = float(c.g / n), b = float(c.b / n), w = float(n);
+        // A large image takes its cells' whole-number sums, which add up
+        // exactly in any order: its points may be parted among threads. A
+        // small one weighs each centroid by its count.
+        if (exact)
+            points.push_back({r, g, b, n, double(c.r), double(c.g), double(c.b)});
+        else
+            points.push_back({r, g, b, w, double(r) * w, double(g) * w, double(b) * w});
         const int box = boxOfCell(c.index);
         label.push_back(uint8_t(box));
         Center& ctr = centers[box];
@@ -460,7 +500,7 @@ int BuildPalette(const std::vector<Cell>& cells, tagRGBQUAD* palette) {
         centers[i].g /= weight[i];
         centers[i].b /= weight[i];
     }
-    KMeans(points, label, centers, kKMeansPasses);
+    KMeans(points, label, centers, kKMeansPasses, exact ? workers : 1);
     for (size_t i = 0; i < centers.size(); ++i)
         palette[i] = {ToByte(centers[i].b), ToByte(centers[i].g), ToByte(centers[i].r), 0};
     return static_cast<int>(centers.size());
@@ -502,7 +542,8 @@ void* DecreaseBpp24to8(void* dib24) {
             if (!few.empty()) {
                 for (uint32_t rgb : few) palette[used++] = {BYTE(rgb), BYTE(rgb >> 8), BYTE(rgb >> 16), 0};
             } else {
-                used = BuildPalette(cells, palette);
+                const int64_t pixels = int64_t(src.width()) * src.height();
+                used = BuildPalette(cells, pixels, hv::WorkersFor(pixels, src.height()), palette);
             }
         }
         // Entries left over repeat the first: a copy at a higher index never
