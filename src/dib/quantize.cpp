@@ -31,7 +31,13 @@ constexpr int kCells = kSide * kSide * kSide;    // cells in the histogram
 constexpr int kWuBits = 5;                       // box-split grid bits per channel
 constexpr int kWuSide = 1 << kWuBits;
 constexpr int kPalette = 256;
-constexpr int kKMeansPasses = 8;
+// K-means passes: the first kSampledPasses move the centres by every
+// kSampledStride-th point only (every other cell), which costs less and, on
+// photos of every size tried, lets the full passes after them settle on a
+// slightly better palette than full passes from the start do.
+constexpr int kKMeansPasses = 7;
+constexpr int kSampledPasses = 1;
+constexpr int kSampledStride = 2;
 
 inline int CellOf(int r, int g, int b) {
     return ((r >> kShift) << (2 * kBits)) | ((g >> kShift) << kBits) | (b >> kShift);
@@ -347,6 +353,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
         kp.reach.resize(size_t(k));
     }
     for (int pass = 0; pass < passes; ++pass) {
+        // The points of a sampled pass are those of index a multiple of the
+        // stride, however the points are parted.
+        const int stride = pass < kSampledPasses ? kSampledStride : 1;
+        auto first = [stride](int p0) { return (p0 + stride - 1) / stride * stride; };
         for (int i = 0; i < k; ++i) {
             cr[i] = float(centers[i].r);
             cg[i] = float(centers[i].g);
@@ -356,7 +366,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
         hv::RunParts(parts, np, [&](int q, int p0, int p1) {
             std::vector<float>& rc = part[size_t(q)].reach;
             std::fill(rc.begin(), rc.end(), 0.0f);
-            for (int p = p0; p < p1; ++p) {
+            for (int p = first(p0); p < p1; p += stride) {
                 const Point& pt = points[size_t(p)];
                 const int c = label[size_t(p)];
                 const float dr = pt.r - cr[c], dg = pt.g - cg[c], db = pt.b - cb[c];
@@ -402,7 +412,7 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             KMeansPart& kp = part[size_t(q)];
             std::fill(kp.acc.begin(), kp.acc.end(), 0);
             kp.changed = false;
-            for (int p = p0; p < p1; ++p) {
+            for (int p = first(p0); p < p1; p += stride) {
                 const Point& pt = points[size_t(p)];
                 const int c = label[size_t(p)];
                 const float toC = toLabel[size_t(p)];
@@ -438,10 +448,10 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                 for (int c = 0; c < 4; ++c) a[c] += kp.acc[size_t(i) * 4 + size_t(c)];
             if (a[0] > 0) centers[i] = {a[1] / a[0], a[2] / a[0], a[3] / a[0]};
         }
-        // After the first pass the centres are the means of the labels they
-        // were computed from: unchanged labels give the same centres again,
-        // and every further pass would repeat this one.
-        if (!changed && pass > 0) break;
+        // After the first full pass the centres are the means of the labels
+        // they were computed from: unchanged labels give the same centres
+        // again, and every further pass would repeat this one.
+        if (!changed && pass > kSampledPasses) break;
     }
 }
 
