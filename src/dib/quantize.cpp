@@ -329,6 +329,12 @@ struct Center {
     double r, g, b;
 };
 
+// A point's first kBatch candidates (its centre's nearest neighbours) are
+// compared at once, without branches; a centre with fewer neighbours pads
+// its batch with a centre kFar away, which never wins.
+constexpr int kBatch = 8;
+constexpr float kFar = 1e6f;
+
 struct KMeansPart {
     std::vector<uint64_t> keys;  // neighbour sort keys
     std::vector<double> acc;     // per centre: weight and sums
@@ -340,9 +346,12 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             int passes, int parts) {
     const int k = static_cast<int>(centers.size());
     const int np = static_cast<int>(points.size());
-    std::vector<uint8_t> near(size_t(k) * k);  // per centre: the others it must consider, nearest first
+    // Per centre: the others it must consider, nearest first (the padding
+    // keeps a batch's reads inside when the centres are fewer than a batch).
+    std::vector<uint8_t> near(size_t(k) * k + kBatch);
     std::vector<float> nearDist(size_t(k) * k);  // and their distances from it
     std::vector<int> nearCount(k);
+    std::vector<float> batch(size_t(k) * 3 * kBatch);  // per centre: its first neighbours' channels
     std::vector<float> toLabel(points.size());
     std::vector<float> reach(k);
     std::vector<float> cr(k), cg(k), cb(k);
@@ -406,6 +415,14 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                     nearDist[size_t(i) * k + t] = std::sqrt(d2);
                 }
                 nearCount[i] = n;
+                float* br = &batch[size_t(i) * 3 * kBatch];
+                for (int t = 0; t < kBatch; ++t) {
+                    const bool has = t < n;
+                    const int j = has ? near[size_t(i) * k + t] : 0;
+                    br[t] = has ? cr[j] : kFar;
+                    br[kBatch + t] = has ? cg[j] : kFar;
+                    br[2 * kBatch + t] = has ? cb[j] : kFar;
+                }
             }
         });
         hv::RunParts(parts, np, [&](int q, int p0, int p1) {
@@ -416,11 +433,26 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                 const Point& pt = points[size_t(p)];
                 const int c = label[size_t(p)];
                 const float toC = toLabel[size_t(p)];
-                float best = toC, best2 = toC * toC;
+                float best2 = toC * toC;
                 int bestIdx = c;
                 const uint8_t* ord = &near[size_t(c) * k];
                 const float* dc = &nearDist[size_t(c) * k];
-                for (int t = 0, n = nearCount[c]; t < n; ++t) {
+                // The lowest index of the nearest wins, as one by one.
+                {
+                    const float* br = &batch[size_t(c) * 3 * kBatch];
+                    float d2v[kBatch];
+                    for (int t = 0; t < kBatch; ++t) {
+                        const float dr = pt.r - br[t], dg = pt.g - br[kBatch + t], db = pt.b - br[2 * kBatch + t];
+                        d2v[t] = dr * dr + dg * dg + db * db;
+                    }
+                    for (int t = 0; t < kBatch; ++t) {
+                        const bool nearer = d2v[t] < best2;
+                        best2 = nearer ? d2v[t] : best2;
+                        bestIdx = nearer ? ord[t] : bestIdx;
+                    }
+                }
+                float best = std::sqrt(best2);
+                for (int t = kBatch, n = nearCount[c]; t < n; ++t) {
                     if (dc[t] - toC >= best) break;
                     const int j = ord[t];
                     const float dr = pt.r - cr[j], dg = pt.g - cg[j], db = pt.b - cb[j];

@@ -223,6 +223,13 @@ TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAnd
         }
         for (void* d : {in, out}) hv::FreeHandle(d);
     }
+    // 512 colours in one box of the palette's first split: k-means with one
+    // centre.
+    {
+        void* in = Make(32, 16, 24, [&](int x, int y) { return Rgb(x & 7, x >> 3 | (y & 1) << 2, y >> 1); });
+        EXPECT_EQ(ExpectNearestMapping(in).size(), 1u);
+        hv::FreeHandle(in);
+    }
     // Not a 24-bit image, or a header that lies about the block that holds it.
     void* dib8 = MakeEmptyDib(8, 8, 8, true);
     EXPECT_TRUE(!DecreaseBpp24to8(dib8) && !DecreaseBpp24to8(nullptr));
