@@ -87,7 +87,9 @@ def test_kept_polygons_keep_their_first_colours(cat, coffee, handles):
     assert np.array_equal(out[~edge], full[~edge])
 
 
-@pytest.mark.parametrize("extract, most", [("default", 256), ("g", 16), ("d", 6), ("cg", 6), ("q", 10)])
+# At most: cg merges down to 6 pockets only while a touching, hue-similar
+# pair within one group of the card remains, so a few more may stay.
+@pytest.mark.parametrize("extract, most", [("default", 256), ("g", 16), ("d", 6), ("cg", 12), ("q", 10)])
 def test_every_extraction_gives_a_theme_of_the_whole_image(astronaut, coffee, extract, most, handles):
     card = huevane.Card.load(SAMPLES / "css-colours.txt") if extract == "cg" else None
     theme = huevane.theme(astronaut, extract=extract, card=card)
