@@ -1,4 +1,5 @@
-// Exact nearest-palette-entry lookup through per-cell candidate lists.
+// Exact nearest-palette-entry lookup: per-cell answers, each cell's worked
+// out among the entries that can be nearest somewhere inside it.
 #include "dib/quantize_map.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@ namespace {
 constexpr int kFineBits = 6;    // fine cells: 4 values per channel
 constexpr int kFineColors = 1 << (3 * (8 - kFineBits));  // colours in a fine cell
 constexpr size_t kConstBlocks = 257;  // block 0 and one per palette index
-
 
 }  // namespace
 
