@@ -286,6 +286,14 @@ TEST(NearestMap, AgreesWithAFullScanIncludingTies) {
         }
     }
     hv::FreeHandle(dib);
+    // An entry whose nearest point of a cell is exactly as far as another
+    // entry's farthest point still ties there, and the lower index wins.
+    {
+        const tagRGBQUAD corner[2] = {{6, 6, 6, 0}, {0, 0, 0, 0}};
+        hv::NearestMap map(corner, 2);
+        EXPECT_EQ(map.Nearest(3, 3, 3), 0);
+        EXPECT_EQ(map.Nearest(2, 3, 3), 1);
+    }
     for (const auto& p : pal)
         for (int used : {1, 3, 256}) {
             hv::NearestMap map(p.data(), used);
