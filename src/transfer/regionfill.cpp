@@ -75,9 +75,22 @@ public:
         // of e nor to its right; the margin covers the rounding of the
         // float comparison below.
         const double pass = static_cast<double>(e.x) - 0.0003;
-        for (size_t b = 0; b < blocks_.size(); ++b) {
+        if (maxStale_) {
+            float upTo = -std::numeric_limits<float>::infinity();
+            for (size_t b = 0; b < blocks_.size(); ++b) {
+                maxX_[b] = MaxX(blocks_[b]);
+                upTo = std::max(upTo, maxX_[b]);
+                prefixMax_[b] = upTo;
+            }
+            maxStale_ = false;
+        }
+        // The first block that can hold a later edge is the first whose
+        // prefix maximum reaches `pass` (the prefix maxima never fall).
+        const auto from = std::lower_bound(prefixMax_.begin(), prefixMax_.end(), pass,
+                                           [](float m, double v) { return static_cast<double>(m) < v; });
+        for (size_t b = size_t(from - prefixMax_.begin()); b < blocks_.size(); ++b) {
+            if (static_cast<double>(maxX_[b]) < pass) continue;
             Block& block = blocks_[b];
-            if (static_cast<double>(block.maxX) < pass) continue;
             for (size_t i = 0; i < block.edges.size(); ++i)
                 if (After(block.edges[i], e)) {
                     block.edges.insert(block.edges.begin() + static_cast<std::ptrdiff_t>(i), e);
@@ -85,67 +98,66 @@ public:
                     return;
                 }
         }
-        if (blocks_.empty()) blocks_.emplace_back();
+        if (blocks_.empty()) {
+            blocks_.emplace_back();
+            maxX_.push_back(-std::numeric_limits<float>::infinity());
+            prefixMax_.push_back(-std::numeric_limits<float>::infinity());
+        }
         blocks_.back().edges.push_back(e);
         Grew(blocks_.size() - 1, e.x, e.yMax);
     }
 
-    // Pairs the edges in order: f(first, second), f(third, fourth), ...
+    // Pairs the edges in order, f(first, second), f(third, fourth), ...,
+    // then moves every edge to the next row and drops those that end there,
+    // in one pass. The blocks' largest x are worked out again only when an
+    // edge next enters.
     template <typename F>
-    void Pairs(F f) const {
-        const Edge* open = nullptr;
-        for (const Block& block : blocks_)
-            for (const Edge& e : block.edges) {
-                if (open) {
-                    f(*open, e);
-                    open = nullptr;
-                } else {
-                    open = &e;
-                }
-            }
-    }
-
-    // Moves every edge to the next row and drops those that end there.
-    void Advance(int64_t nextRow) {
+    void PairsThenAdvance(int64_t nextRow, F f) {
+        Edge open;  // the first edge of a pair, as it was on this row
+        bool isOpen = false;
         size_t kept = 0;
         for (size_t b = 0; b < blocks_.size(); ++b) {
             Block& block = blocks_[b];
-            float maxX = -std::numeric_limits<float>::infinity();
-            if (block.minYMax > nextRow) {
-                for (Edge& e : block.edges) {
-                    e.x += e.slope;
-                    maxX = std::max(maxX, e.x);
-                }
-            } else {
-                size_t n = 0;
-                int minYMax = std::numeric_limits<int>::max();
-                for (Edge& e : block.edges) {
-                    e.x += e.slope;
+            const bool ends = block.minYMax <= nextRow;
+            size_t n = 0;
+            int minYMax = std::numeric_limits<int>::max();
+            for (Edge& e : block.edges) {
+                if (isOpen) f(open, e);
+                else open = e;
+                isOpen = !isOpen;
+                e.x += e.slope;
+                if (ends) {
                     if (e.yMax == nextRow) continue;
                     block.edges[n++] = e;
-                    maxX = std::max(maxX, e.x);
                     minYMax = std::min(minYMax, e.yMax);
                 }
+            }
+            if (ends) {
                 block.edges.resize(n);
                 block.minYMax = minYMax;
             }
-            block.maxX = maxX;
             if (!block.edges.empty()) {
                 if (kept != b) std::swap(blocks_[kept], block);
                 ++kept;
             }
         }
         blocks_.resize(kept);
+        maxX_.resize(kept);
+        prefixMax_.resize(kept);
+        maxStale_ = true;
     }
 
 private:
     static constexpr size_t kBlock = 64;
     struct Block {
         std::vector<Edge> edges;
-        float maxX = -std::numeric_limits<float>::infinity();
         int minYMax = std::numeric_limits<int>::max();  // no edge ends before this row
     };
     std::vector<Block> blocks_;
+    // Per block: the largest x of its edges, side by side so that a search
+    // passes over blocks quickly; stale once the edges have moved.
+    std::vector<float> maxX_, prefixMax_;  // prefixMax_[b]: the largest of maxX_[0..b]
+    bool maxStale_ = false;
 
     // a's key is greater than b's: x, or the slope when the x are within
     // 0.0001 of each other.
@@ -157,15 +169,19 @@ private:
     // Block b took an edge at x ending at yMax: splits it when it has grown too long.
     void Grew(size_t b, float x, int yMax) {
         Block& block = blocks_[b];
-        block.maxX = std::max(block.maxX, x);
+        maxX_[b] = std::max(maxX_[b], x);
+        for (size_t c = b; c < prefixMax_.size(); ++c) prefixMax_[c] = std::max(prefixMax_[c], x);
         block.minYMax = std::min(block.minYMax, yMax);
         if (block.edges.size() < 2 * kBlock) return;
         Block upper;
         upper.edges.assign(block.edges.begin() + kBlock, block.edges.end());
         block.edges.resize(kBlock);
-        block.maxX = MaxX(block);
-        upper.maxX = MaxX(upper);
         upper.minYMax = block.minYMax;  // a bound is enough
+        maxX_[b] = MaxX(block);
+        maxX_.insert(maxX_.begin() + static_cast<std::ptrdiff_t>(b) + 1, MaxX(upper));
+        // The prefix maxima up to b may only fall, those after stay.
+        prefixMax_[b] = std::max(b ? prefixMax_[b - 1] : -std::numeric_limits<float>::infinity(), maxX_[b]);
+        prefixMax_.insert(prefixMax_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::max(prefixMax_[b], maxX_[b + 1]));
         blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
     }
     static float MaxX(const Block& block) {
@@ -177,13 +193,16 @@ private:
 
 }  // namespace
 
-void RegionFill::Scan(int width, int height, void (*span)(void*, int, int, int), void* ctx) const {
+void RegionFill::Scan(int width, int height, void (*row)(void*, int, const int*, size_t), void* ctx) const {
     if (edges_.empty() || width <= 0 || height <= 0) return;
     // Rows above the picture are skipped: edges that start there enter at
     // the first row with their x advanced to it. Rows below it are never
     // reached.
     const int64_t first = std::max<int64_t>(minY_, 0), last = std::min<int64_t>(maxY_, height - 1);
     ActiveList active;
+    // xa, xb of the runs of one row: at most one run per two edges. Written
+    // through a plain pointer, so that the pass over the edges calls nothing.
+    std::vector<int> runs(edges_.size() + 2);
     size_t next = 0;
     for (int64_t y = first; y <= last; ++y) {
         // Edges ending at this row left at the end of the one before.
@@ -193,14 +212,20 @@ void RegionFill::Scan(int width, int height, void (*span)(void*, int, int, int),
             if (e.yMin < y) e.x = static_cast<float>(e.x + static_cast<double>(e.slope) * (y - e.yMin));
             active.Insert(e);
         }
-        active.Pairs([&](const Edge& a, const Edge& b) {
+        int* out = runs.data();
+        size_t n = 0;
+        active.PairsThenAdvance(y + 1, [&](const Edge& a, const Edge& b) {
             int64_t xa = Column(a.x), xb = Column(b.x);
             if (xa > xb) return;
             xa = std::max<int64_t>(xa, 0);
             xb = std::min<int64_t>(xb, width - 1);
-            if (xa <= xb) span(ctx, static_cast<int>(y), static_cast<int>(xa), static_cast<int>(xb));
+            if (xa <= xb) {
+                out[2 * n] = static_cast<int>(xa);
+                out[2 * n + 1] = static_cast<int>(xb);
+                ++n;
+            }
         });
-        active.Advance(y + 1);
+        if (n) row(ctx, static_cast<int>(y), out, n);
     }
 }
 

@@ -36,12 +36,20 @@ private:
     std::vector<Edge> edges_;  // ascending yMin, insertion order among equals
     int64_t minY_ = 0, maxY_ = -1;
 
-    void Scan(int width, int height, void (*span)(void*, int, int, int), void* ctx) const;
+    // Calls row(ctx, y, runs, n) for each scan line with n > 0 runs, runs
+    // holding xa, xb of each in turn.
+    void Scan(int width, int height, void (*row)(void*, int, const int*, size_t), void* ctx) const;
 };
 
 template <typename F>
 void RegionFill::ForEachSpan(int width, int height, F span) const {
-    Scan(width, height, [](void* c, int y, int xa, int xb) { (*static_cast<F*>(c))(y, xa, xb); }, &span);
+    Scan(
+        width, height,
+        [](void* c, int y, const int* runs, size_t n) {
+            F& f = *static_cast<F*>(c);
+            for (size_t i = 0; i < n; ++i) f(y, runs[2 * i], runs[2 * i + 1]);
+        },
+        &span);
 }
 
 }  // namespace hv
