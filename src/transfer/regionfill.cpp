@@ -60,9 +60,9 @@ int64_t Column(float x) {
 namespace {
 
 // The active edges in list order, held in blocks of a few dozen so that an
-// edge is inserted without moving all the others. Each block knows the
-// largest x among its edges, which lets the search for an insertion point
-// pass over blocks that cannot hold it.
+// edge is inserted without moving all the others. The largest x of each
+// block, and their running maxima, let the search for an insertion point
+// start at the first block that can hold it and pass over the others.
 class ActiveList {
 public:
     using Edge = RegionFill::Edge;
@@ -179,7 +179,7 @@ private:
         upper.minYMax = block.minYMax;  // a bound is enough
         maxX_[b] = MaxX(block);
         maxX_.insert(maxX_.begin() + static_cast<std::ptrdiff_t>(b) + 1, MaxX(upper));
-        // The prefix maxima up to b may only fall, those after stay.
+        // Block b's prefix maximum may fall; those after it stay.
         prefixMax_[b] = std::max(b ? prefixMax_[b - 1] : -std::numeric_limits<float>::infinity(), maxX_[b]);
         prefixMax_.insert(prefixMax_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::max(prefixMax_[b], maxX_[b + 1]));
         blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
