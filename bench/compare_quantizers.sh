@@ -23,7 +23,7 @@ fi
 width=${size%x*} height=${size#*x}
 
 command -v pngquant > /dev/null || { echo "needs pngquant (Debian package pngquant)" >&2; exit 1; }
-[ -x "$bench" ] || (cd "$root" && make release > /dev/null)
+[ -x "$bench" ] || (cd "$root" && make release BENCH=ON > /dev/null)
 
 photos=("$@")
 [ ${#photos[@]} -gt 0 ] || photos=(astronaut autumn chelsea coffee cups rocket water)
