@@ -3,8 +3,8 @@
 // One pass over the pixels fills a histogram of 6-bit-per-channel cells, each
 // holding its pixel count and the sums of its pixels' channels (from every
 // row, or every few rows of a large image), and notes whether the image has
-// at most 256 distinct colours. An image with that few
-// colours keeps them exactly. Otherwise a variance-minimising box split over
+// at most 256 distinct colours. An image with that few colours keeps them
+// exactly. Otherwise a variance-minimising box split over
 // a 5-bit grid of those cells gives a first palette, a few k-means passes
 // over the cell centroids (weighted by their counts) refine it, and every
 // pixel is mapped to the palette entry nearest its own colour (squared RGB

@@ -187,11 +187,10 @@ uint32_t NearestMap::Build(int cell) {
 }
 
 int NearestMap::Nearest(int r, int g, int b) {
-    constexpr int subBits = 3 * (8 - kFineBits);
-    const uint32_t key = spreadR_[r] | spreadG_[g] | spreadB_[b];
-    uint32_t block = fine_[key >> subBits];
-    if (!block) block = Build(int(key >> subBits));
-    return answers_[(size_t(block) << subBits) | (key & (kFineColors - 1))];
+    const BYTE bgr[3] = {BYTE(b), BYTE(g), BYTE(r)};
+    BYTE index = 0;
+    MapRow(bgr, &index, 1);
+    return index;
 }
 
 void NearestMap::Prepare(const int* cells, size_t n) {

@@ -3,7 +3,6 @@
 // initial colours (the items' stored HSL words, the backup of the true DIB),
 // so a transfer can be repeated with another pairing without drift.
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -62,15 +61,14 @@ PixelTransferTables::PixelTransferTables(const std::vector<ccColorPocket*>& byIn
         if (t == static_cast<int>(keys_.size())) keys_.push_back(key);
         table_[i] = t;
     }
-    luts_.resize(keys_.size());
 }
 
 uint32_t* PixelTransferTables::Make(int t) {
-    auto& lut = luts_[static_cast<size_t>(t)];
+    auto& lut = luts_[t];
     lut.reset(new uint32_t[kTriSize]);
     std::fill(lut.get(), lut.get() + kTriSize, kEmpty);
     ++made_;
-    return lut_[t] = lut.get();
+    return lut.get();
 }
 
 uint32_t PixelTransferTables::Fill(int t, uint32_t* lut, int mx, int mn) {
@@ -85,20 +83,14 @@ uint32_t PixelTransferTables::Fill(int t, uint32_t* lut, int mx, int mn) {
 }
 
 void PixelTransferTables::Row(const BYTE* index, const BYTE* src, BYTE* dst, int width) {
-    // Where each largest channel's entries start in a table.
-    static const auto triRow = [] {
-        std::array<int, 256> row{};
-        for (int mx = 0; mx < 256; ++mx) row[size_t(mx)] = TriIndex(mx, 0);
-        return row;
-    }();
     for (int x = 0; x < width; ++x, src += 3, dst += 3) {
         const int t = table_[index[x]];
         if (t < 0) continue;
         const int b = src[0], g = src[1], r = src[2];
         const int mx = std::max(std::max(b, g), r), mn = std::min(std::min(b, g), r);
-        uint32_t* lut = lut_[t];
+        uint32_t* lut = luts_[t].get();
         if (!lut) lut = Make(t);
-        uint32_t rgb = lut[triRow[size_t(mx)] + mn];
+        uint32_t rgb = lut[TriIndex(mx, mn)];
         if (rgb == kEmpty) rgb = Fill(t, lut, mx, mn);
         dst[0] = BYTE(rgb);
         dst[1] = BYTE(rgb >> 8);

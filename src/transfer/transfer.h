@@ -39,8 +39,9 @@ private:
 
     int table_[256];
     std::vector<Key> keys_;
-    std::vector<std::unique_ptr<uint32_t[]>> luts_;  // null until first used
-    uint32_t* lut_[256] = {};  // luts_[t].get(), read once per pixel
+    // Per key: null until first used. A plain array, so that a pixel reads
+    // its table's pointer in one step.
+    std::unique_ptr<uint32_t[]> luts_[256];
     int made_ = 0;
 };
 
