@@ -396,15 +396,21 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
             uint64_t* keys = part[size_t(q)].keys.data();
             for (int i = i0; i < i1; ++i) {
                 const float limit = 4.0f * reach[i] * reach[i] * 1.0001f + 1e-6f;
-                int n = 0;
+                // The distances first, in a loop that runs on several
+                // centres at a time; the centre itself sits at the limit.
+                float d2[kPalette];
                 for (int j = 0; j < k; ++j) {
                     const float dr = cr[i] - cr[j], dg = cg[i] - cg[j], db = cb[i] - cb[j];
-                    const float d2 = dr * dr + dg * dg + db * db;
+                    d2[j] = dr * dr + dg * dg + db * db;
+                }
+                d2[i] = limit;
+                int n = 0;
+                for (int j = 0; j < k; ++j) {
                     // Written every time, kept when it counts: no branch to guess.
                     uint32_t bits;
-                    std::memcpy(&bits, &d2, sizeof bits);
+                    std::memcpy(&bits, &d2[j], sizeof bits);
                     keys[n] = (uint64_t(bits) << 32) | uint32_t(j);
-                    n += (j != i) & (d2 < limit);
+                    n += d2[j] < limit;
                 }
                 std::sort(keys, keys + n);
                 for (int t = 0; t < n; ++t) {
