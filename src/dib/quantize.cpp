@@ -443,18 +443,28 @@ void KMeans(const std::vector<Point>& points, std::vector<uint8_t>& label, std::
                 int bestIdx = c;
                 const uint8_t* ord = &near[size_t(c) * k];
                 const float* dc = &nearDist[size_t(c) * k];
-                // The lowest index of the nearest wins, as one by one.
+                // The batch's nearest replaces the centre only when strictly
+                // nearer, and the first of equals in the batch wins: the
+                // same choice as comparing them one by one.
                 {
                     const float* br = &batch[size_t(c) * 3 * kBatch];
                     float d2v[kBatch];
+                    // Kept a loop so that it runs on several lanes at a time.
+#pragma GCC unroll 1
                     for (int t = 0; t < kBatch; ++t) {
                         const float dr = pt.r - br[t], dg = pt.g - br[kBatch + t], db = pt.b - br[2 * kBatch + t];
                         d2v[t] = dr * dr + dg * dg + db * db;
                     }
-                    for (int t = 0; t < kBatch; ++t) {
-                        const bool nearer = d2v[t] < best2;
-                        best2 = nearer ? d2v[t] : best2;
-                        bestIdx = nearer ? ord[t] : bestIdx;
+                    static_assert(kBatch == 8, "the minimum is taken in three halvings");
+                    float m4[4], m2[2];
+                    for (int t = 0; t < 4; ++t) m4[t] = std::min(d2v[t], d2v[t + 4]);
+                    for (int t = 0; t < 2; ++t) m2[t] = std::min(m4[t], m4[t + 2]);
+                    const float least = std::min(m2[0], m2[1]);
+                    if (least < best2) {
+                        int t = 0;
+                        while (d2v[t] != least) ++t;
+                        best2 = least;
+                        bestIdx = ord[t];
                     }
                 }
                 float best = std::sqrt(best2);
