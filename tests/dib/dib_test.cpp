@@ -247,10 +247,11 @@ TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAnd
     // This 160 x 107 photo keeps about 41 dB through 256 well-chosen colours
     // (a popular stand-alone quantizer without dithering gets 40.9 dB); a
     // fixed 3-3-2 palette reaches only 24 dB, the box split without its
-    // k-means passes 40.66 dB, a histogram of every other row 40.90 dB.
+    // k-means passes 40.66 dB, a histogram of every other row 40.90 dB,
+    // k-means that misses half of a point's nearest neighbours 40.96 dB.
     // Each of its pixels is mapped to its nearest entry.
     const double psnr = hv::ImagePsnr(photo, a);
-    EXPECT_TRUE(psnr > 40.95 && psnr < 60.0) << psnr;
+    EXPECT_TRUE(psnr > 40.98 && psnr < 60.0) << psnr;
     ASSERT_EQ(GlobalSize(a), GlobalSize(b));
     EXPECT_EQ(std::memcmp(hv::HandleLock(a).ptr(), hv::HandleLock(b).ptr(), GlobalSize(a)), 0);
     ExpectNearestMapping(photo);
