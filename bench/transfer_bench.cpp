@@ -29,15 +29,10 @@ void SetRate(benchmark::State& state, int64_t pixels) {
         benchmark::Counter(double(pixels) * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 
-// The style buffer of a sample, made as GenStyle makes it.
+// The style buffer of a sample.
 std::vector<char> StyleBuffer(void* dib) {
-    ccColorPocketArray theme(0);
-    theme.SetPalDib(DecreaseBpp24to8(dib), true);
-    theme.GetColorPockets();
-    char* buf = nullptr;
-    const int n = theme.SaveToBuf(buf);
-    std::vector<char> out(buf, buf + (n < 0 ? 0 : n + 4));
-    theme.FreeDataBuf(buf);
+    std::vector<char> out(size_t(std::max(0, GenStyle(dib))));
+    if (!out.empty()) FetchStyle(out.data());
     return out;
 }
 
