@@ -9,6 +9,7 @@
 #include "args.h"
 #include "commands.h"
 #include "dib/dib.h"
+#include "drawing.h"
 #include "edit_tools.h"
 #include "editscript.h"
 #include "platform/memory.h"
@@ -63,17 +64,6 @@ const char kHelp[] =
 
 constexpr int kMaxSide = 480, kMargin = 16, kBarHeight = 28, kMarkGap = 3, kMarkHeight = 6;
 
-void Fill(ipDibStuff& v, int x0, int y0, int w, int h, BYTE b, BYTE g, BYTE r) {
-    for (int y = std::max(y0, 0); y < std::min(y0 + h, v.height()); ++y) {
-        BYTE* row = v.rows[static_cast<size_t>(v.height() - 1 - y)];
-        for (int x = std::max(x0, 0); x < std::min(x0 + w, v.width()); ++x) {
-            row[3 * x] = b;
-            row[3 * x + 1] = g;
-            row[3 * x + 2] = r;
-        }
-    }
-}
-
 // The image and its highlighted palette image side by side, the theme's bar
 // under them and a dark mark under each selected pocket (the bar's segments
 // are as wide as the pockets' shares, as DrawThemeBar draws them).
@@ -88,7 +78,7 @@ void* Picture(void* image24, void* highlighted24, ccColorPocketArray& theme, std
         return nullptr;
     }
     ipDibStuff v(canvas, false);
-    Fill(v, 0, 0, w, v.height(), 255, 255, 255);
+    hvcli::FillRect(v, 0, 0, w, v.height(), {255, 255, 255, 0});
     for (int y = 0; y < h; ++y) {
         const BYTE* src = top.rows[static_cast<size_t>(h - 1 - y)];
         std::copy(src, src + 3 * static_cast<size_t>(w), v.rows[static_cast<size_t>(v.height() - 1 - y)]);
@@ -99,7 +89,7 @@ void* Picture(void* image24, void* highlighted24, ccColorPocketArray& theme, std
     int left = 0;
     for (size_t k = 0; k < edges.size(); ++k) {
         if (theme.pockets[static_cast<int>(k)]->selState >= 256)
-            Fill(v, kMargin + left, h + kBarHeight + kMarkGap, edges[k] - left, kMarkHeight, 40, 40, 40);
+            hvcli::FillRect(v, kMargin + left, h + kBarHeight + kMarkGap, edges[k] - left, kMarkHeight, {40, 40, 40, 0});
         left = edges[k];
     }
     return canvas;

@@ -12,7 +12,7 @@
 #include "args.h"
 #include "commands.h"
 #include "dib/dib.h"
-#include "labelfont.h"
+#include "drawing.h"
 #include "library_tools.h"
 #include "platform/file.h"
 #include "platform/memory.h"
@@ -75,41 +75,17 @@ const char* TypeName(int type) { return type == 0 ? "example" : "colours"; }
 
 // ---- the sheet ----
 
-using hvcli::Glyph;
-
-// Lower-case letters are drawn as capitals; characters the font lacks as '?'.
-const Glyph& GlyphOf(char c) {
-    const Glyph* g = hvcli::FindGlyph(c);
-    return g ? *g : *hvcli::FindGlyph('?');
-}
-
-// Canvas of a 24-bit DIB, addressed from the top left; clipped.
+// A 24-bit DIB drawn on from the top left; clipped.
 struct Canvas {
     ipDibStuff view;
     explicit Canvas(void* dib) : view(dib, false) {}
-    void Put(int x, int y, BYTE r, BYTE g, BYTE b) {
-        if (x < 0 || y < 0 || x >= view.width() || y >= view.height()) return;
-        BYTE* px = view.rows[static_cast<size_t>(view.height() - 1 - y)] + 3 * static_cast<size_t>(x);
-        px[0] = b;
-        px[1] = g;
-        px[2] = r;
-    }
-    void Fill(int x0, int y0, int w, int h, BYTE r, BYTE g, BYTE b) {
-        for (int y = y0; y < y0 + h; ++y)
-            for (int x = x0; x < x0 + w; ++x) Put(x, y, r, g, b);
-    }
+    void Fill(int x0, int y0, int w, int h, BYTE grey) { hvcli::FillRect(view, x0, y0, w, h, {grey, grey, grey, 0}); }
     // Text at scale s (glyphs 5s x 7s, advance 6s), at most maxChars
     // characters (an ellipsis marks a cut).
     void Text(int x, int y, const std::string& text, int s, size_t maxChars, BYTE grey) {
         std::string t = text;
         if (t.size() > maxChars) t = t.substr(0, maxChars > 3 ? maxChars - 3 : 0) + "...";
-        for (char c : t) {
-            const Glyph& g = GlyphOf(c);
-            for (int row = 0; row < 7; ++row)
-                for (int col = 0; col < 5; ++col)
-                    if (g.rows[row] & (0x10 >> col)) Fill(x + col * s, y + row * s, s, s, grey, grey, grey);
-            x += 6 * s;
-        }
+        hvcli::DrawText(view, x, y, t, s, {grey, grey, grey, 0});
     }
     // An 8-bit image scaled (nearest pixel) to fit w x h at (x0, y0).
     void Picture(int x0, int y0, int w, int h, void* dib8) {
@@ -124,8 +100,7 @@ struct Canvas {
         for (int64_t y = 0; y < dh; ++y) {
             const BYTE* row = src.rows[static_cast<size_t>(sh - 1 - (y * sh / dh))];
             for (int64_t x = 0; x < dw; ++x) {
-                const tagRGBQUAD c = src.colors[row[x * sw / dw]];
-                Put(static_cast<int>(x0 + x), static_cast<int>(y0 + y), c.rgbRed, c.rgbGreen, c.rgbBlue);
+                hvcli::FillRect(view, static_cast<int>(x0 + x), static_cast<int>(y0 + y), 1, 1, src.colors[row[x * sw / dw]]);
             }
         }
     }
@@ -143,12 +118,12 @@ void* Sheet(ccColorPocketArrayArray& lib, const std::string& title) {
     void* dib = MakeEmptyDib(width, static_cast<int>(height), 24, true);
     if (!dib) return nullptr;
     Canvas c(dib);
-    c.Fill(0, 0, width, static_cast<int>(height), 255, 255, 255);
+    c.Fill(0, 0, width, static_cast<int>(height), 255);
     c.Text(kMargin, 12, title, 2, (width - 2 * kMargin) / 12, 40);
     for (int i = 0; i < n; ++i) {
         ccColorPocketArray* t = lib.themes[i];
         const int top = 40 + i * kRow;
-        if (i % 2) c.Fill(0, top, width, kRow, 246, 246, 246);
+        if (i % 2) c.Fill(0, top, width, kRow, 246);
         c.Text(kMargin, top + 14, std::to_string(i) + " " + t->name, 2, kNameWidth / 12, 30);
         c.Text(kMargin, top + 40, t->tagText, 1, kNameWidth / 6, 120);
         const int barX = kMargin + kNameWidth + kMargin, barY = top + (kRow - kBarHeight) / 2;

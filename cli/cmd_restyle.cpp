@@ -16,6 +16,7 @@
 #include "regionsfile.h"
 #include "commands.h"
 #include "dib/dib.h"
+#include "drawing.h"
 #include "edit_tools.h"
 #include "huevane/huevane.h"
 #include "library_tools.h"
@@ -93,17 +94,6 @@ void Fit(Panel& p) {
     }
 }
 
-void FillRect(ipDibStuff& dst, int x0, int y0, int w, int h, BYTE b, BYTE g, BYTE r) {
-    for (int y = std::max(y0, 0); y < std::min(y0 + h, dst.height()); ++y) {
-        BYTE* row = dst.rows[static_cast<size_t>(dst.height() - 1 - y)];
-        for (int x = std::max(x0, 0); x < std::min(x0 + w, dst.width()); ++x) {
-            row[3 * x] = b;
-            row[3 * x + 1] = g;
-            row[3 * x + 2] = r;
-        }
-    }
-}
-
 // Draws src scaled to w x h at (x0, y0) from the top left, each output
 // pixel the mean of the source pixels under it.
 void DrawScaled(ipDibStuff& dst, int x0, int y0, int w, int h, void* src24) {
@@ -146,14 +136,14 @@ void* Compose(std::vector<Panel>& panels) {
     if (!canvas) return nullptr;
     {
         ipDibStuff dst(canvas, false);
-        FillRect(dst, 0, 0, width, total, 255, 255, 255);
+        hvcli::FillRect(dst, 0, 0, width, total, {255, 255, 255, 0});
         int x = kMargin;
         for (Panel& p : panels) {
             const int top = kMargin + (height - p.height) / 2;
             if (p.image)
                 DrawScaled(dst, x, top, p.width, p.height, p.image);
             else
-                FillRect(dst, x, top, p.width, p.height, 236, 236, 236);
+                hvcli::FillRect(dst, x, top, p.width, p.height, {236, 236, 236, 0});
             if (p.theme) hvcli::DrawThemeBar(canvas, x, kMargin + height + kBarGap, p.width, kBarHeight, *p.theme);
             x += p.width + kMargin;
         }

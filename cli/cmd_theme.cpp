@@ -8,7 +8,7 @@
 
 #include "args.h"
 #include "commands.h"
-#include "labelfont.h"
+#include "drawing.h"
 #include "dib/dib.h"
 #include "platform/memory.h"
 #include "theme_tools.h"
@@ -143,15 +143,7 @@ void DrawThemeBar(void* dib24, int x0, int y0, int width, int height, ccColorPoc
     const std::vector<int> edges = ThemeBarEdges(theme, width);
     int left = 0;
     for (size_t k = 0; k < edges.size(); ++k) {
-        const RGBQUAD c = theme.pockets[static_cast<int>(k)]->aveRGB;
-        for (int y = std::max(y0, 0); y < std::min(y0 + height, view.height()); ++y) {
-            BYTE* row = view.rows[static_cast<size_t>(view.height() - 1 - y)];
-            for (int x = std::max(x0 + left, 0); x < std::min(x0 + edges[k], view.width()); ++x) {
-                row[3 * x] = c.rgbBlue;
-                row[3 * x + 1] = c.rgbGreen;
-                row[3 * x + 2] = c.rgbRed;
-            }
-        }
+        FillRect(view, x0 + left, y0, edges[k] - left, height, theme.pockets[static_cast<int>(k)]->aveRGB);
         left = edges[k];
     }
 }
@@ -174,29 +166,8 @@ namespace {
 constexpr int kMargin = 12, kLabelWidth = 132, kBarHeight = 28, kBarGap = 8, kFontScale = 2;
 constexpr int kMaxPictureWidth = 800, kMaxPictureHeight = 560;
 
-void Fill(ipDibStuff& v, int x0, int y0, int w, int h, tagRGBQUAD c) {
-    for (int y = std::max(y0, 0); y < std::min(y0 + h, v.height()); ++y) {
-        BYTE* row = v.rows[static_cast<size_t>(v.height() - 1 - y)];
-        for (int x = std::max(x0, 0); x < std::min(x0 + w, v.width()); ++x) {
-            row[3 * x] = c.rgbBlue;
-            row[3 * x + 1] = c.rgbGreen;
-            row[3 * x + 2] = c.rgbRed;
-        }
-    }
-}
-
-// Writes text with its top-left corner at (x, y) from the top left; letters
-// the font lacks are left blank.
 void DrawLabel(ipDibStuff& v, int x, int y, const std::string& text) {
-    const tagRGBQUAD ink = {40, 40, 40, 0};
-    for (char c : text) {
-        if (const Glyph* g = FindGlyph(c))
-            for (int r = 0; r < 7; ++r)
-                for (int b = 0; b < 5; ++b)
-                    if (g->rows[r] >> (4 - b) & 1)
-                        Fill(v, x + b * kFontScale, y + r * kFontScale, kFontScale, kFontScale, ink);
-        x += 6 * kFontScale;
-    }
+    DrawText(v, x, y, text, kFontScale, {40, 40, 40, 0});
 }
 
 }  // namespace
@@ -220,7 +191,7 @@ bool DrawExtractions(void* image, void* dib8, csColorSystem* card, const std::st
     bool ok = true;
     {
         ipDibStuff dst(canvas, false);
-        Fill(dst, 0, 0, width, height, {255, 255, 255, 0});
+        FillRect(dst, 0, 0, width, height, {255, 255, 255, 0});
         hvio::PlaceShrunk(src, factor, dst, kMargin + kLabelWidth, kMargin);
         DrawLabel(dst, kMargin, kMargin, "IMAGE");
         for (int m = 0; m < 5; ++m) {
@@ -235,7 +206,7 @@ bool DrawExtractions(void* image, void* dib8, csColorSystem* card, const std::st
                 DrawThemeBar(canvas, kMargin + kLabelWidth, y, pw, kBarHeight, theme);
                 label += " " + std::to_string(theme.pockets.GetSize());
             } else {
-                Fill(dst, kMargin + kLabelWidth, y, pw, kBarHeight, {200, 200, 200, 0});
+                FillRect(dst, kMargin + kLabelWidth, y, pw, kBarHeight, {200, 200, 200, 0});
                 label += " -";
             }
             DrawLabel(dst, kMargin, y + (kBarHeight - 7 * kFontScale) / 2, label);

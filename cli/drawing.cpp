@@ -1,18 +1,22 @@
-// A 5 x 7 pixel font for the labels of the tool's pictures: digits, the
-// capital letters, space and the common signs. Each glyph is 7 rows of 5 bits,
-// the top row first, bit 4 the leftmost pixel.
-#pragma once
+// Rectangles and labels on the tool's 24-bit pictures.
+#include "drawing.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace hvcli {
 
+namespace {
+
+// A 5 x 7 pixel font: digits, the capital letters, space and the common
+// signs. Each glyph is 7 rows of 5 bits, the top row first, bit 4 the
+// leftmost pixel.
 struct Glyph {
     char c;
     uint8_t rows[7];
 };
 
-constexpr Glyph kLabelFont[] = {
+constexpr Glyph kFont[] = {
     {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
     {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
     {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
@@ -43,13 +47,39 @@ constexpr Glyph kLabelFont[] = {
     {']', {0x0E, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0E}},
 };
 
-// The glyph of c (lower-case letters as capitals), or null when the font
-// has none.
-inline const Glyph* FindGlyph(char c) {
+// The glyph of c (lower-case letters as capitals), '?' when the font has none.
+const Glyph& GlyphOf(char c) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    for (const Glyph& g : kLabelFont)
-        if (g.c == c) return &g;
-    return nullptr;
+    const Glyph* unknown = nullptr;
+    for (const Glyph& g : kFont) {
+        if (g.c == c) return g;
+        if (g.c == '?') unknown = &g;
+    }
+    return *unknown;
+}
+
+}  // namespace
+
+void FillRect(ipDibStuff& v, int x0, int y0, int w, int h, tagRGBQUAD c) {
+    const int xa = std::max(x0, 0), xb = std::min(x0 + w, v.width());
+    for (int y = std::max(y0, 0); y < std::min(y0 + h, v.height()); ++y) {
+        BYTE* row = v.rows[static_cast<size_t>(v.height() - 1 - y)];
+        for (int x = xa; x < xb; ++x) {
+            row[3 * x] = c.rgbBlue;
+            row[3 * x + 1] = c.rgbGreen;
+            row[3 * x + 2] = c.rgbRed;
+        }
+    }
+}
+
+void DrawText(ipDibStuff& v, int x, int y, const std::string& text, int scale, tagRGBQUAD ink) {
+    for (char c : text) {
+        const Glyph& g = GlyphOf(c);
+        for (int row = 0; row < 7; ++row)
+            for (int col = 0; col < 5; ++col)
+                if (g.rows[row] & (0x10 >> col)) FillRect(v, x + col * scale, y + row * scale, scale, scale, ink);
+        x += 6 * scale;
+    }
 }
 
 }  // namespace hvcli
