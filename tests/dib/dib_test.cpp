@@ -248,10 +248,11 @@ TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAnd
     // (a popular stand-alone quantizer without dithering gets 40.9 dB); a
     // fixed 3-3-2 palette reaches only 24 dB, the box split without its
     // k-means passes 40.66 dB, a histogram of every other row 40.90 dB,
-    // k-means that misses half of a point's nearest neighbours 40.96 dB.
+    // k-means that misses half of a point's nearest neighbours 40.96 dB, or
+    // that measures its farther ones wrongly 40.99 dB (today 41.008 dB).
     // Each of its pixels is mapped to its nearest entry.
     const double psnr = hv::ImagePsnr(photo, a);
-    EXPECT_TRUE(psnr > 40.98 && psnr < 60.0) << psnr;
+    EXPECT_TRUE(psnr > 41.0 && psnr < 60.0) << psnr;
     ASSERT_EQ(GlobalSize(a), GlobalSize(b));
     EXPECT_EQ(std::memcmp(hv::HandleLock(a).ptr(), hv::HandleLock(b).ptr(), GlobalSize(a)), 0);
     ExpectNearestMapping(photo);
