@@ -137,7 +137,7 @@ public:
     // of MergeAfter, or -1 with fewer than 2 pockets.
     int MergePercentLess(int percent);
     // Each pocket's share of all pockets' pixels; all shares 0 when the
-    // pockets hold no pixels. 0.
+    // pockets' counts add up to 0. 0.
     int GetPercentage();
     // Reassigns every palette item with pixels to the pocket whose mean (as it
     // was before the call) is nearest; means become pixel-weighted; empty

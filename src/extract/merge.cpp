@@ -68,7 +68,7 @@ int ccColorPocketArray::GetPercentage() {
     long long total = 0;
     for (ccColorPocket* p : pockets) total += p->pixelNum;
     for (ccColorPocket* p : pockets)
-        p->percentage = total > 0 ? static_cast<float>(p->pixelNum) / static_cast<float>(total) : 0.0f;
+        p->percentage = total != 0 ? static_cast<float>(p->pixelNum) / static_cast<float>(total) : 0.0f;
     return 0;
 }
 

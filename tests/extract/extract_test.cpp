@@ -464,11 +464,13 @@ TEST(ExtractMerge, SmallSharesMergeFromTheFirstShareBelowTheCutAndSharesCountThe
         EXPECT_EQ(s.MergePercentLess(c == 2 ? 60 : 2), 0);
         EXPECT_EQ(Groups(s), want[c]) << c;
     }
-    // Shares of the pockets' own pixels (one pixel is a whole); none when they hold none.
-    for (V counts : {V{30, 10}, V{1, 0}, V{0, 0}}) {
+    // Shares of the pockets' own pixels (one pixel is a whole, a negative sum
+    // divides as any other); none when the counts add up to 0.
+    for (V counts : {V{30, 10}, V{1, 0}, V{-6, -2}, V{0, 0}}) {
         ccColorPocketArray g;
         OnePocketEach(g, {Rgb(1, 0, 0), Rgb(0, 1, 0)}, counts, {0.9f, 0.9f});
-        const float total = static_cast<float>(std::max(counts[0] + counts[1], 1));
+        const int sum = counts[0] + counts[1];
+        const float total = static_cast<float>(sum != 0 ? sum : 1);
         EXPECT_EQ(g.GetPercentage(), 0);
         EXPECT_TRUE(g.pockets[0]->percentage == counts[0] / total &&
                     g.pockets[1]->percentage == counts[1] / total)
