@@ -241,7 +241,9 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
     }
 
     int m;
-    if (!r.I32(m) || m < 0 || m > kMaxPockets || uint64_t(m) * kPocketBytes > r.left()) return -1;
+    if (!r.I32(m)) return -1;
+    if (m < 0) m = 0;  // a count of zero or less ends the theme: no pockets
+    if (m > kMaxPockets || uint64_t(m) * kPocketBytes > r.left()) return -1;
     std::vector<std::unique_ptr<ccColorPocket>> loaded;
     loaded.reserve(static_cast<size_t>(m));
     for (int j = 0; j < m; ++j) {

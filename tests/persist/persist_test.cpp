@@ -1,5 +1,7 @@
 // The theme buffer and file: exact layout, round trips, older versions,
 // corrupt buffers and files, file access.
+#include <climits>
+
 #include "huevane/theme.h"
 #include "platform/core_fixtures.h"
 #include "platform/file.h"
@@ -151,7 +153,6 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
                 {"v17 with 255 items", Bytes::Start(17, 16, -1, 255).framed()},
                 {"v3 without its blocks", Bytes::Start(3, 16, -1, 0).i32(0).framed()},
                 {"huge palette count", Bytes::Start(21, 32, 0x7FFFFFFF, 3).i32(0).framed()},
-                {"negative pocket count", Bytes::Start(21, 32, 0, 0).i32(-3).framed()},
                 {"huge member count", Bytes{members}.i32(0x40000000).i32(0).framed()},
                 {"index 256", Bytes::Start(21, 32, 256, 256).i32(1).pocket(0, 0, 0, {0, 256}).framed()},
                 {"index -1", Bytes::Start(21, 32, 256, 256).i32(1).pocket(0, 0, 0, {-1}).framed()},
@@ -170,6 +171,20 @@ TEST(ThemeBuffer, CorruptBuffersAreRefusedAndLeaveTheThemeConsistent) {
     ASSERT_EQ(Load(t, full.framed()), static_cast<int>(full.v.size()));
     EXPECT_TRUE(t.pockets.GetSize() == 256 && t.pockets[255]->pixelNum == 255 &&
                 t.pockets[255]->index == 255);
+}
+
+TEST(ThemeBuffer, APocketCountOfZeroOrLessEndsTheTheme) {
+    // Name and palette are read, then no pocket; whatever follows the count
+    // is not looked at, and the result is the length field.
+    for (int m : {0, -1, -3, INT_MIN}) {
+        Bytes b = Bytes::Start(21, 32, 2, 2).i32(m);
+        b.i32(0x7FFFFFFF);  // not a pocket record
+        ccColorPocketArray t;
+        Prime(t);
+        ASSERT_EQ(Load(t, b.framed()), static_cast<int>(b.v.size())) << m;
+        EXPECT_TRUE(t.name == std::string(32, 'x') && t.paletteSize == 2 && t.pockets.GetSize() == 0) << m;
+        EXPECT_EQ((V{t.palette[1].palIndex, t.palette[1].pixelNum}), (V{1, 2})) << m;
+    }
 }
 
 TEST(ThemeFile, RoundTripOpenFailuresSharingAndTheCorpus) {
