@@ -45,8 +45,7 @@ void* ReadBitmap(hv::File& f) {
         if (image == 0) return nullptr;
     }
     const int64_t pixelPos = fh.bfOffBits ? int64_t(fh.bfOffBits) : tablePos + int64_t(4 * entries);
-    if (pixelPos < 0 || pixelPos + int64_t(image) > fileSize || tablePos + int64_t(4 * entries) > fileSize)
-        return nullptr;
+    if (pixelPos < 0 || pixelPos + int64_t(image) > fileSize) return nullptr;
     ih.biSizeImage = static_cast<DWORD>(image);
 
     const size_t tableBytes = static_cast<size_t>(4 * entries);
@@ -56,7 +55,9 @@ void* ReadBitmap(hv::File& f) {
     {
         hv::HandleLock lock(dib);
         BYTE* p = lock.bytes();
-        ok = p && f.Seek(tablePos) && f.ReadExact(p + sizeof ih, tableBytes) && f.Seek(pixelPos) &&
+        // The colour table is taken as far as the file holds it (the rest
+        // stays zero): only the pixel read decides success.
+        ok = p && f.Seek(tablePos) && f.Read(p + sizeof ih, tableBytes) >= 0 && f.Seek(pixelPos) &&
              f.ReadExact(p + sizeof ih + tableBytes, static_cast<size_t>(image));
         if (ok && ih.biHeight < 0) {
             // Store top-down files bottom-up, with a positive height.
