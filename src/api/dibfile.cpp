@@ -39,14 +39,18 @@ void* ReadBitmap(hv::File& f) {
     if (entries > 256) return nullptr;
     ih.biClrUsed = static_cast<DWORD>(entries);
 
+    // The rows need this much; a larger stated size is read whole, a
+    // smaller one could not hold the rows and is not followed.
     uint64_t image = hv::RowBytes(width, bits) * static_cast<uint64_t>(height);
     if (rle) {
         image = ih.biSizeImage;
         if (image == 0) return nullptr;
+    } else if (ih.biSizeImage > image) {
+        image = ih.biSizeImage;
     }
     const int64_t pixelPos = fh.bfOffBits ? int64_t(fh.bfOffBits) : tablePos + int64_t(4 * entries);
     if (pixelPos < 0 || pixelPos + int64_t(image) > fileSize) return nullptr;
-    ih.biSizeImage = static_cast<DWORD>(image);
+    if (ih.biSizeImage == 0) ih.biSizeImage = static_cast<DWORD>(image);
 
     const size_t tableBytes = static_cast<size_t>(4 * entries);
     void* dib = hv::AllocHandle(sizeof ih + tableBytes + static_cast<size_t>(image), true);

@@ -386,3 +386,21 @@ TEST(BitmapFiles, ColourTableCutShortByTheFileEnd) {
     // Without bfOffBits the pixels would follow the whole table: refused.
     EXPECT_TRUE(Loaded(BitmapFile(4, 4, 8, 0, 0, 0, rest)).empty());
 }
+
+// A stated image size of a bitmap is kept: a larger one is read whole (and
+// must be in the file); a smaller one still gets the rows the image needs.
+TEST(BitmapFiles, StatedImageSizeIsKept) {
+    Bytes pixels(20);
+    std::iota(pixels.begin(), pixels.end(), BYTE(30));
+    // 2 x 2 at 24 bits: rows of 6 bytes padded to 8, 16 bytes computed.
+    const auto size = [](const Bytes& b) {
+        return b.size() < 40 ? -1 : int(reinterpret_cast<const BITMAPINFOHEADER*>(b.data())->biSizeImage);
+    };
+    const Bytes larger = Loaded(BitmapFile(2, 2, 24, 0, 20, 54, pixels));
+    EXPECT_EQ(size(larger), 20);
+    EXPECT_EQ(Bytes(larger.begin() + std::min<size_t>(40, larger.size()), larger.end()), pixels);
+    EXPECT_TRUE(Loaded(BitmapFile(2, 2, 24, 0, 20, 54, Bytes(pixels.begin(), pixels.begin() + 16))).empty());
+    const Bytes smaller = Loaded(BitmapFile(2, 2, 24, 0, 12, 54, Bytes(pixels.begin(), pixels.begin() + 16)));
+    EXPECT_EQ(size(smaller), 12);
+    EXPECT_EQ(smaller.size(), 40u + 16);
+}
