@@ -34,9 +34,10 @@ void* ReadBitmap(hv::File& f) {
     if (rle && ih.biHeight < 0) return nullptr;
 
     // Colour table: biClrUsed entries, or the full table for 1, 4 and 8 bits.
+    // A count past 16 bits is refused, as SaveDIB refuses to write it.
     uint64_t entries = ih.biClrUsed;
     if (entries == 0 && bits <= 8) entries = uint64_t(1) << bits;
-    if (entries > 256) return nullptr;
+    if (entries > 0xFFFF) return nullptr;
     ih.biClrUsed = static_cast<DWORD>(entries);
 
     // The rows need this much; a larger stated size is read whole, a

@@ -404,3 +404,14 @@ TEST(BitmapFiles, StatedImageSizeIsKept) {
     EXPECT_EQ(size(smaller), 12);
     EXPECT_EQ(smaller.size(), 40u + 16);
 }
+
+// A colour count above 256 (a 24-bit bitmap may carry such a table for
+// display) is read as it stands.
+TEST(BitmapFiles, LongColourTable) {
+    Bytes rest(300 * 4 + 16);
+    for (size_t i = 0; i < rest.size(); ++i) rest[i] = BYTE(i * 7 + i / 256);
+    const Bytes block = Loaded(BitmapFile(2, 2, 24, 300, 0, 14 + 40 + 1200, rest));
+    ASSERT_EQ(block.size(), 40u + 1200 + 16);
+    EXPECT_EQ(reinterpret_cast<const BITMAPINFOHEADER*>(block.data())->biClrUsed, 300u);
+    EXPECT_EQ(Bytes(block.begin() + 40, block.end()), rest);
+}
