@@ -1,5 +1,6 @@
 // Bitmap files: LoadDIB on the fuzzed file, then every flat function on the
 // image it gives, and a save and reload of it.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -28,12 +29,14 @@ HV_FUZZ_TARGET(loaddib, "bmp") {
     const std::vector<uint8_t> loaded = Snapshot(dib);
     FUZZ_CHECK(loaded.size() >= sizeof(BITMAPINFOHEADER));
 
-    // Saved and read again, the image comes back byte for byte.
+    // Saved and read again, the image comes back byte for byte (without the
+    // bytes a larger stated image size kept past the rows: they are not saved).
     const std::string copy = ScratchPath("copy.bmp");
     if (SaveDIB(dib, copy.c_str()) == 1) {
         void* again = reinterpret_cast<void*>(LoadDIB(copy.c_str()));
         FUZZ_CHECK(again != nullptr);
-        FUZZ_CHECK(Snapshot(again) == Snapshot(dib));
+        const std::vector<uint8_t> back = Snapshot(again), saved = Snapshot(dib);
+        FUZZ_CHECK(back.size() <= saved.size() && std::equal(back.begin(), back.end(), saved.begin()));
         FreeDib(again);
     }
 

@@ -34,20 +34,24 @@ void* ReadBitmap(hv::File& f) {
     if (rle && ih.biHeight < 0) return nullptr;
 
     // Colour table: biClrUsed entries, or the full table for 1, 4 and 8 bits.
+    // A count past 16 bits is refused, as SaveDIB refuses to write it.
     uint64_t entries = ih.biClrUsed;
     if (entries == 0 && bits <= 8) entries = uint64_t(1) << bits;
-    if (entries > 256) return nullptr;
+    if (entries > 0xFFFF) return nullptr;
     ih.biClrUsed = static_cast<DWORD>(entries);
 
+    // The rows need this much; a larger stated size is read whole, a
+    // smaller one could not hold the rows and is not followed.
     uint64_t image = hv::RowBytes(width, bits) * static_cast<uint64_t>(height);
     if (rle) {
         image = ih.biSizeImage;
         if (image == 0) return nullptr;
+    } else if (ih.biSizeImage > image) {
+        image = ih.biSizeImage;
     }
     const int64_t pixelPos = fh.bfOffBits ? int64_t(fh.bfOffBits) : tablePos + int64_t(4 * entries);
-    if (pixelPos < 0 || pixelPos + int64_t(image) > fileSize || tablePos + int64_t(4 * entries) > fileSize)
-        return nullptr;
-    ih.biSizeImage = static_cast<DWORD>(image);
+    if (pixelPos < 0 || pixelPos + int64_t(image) > fileSize) return nullptr;
+    if (ih.biSizeImage == 0) ih.biSizeImage = static_cast<DWORD>(image);
 
     const size_t tableBytes = static_cast<size_t>(4 * entries);
     void* dib = hv::AllocHandle(sizeof ih + tableBytes + static_cast<size_t>(image), true);
@@ -56,7 +60,9 @@ void* ReadBitmap(hv::File& f) {
     {
         hv::HandleLock lock(dib);
         BYTE* p = lock.bytes();
-        ok = p && f.Seek(tablePos) && f.ReadExact(p + sizeof ih, tableBytes) && f.Seek(pixelPos) &&
+        // The colour table is taken as far as the file holds it (the rest
+        // stays zero): only the pixel read decides success.
+        ok = p && f.Seek(tablePos) && f.Read(p + sizeof ih, tableBytes) >= 0 && f.Seek(pixelPos) &&
              f.ReadExact(p + sizeof ih + tableBytes, static_cast<size_t>(image));
         if (ok && ih.biHeight < 0) {
             // Store top-down files bottom-up, with a positive height.

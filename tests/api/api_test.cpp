@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "api/colortags.h"
+#include "cli/tool_run.h"
 #include "transfer/transfer_fixtures.h"
 
 using tfix::Copy;
@@ -332,4 +333,85 @@ TEST(AdjustImageStyle, AllFormsOnAPhoto) {
         EXPECT_NE(RgbWord(tfix::Colors(dib8)[indices[0]]), before);
     }
     for (void* h : made) hv::FreeHandle(h);
+}
+
+namespace {
+
+// The bytes of a bitmap file: file header (pixels at `offBits`), a 40-byte
+// info header, then `rest` (colour table and pixels) as given.
+std::string BitmapFile(int w, int h, int bits, uint32_t clrUsed, uint32_t sizeImage, uint32_t offBits,
+                       const Bytes& rest) {
+    BITMAPFILEHEADER fh{0x4D42, DWORD(14 + 40 + rest.size()), 0, 0, offBits};
+    BITMAPINFOHEADER ih{40, w, h, 1, WORD(bits), BI_RGB, sizeImage, 0, 0, clrUsed, 0};
+    std::string out(reinterpret_cast<const char*>(&fh), 14);
+    out.append(reinterpret_cast<const char*>(&ih), 40);
+    return out.append(rest.begin(), rest.end());
+}
+
+// LoadDIB of those bytes: the handle's whole block, or nothing.
+Bytes Loaded(const std::string& file) {
+    const std::string path = tool::Temp("load.bmp");
+    tool::Write(path, file);
+    void* dib = reinterpret_cast<void*>(LoadDIB(path.c_str()));
+    std::remove(path.c_str());
+    if (!dib) return {};
+    Bytes block;
+    {
+        hv::HandleLock lock(dib);
+        block.assign(lock.bytes(), lock.bytes() + lock.size());
+    }
+    hv::FreeHandle(dib);
+    return block;
+}
+
+}  // namespace
+
+// Only the pixel read decides: a colour table cut short by the end of the
+// file is taken as far as it goes when the pixels lie at bfOffBits.
+TEST(BitmapFiles, ColourTableCutShortByTheFileEnd) {
+    Bytes table(64), pixels(16);
+    for (int i = 0; i < 64; ++i) table[i] = BYTE(200 - i);
+    std::iota(pixels.begin(), pixels.end(), BYTE(1));
+    Bytes rest = table;
+    rest.insert(rest.end(), pixels.begin(), pixels.end());
+    // 8 bits, no colour count (256 entries, 1024 bytes), 80 bytes after the header.
+    const Bytes block = Loaded(BitmapFile(4, 4, 8, 0, 0, 14 + 40 + 64, rest));
+    ASSERT_EQ(block.size(), 40u + 1024 + 16);
+    const auto* ih = reinterpret_cast<const BITMAPINFOHEADER*>(block.data());
+    EXPECT_EQ(ih->biClrUsed, 256u);
+    EXPECT_EQ(ih->biSizeImage, 16u);
+    // The table read takes all 80 bytes there are, pixels included.
+    EXPECT_EQ(Bytes(block.begin() + 40, block.begin() + 40 + 80), rest);
+    EXPECT_EQ(Bytes(block.begin() + 40 + 1024, block.end()), pixels);
+    // Without bfOffBits the pixels would follow the whole table: refused.
+    EXPECT_TRUE(Loaded(BitmapFile(4, 4, 8, 0, 0, 0, rest)).empty());
+}
+
+// A stated image size of a bitmap is kept: a larger one is read whole (and
+// must be in the file); a smaller one still gets the rows the image needs.
+TEST(BitmapFiles, StatedImageSizeIsKept) {
+    Bytes pixels(20);
+    std::iota(pixels.begin(), pixels.end(), BYTE(30));
+    // 2 x 2 at 24 bits: rows of 6 bytes padded to 8, 16 bytes computed.
+    const auto size = [](const Bytes& b) {
+        return b.size() < 40 ? -1 : int(reinterpret_cast<const BITMAPINFOHEADER*>(b.data())->biSizeImage);
+    };
+    const Bytes larger = Loaded(BitmapFile(2, 2, 24, 0, 20, 54, pixels));
+    EXPECT_EQ(size(larger), 20);
+    EXPECT_EQ(Bytes(larger.begin() + std::min<size_t>(40, larger.size()), larger.end()), pixels);
+    EXPECT_TRUE(Loaded(BitmapFile(2, 2, 24, 0, 20, 54, Bytes(pixels.begin(), pixels.begin() + 16))).empty());
+    const Bytes smaller = Loaded(BitmapFile(2, 2, 24, 0, 12, 54, Bytes(pixels.begin(), pixels.begin() + 16)));
+    EXPECT_EQ(size(smaller), 12);
+    EXPECT_EQ(smaller.size(), 40u + 16);
+}
+
+// A colour count above 256 (a 24-bit bitmap may carry such a table for
+// display) is read as it stands.
+TEST(BitmapFiles, LongColourTable) {
+    Bytes rest(300 * 4 + 16);
+    for (size_t i = 0; i < rest.size(); ++i) rest[i] = BYTE(i * 7 + i / 256);
+    const Bytes block = Loaded(BitmapFile(2, 2, 24, 300, 0, 14 + 40 + 1200, rest));
+    ASSERT_EQ(block.size(), 40u + 1200 + 16);
+    EXPECT_EQ(reinterpret_cast<const BITMAPINFOHEADER*>(block.data())->biClrUsed, 300u);
+    EXPECT_EQ(Bytes(block.begin() + 40, block.end()), rest);
 }
