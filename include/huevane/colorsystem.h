@@ -67,7 +67,8 @@ public:
     int GetCardPalIndices(tagRGBQUAD* colors, int n, int* out);
     // Writes the sample indices in order of increasing squared RGB distance
     // from sample `index` (ties in index order), at most `count` of them and
-    // never more than the card has; returns the number written.
+    // never more than the card has (nothing is written past the card);
+    // returns `count`.
     // std::out_of_range for an index outside the card, before anything is
     // written.
     int GetCardDistOrder(int index, int* out, int count);

@@ -138,7 +138,7 @@ int ccColorPocket::GetAveRGBofAllPixels() {
         b += it->rgb.rgbBlue * w;
         total += w;
     }
-    if (total <= 0) return -1;  // the weighted mean has no value
+    if (total == 0) return -1;  // the weighted mean has no value
     aveRGB = {static_cast<BYTE>(b / total), static_cast<BYTE>(g / total), static_cast<BYTE>(r / total), 0};
     return 0;
 }

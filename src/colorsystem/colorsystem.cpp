@@ -168,5 +168,5 @@ int csColorSystem::GetCardDistOrder(int index, int* out, int count) {
         key[static_cast<size_t>(i)] = uint64_t(hv::ColorDist2(ref, samples.begin()[i]->rgb)) << 32 | uint32_t(i);
     std::partial_sort(key.begin(), key.begin() + written, key.end());
     for (int i = 0; i < written; ++i) out[i] = static_cast<int>(key[static_cast<size_t>(i)] & 0xFFFFFFFFu);
-    return written;
+    return count;
 }

@@ -85,6 +85,16 @@ TEST(PocketMeans, PlainIgnoreCountsWeightedUse64BitSumsCountsSaturateAndUnusable
     a.pixelNum = 0;  // a first item without pixels only drops out of the weights
     b.pixelNum = 5;
     EXPECT_EQ((V{w.GetAveRGBofAllPixels(), int(RgbWord(w.aveRGB))}), (V{0, 0x0000FF}));
+    // A later negative count only enters the sums: (200 - 3 x 100) / (1 - 3)
+    // = 50 red, (10 - 3 x 20) / -2 = 25 green.
+    ccColorItem x(tagRGBQUAD{0, 10, 200, 0}), y(tagRGBQUAD{0, 20, 100, 0});
+    x.pixelNum = 1;
+    y.pixelNum = -3;
+    ccColorPocket neg;
+    neg.AddColorItemAny(&x);
+    EXPECT_EQ(neg.AddColorItemAny(&y), 1);
+    EXPECT_EQ((V{neg.GetAveRGBofAllPixels(), int(RgbWord(neg.aveRGB))}), (V{0, 0x321900}));
+    EXPECT_EQ(neg.aveHSL, RGBtoHSL(neg.aveRGB));
     // Sums of 3 over 2 pixels truncate to 1.
     ccColorItem u(tagRGBQUAD{1, 1, 1, 0}), v(tagRGBQUAD{2, 2, 2, 0});
     u.pixelNum = v.pixelNum = 1;

