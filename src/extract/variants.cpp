@@ -135,8 +135,9 @@ int ccColorPocketArray::GetColorPocketsCG(csColorSystem* cs, int* cardIndex) {
     if (!Neighbours(start, nb) || !start.ResetPockets()) return -1;
     OnePocketPerColour(*this);
     for (ccColorPocket* p : pockets) {
-        // A stale cache or an empty card can name no sample: no group.
-        const int s = cardIndex[p->items[0]->palIndex];
+        // The cache is read at the colour's position in the palette. A stale
+        // cache or an empty card can name no sample: no group.
+        const int s = cardIndex[p->items[0] - palette];
         p->groupIndex = s >= 0 && s < samples ? groupOf[static_cast<size_t>(s)] : -1;
     }
     hv::MergeTouchingPairs(*this, AsTable(nb), kTouchTarget, GroupRgbCost, true);

@@ -209,6 +209,32 @@ TEST(ExtractCG, GroupsBarMergesAndAMergedPocketInheritsItsPartnersGroup) {
     }
 }
 
+TEST(ExtractCG, APocketsGroupComesFromTheCacheEntryOfItsPaletteIndex) {
+    // A reused palette whose items carry palIndex values other than their
+    // positions: the cache is read at the colour's position in the palette.
+    const Table table = {Rgb(255, 0, 0), Rgb(0, 255, 0), Rgb(0, 0, 255), Rgb(255, 255, 0)};
+    HostDib dib(Image(8, 4, 1, {0, 1, 2, 3}, table));
+    csColorSystem cs;
+    cs.AddSample("low", 10, 10, 10);
+    cs.AddSample("high", 200, 200, 200);
+    cs.groups = {{0}, {1}};
+    V cardIndex(256, 1);  // positions 0..127 are sample 0 (group 0), the rest sample 1 (group 1)
+    std::fill(cardIndex.begin(), cardIndex.begin() + 128, 0);
+    for (const int shift : {255, -1}) {  // palIndex 255 - i, or none
+        ccColorPocketArray t;
+        t.SetPalDib(dib.h, false);
+        BlankPalette(t);
+        for (int i = 0; i < 4; ++i) {
+            Item(t, i, table[static_cast<size_t>(i)], 1);
+            t.palette[i].palIndex = shift < 0 ? -1 : shift - i;
+        }
+        ASSERT_EQ(t.GetColorPocketsCG(&cs, cardIndex.data()), 0) << shift;
+        V groups;
+        for (ccColorPocket* p : t.pockets) groups.push_back(p->groupIndex);
+        EXPECT_EQ(groups, V(4, 0)) << shift;
+    }
+}
+
 TEST(ExtractPhoto, FastMergingMatchesTheDirectLoop) {
     csColorSystem card;
     ASSERT_EQ(card.LoadFromFile(HUEVANE_SAMPLES "/css-colours.txt"), 0);
