@@ -195,10 +195,18 @@ private:
 
 void RegionFill::Scan(int width, int height, void (*row)(void*, int, const int*, size_t), void* ctx) const {
     if (edges_.empty() || width <= 0 || height <= 0) return;
-    // Rows above the picture are skipped: edges that start there enter at
-    // the first row with their x advanced to it. Rows below it are never
+    const int64_t last = std::min<int64_t>(maxY_, height - 1);
+    if (last < 0) return;
+    // Rows above the picture are walked without filling, so that each edge
+    // reaches the first row with the x its row-by-row single-precision steps
+    // give. When that walk would cost more than kWalkAbove edge steps, they
+    // are skipped instead: edges that start there enter at the first row
+    // with their x advanced in one step. Rows below the picture are never
     // reached.
-    const int64_t first = std::max<int64_t>(minY_, 0), last = std::min<int64_t>(maxY_, height - 1);
+    constexpr int64_t kWalkAbove = int64_t(1) << 22;
+    const int64_t above = minY_ < 0 ? -minY_ : 0;
+    const bool walk = above <= kWalkAbove / static_cast<int64_t>(edges_.size());
+    const int64_t first = walk ? minY_ : std::max<int64_t>(minY_, 0);
     ActiveList active;
     // xa, xb of the runs of one row: at most one run per two edges. Written
     // through a plain pointer, so that the pass over the edges calls nothing.
@@ -214,7 +222,9 @@ void RegionFill::Scan(int width, int height, void (*row)(void*, int, const int*,
         }
         int* out = runs.data();
         size_t n = 0;
+        const bool visible = y >= 0;
         active.PairsThenAdvance(y + 1, [&](const Edge& a, const Edge& b) {
+            if (!visible) return;
             int64_t xa = Column(a.x), xb = Column(b.x);
             if (xa > xb) return;
             xa = std::max<int64_t>(xa, 0);

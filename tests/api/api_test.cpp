@@ -335,6 +335,37 @@ TEST(AdjustImageStyle, AllFormsOnAPhoto) {
     for (void* h : made) hv::FreeHandle(h);
 }
 
+// A region reaching above the picture fills its visible rows as if the
+// picture went on upward: each edge steps row by row from its upper vertex
+// in single precision. The left edge runs from (0, -6) to (7, 6), 7/12 of a
+// column a row; on row 0, six steps down, its x is 3.4999998 (the exact
+// value would be 3.5), so that row is kept from column 3.
+TEST(AdjustImageStyle, RegionAboveThePictureStepsItsEdgesFromTheTop) {
+    tfix::NoLeak noLeak;
+    void* autumn = tfix::Photo("autumn_256.bmp");
+    void* cups = tfix::Photo("cups_256.bmp");
+    std::vector<char> style = tfix::StyleOf(cups);
+    const std::vector<BYTE> original = Pixels(autumn);
+    void* plain = Copy(autumn);
+    ASSERT_EQ(AdjustImageStyle(plain, style.data(), nullptr), 0);
+    std::vector<BYTE> want = Pixels(plain);
+    const size_t row0 = static_cast<size_t>(159) * 256 * 3;  // the top row, last in memory
+    ASSERT_FALSE(std::equal(want.begin() + row0 + 3 * 3, want.begin() + row0 + 4 * 3,
+                            original.begin() + row0 + 3 * 3));  // column 3 of row 0 changes colour
+    // Visible rows 0..5: the left edge after 6..11 steps, the right edge at 20.
+    const int left[6] = {3, 4, 5, 5, 6, 6};
+    for (int y = 0; y < 6; ++y) {
+        const size_t at = (static_cast<size_t>(159 - y) * 256 + left[y]) * 3;
+        std::copy_n(original.begin() + at, (20 - left[y] + 1) * 3, want.begin() + at);
+    }
+    std::vector<int32_t> xs{0, 20, 20, 7}, ys{-6, -6, 6, 6};
+    RegionPolygon region{4, xs.data(), ys.data()};
+    void* image = Copy(autumn);
+    EXPECT_EQ(AdjustImageStyleWithRegions(image, style.data(), &region, 1), 0);
+    EXPECT_EQ(Pixels(image), want);
+    for (void* h : {autumn, cups, plain, image}) hv::FreeHandle(h);
+}
+
 namespace {
 
 // The bytes of a bitmap file: file header (pixels at `offBits`), a 40-byte

@@ -58,7 +58,8 @@ int64_t Round(float x) { return static_cast<int64_t>(std::clamp(static_cast<doub
 
 // The regions filled with a plain active list: every edge inserted by a
 // linear search of the list, the list never re-sorted, so that crossing
-// edges keep the order they entered in.
+// edges keep the order they entered in; rows above the picture are walked
+// (without filling) from the top vertex.
 std::vector<Span> PlainFill(const Regions& regions, int w, int h) {
     std::vector<hv::RegionFill::Edge> table;
     int64_t minY = INT64_MAX, maxY = INT64_MIN;
@@ -77,19 +78,17 @@ std::vector<Span> PlainFill(const Regions& regions, int w, int h) {
     std::vector<Span> out;
     std::vector<hv::RegionFill::Edge> list;
     size_t next = 0;
-    for (int64_t y = std::max<int64_t>(minY, 0); y <= std::min<int64_t>(maxY, h - 1); ++y) {
+    for (int64_t y = minY; y <= std::min<int64_t>(maxY, h - 1); ++y) {
         list.erase(std::remove_if(list.begin(), list.end(), [y](auto& e) { return e.yMax == y; }),
                    list.end());
-        for (; next < table.size() && table[next].yMin <= y; ++next) {
-            auto e = table[next];
-            if (e.yMax <= y) continue;
-            if (e.yMin < y) e.x = static_cast<float>(e.x + static_cast<double>(e.slope) * (y - e.yMin));
+        for (; next < table.size() && table[next].yMin == y; ++next) {
+            const auto e = table[next];
             size_t at = 0;
             for (; at < list.size(); ++at)
                 if (std::abs(list[at].x - e.x) < 0.0001f ? list[at].slope > e.slope : list[at].x > e.x) break;
             list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), e);
         }
-        for (size_t i = 0; i + 1 < list.size(); i += 2) {
+        for (size_t i = 0; y >= 0 && i + 1 < list.size(); i += 2) {
             const int64_t xa = std::max<int64_t>(Round(list[i].x), 0);
             const int64_t xb = std::min<int64_t>(Round(list[i + 1].x), w - 1);
             if (Round(list[i].x) <= Round(list[i + 1].x) && xa <= xb)
