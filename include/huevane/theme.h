@@ -193,8 +193,9 @@ public:
     // Replaces name, palette and pockets with those of the buffer, which
     // must hold L + 4 bytes, L being its first four bytes; returns L. Nothing
     // beyond those bytes is read; a pocket count of zero or less gives no
-    // pockets. A null or malformed buffer (truncated field, negative
-    // palette or member count, oversized count, more than 256 pockets, member
+    // pockets, a member count of zero or less a pocket without members. A
+    // null or malformed buffer (truncated field, negative palette count,
+    // oversized count, more than 256 pockets, member
     // index outside the palette, L above INT_MAX - 4, so that the whole
     // buffer's size fits an int)
     // returns -1 and leaves the theme without pockets, its name and palette

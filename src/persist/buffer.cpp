@@ -252,8 +252,10 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
         // The flags are stored twice; the second copy is the one kept.
         if (!r.I32(p->flags) || !r.Text(p->name, kPocketNameBytes) || !r.I32(p->flags) ||
             !r.Quad(p->aveRGB) || !r.U32(p->aveHSL) || !r.I32(p->pixelNum) || !r.F32(p->percentage) ||
-            !r.I32(k) || k < 0 || uint64_t(k) * 4 > r.left())
+            !r.I32(k))
             return -1;
+        if (k < 0) k = 0;  // a count of zero or less: no members, the next record follows
+        if (uint64_t(k) * 4 > r.left()) return -1;
         for (int i = 0; i < k; ++i) {
             int at = -1;
             if (!r.I32(at) || at < 0 || at >= n) return -1;

@@ -187,6 +187,27 @@ TEST(ThemeBuffer, APocketCountOfZeroOrLessEndsTheTheme) {
     }
 }
 
+TEST(ThemeBuffer, AMemberCountOfZeroOrLessGivesAnEmptyPocket) {
+    // No index is read for such a pocket: the next record follows its count
+    // and the buffer loads whole, its length field the result.
+    for (int k : {0, -1, -2, INT_MIN}) {
+        Bytes b = Bytes::Start(21, 32, 2, 2).i32(3).pocket(0, 0, 5, {1});
+        b.pocket(0, 1, 6, {});
+        b.v.resize(b.v.size() - 4);  // the second pocket's member count becomes k
+        b.i32(k).pocket(0, 0, 7, {0, 1});
+        ccColorPocketArray t;
+        Prime(t);
+        ASSERT_EQ(Load(t, b.framed()), static_cast<int>(b.v.size())) << k;
+        ASSERT_EQ(t.pockets.GetSize(), 3) << k;
+        const ccColorPocket *p = t.pockets[0], *q = t.pockets[1], *r = t.pockets[2];
+        EXPECT_EQ((V{q->items.GetSize(), q->flags, q->pixelNum, q->index, r->pixelNum, r->index}),
+                  (V{0, 1, 6, 1, 7, 2}))
+            << k;
+        EXPECT_EQ(Members(p), (std::vector<ccColorItem*>{&t.palette[1]})) << k;
+        EXPECT_EQ(Members(r), (std::vector<ccColorItem*>{&t.palette[0], &t.palette[1]})) << k;
+    }
+}
+
 TEST(ThemeFile, RoundTripOpenFailuresSharingAndTheCorpus) {
     ccColorPocketArray t, src, empty;
     Prime(t);
@@ -213,9 +234,13 @@ TEST(ThemeFile, RoundTripOpenFailuresSharingAndTheCorpus) {
     std::remove(path.c_str());
     ASSERT_EQ(src.LoadFromFile((kData + "valid_v21.ccs").c_str()), 0);
     EXPECT_TRUE(src.name == "dune" && src.paletteSize == 3 && src.pockets.GetSize() == 2);
+    // A negative member count gives the pocket no members; the indices after it are surplus.
+    ASSERT_EQ(src.LoadFromFile((kData + "negative_member_count.ccs").c_str()), 0);
+    EXPECT_TRUE(src.pockets.GetSize() == 2 && src.pockets[0]->items.GetSize() == 1 &&
+                src.pockets[1]->name == "sky" && src.pockets[1]->items.GetSize() == 0);
     for (const char* nm :
          {"empty", "magic_only", "cut_in_name", "cut_in_palette", "cut_in_pocket", "no_pocket_count",
-          "negative_palette_count", "negative_member_count", "huge_pocket_count", "pockets_257",
+          "negative_palette_count", "huge_pocket_count", "pockets_257",
           "member_index_300", "v16_cut_in_blocks", "random", "random_with_magic"})
         EXPECT_EQ(empty.LoadFromFile((kData + nm + ".ccs").c_str()), -2)
             << nm;  // what it leaves: the fuzz replay
