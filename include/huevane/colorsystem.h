@@ -89,9 +89,10 @@ public:
     // group count, then per group its count and indices). 0; -1 with no
     // groups, no path, or a file that cannot be created or written.
     int SaveGroup();
-    // Replaces the groups by those of the group file. 0; -1 when it cannot
-    // be opened or is malformed (a negative count, or shorter than its counts
-    // promise), in which case the groups in memory stay as they were.
+    // Replaces the groups by those of the group file. A group count below
+    // zero gives no groups, an entry count below zero an empty group. 0; -1
+    // when it cannot be opened or is shorter than its counts promise, in
+    // which case the groups in memory stay as they were.
     int LoadGroup();
 
     // ---- the card file ----

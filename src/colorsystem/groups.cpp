@@ -107,16 +107,19 @@ int csColorSystem::LoadGroup() {
     if (size > 0 && !f.ReadExact(bytes.data(), bytes.size())) return -1;
     f.Close();
 
-    // The whole file is parsed before anything changes: a malformed file
+    // The whole file is parsed before anything changes: a file cut short
     // leaves the groups as they were.
     LE32Reader in(bytes.data(), bytes.data() + bytes.size());
     int32_t tag = 0, count = 0;
     if (!in.Next(tag) || !in.Next(count)) return -1;
-    if (count < 0 || count > in.Left()) return -1;  // each record needs its n
+    if (count < 0) count = 0;               // a count of zero or less: no groups
+    if (count > in.Left()) return -1;       // each record needs its n
     std::vector<std::vector<int>> loaded(static_cast<size_t>(count));
     for (std::vector<int>& g : loaded) {
         int32_t n = 0;
-        if (!in.Next(n) || n < 0 || n > in.Left()) return -1;
+        if (!in.Next(n)) return -1;
+        if (n < 0) n = 0;                   // an empty group; the next record follows
+        if (n > in.Left()) return -1;
         g.resize(static_cast<size_t>(n));
         for (int& s : g) in.Next(s);  // n values are known to be there
     }

@@ -106,11 +106,13 @@ TEST(ColorSystemFile, ReadsSamplesAndGroupsCrLfAsLfAndFilesOffTheGrammar) {
     EXPECT_TRUE(Samples(b) == card && b.groups.empty());  // no group file beside this one
     std::remove(copy.c_str());
     // Group files are refused whole (the groups stay) or read as they stand:
-    // indices outside the card are kept, a stray byte at the end ignored.
+    // indices outside the card are kept, a stray byte at the end ignored, a
+    // group count below zero gives no groups and an entry count below zero
+    // an empty group, the next record following its count.
     const Groups kept = {{9}};
     const std::pair<const char*, Groups> cases[] = {
         {"truncated_records", kept}, {"truncated_header", kept}, {"empty", kept},
-        {"negative_groups", kept},   {"negative_entries", kept}, {"huge_groups", kept},
+        {"negative_groups", {}},     {"negative_entries", {{}, {2}}}, {"huge_groups", kept},
         {"huge_entries", kept},      {"no_such_file", kept},     {"outside", {{-7, 1, 1000000}, {}}},
         {"trailing", {{5}}}};
     for (const auto& [name, want] : cases) {

@@ -46,10 +46,12 @@ write("garbage.txt", bytes(rng.randrange(256) for _ in range(6000)))
 write("truncated_records.grp", le(16, 3, 2, 1, 0, 1))   # three groups promised, the second cut short
 write("truncated_header.grp", le(16)[:4] + b"\x02\x00")  # G cut in half
 write("empty.grp", b"")
-write("negative_groups.grp", le(16, -1))
-write("negative_entries.grp", le(16, 1, -5, 1, 2))
 write("huge_groups.grp", le(16, 0x7FFFFFFF, 0))
 write("huge_entries.grp", le(16, 1, 0x7FFFFFFF, 1, 2, 3))
-# Readable files: indices outside any card are kept; a trailing byte is ignored.
+# Readable files: indices outside any card are kept; a trailing byte is ignored;
+# a group count below zero gives no groups, an entry count below zero an empty
+# group with the next record right after its count.
 write("outside.grp", le(16, 2, 3, -7, 1, 1000000, 0))
 write("trailing.grp", le(16, 1, 1, 5) + b"\x01")
+write("negative_groups.grp", le(16, -1))
+write("negative_entries.grp", le(16, 2, -5, 1, 2))
