@@ -41,11 +41,11 @@ void* ReadBitmap(hv::File& f) {
     ih.biClrUsed = static_cast<DWORD>(entries);
 
     // The rows need this much; a larger stated size is read whole, a
-    // smaller one could not hold the rows and is not followed.
+    // smaller one could not hold the rows and is not followed. Run-length
+    // data is read as stated, or as the rows' size when no size is stated.
     uint64_t image = hv::RowBytes(width, bits) * static_cast<uint64_t>(height);
     if (rle) {
-        image = ih.biSizeImage;
-        if (image == 0) return nullptr;
+        if (ih.biSizeImage != 0) image = ih.biSizeImage;
     } else if (ih.biSizeImage > image) {
         image = ih.biSizeImage;
     }

@@ -436,6 +436,26 @@ TEST(BitmapFiles, StatedImageSizeIsKept) {
     EXPECT_EQ(smaller.size(), 40u + 16);
 }
 
+// A run-length bitmap that states no image size gets the size of its
+// uncompressed rows, stored in its header, and that many bytes must follow.
+TEST(BitmapFiles, RunLengthWithoutImageSizeReadsTheRowsSize) {
+    Bytes rest(1024 + 8);  // 4 x 2 at 8 bits: 8 bytes of rows
+    std::iota(rest.begin(), rest.end(), BYTE(3));
+    const auto rle = [](std::string file) {
+        const DWORD compression = BI_RLE8;
+        std::memcpy(&file[14 + 16], &compression, 4);
+        return file;
+    };
+    const Bytes block = Loaded(rle(BitmapFile(4, 2, 8, 0, 0, 0, rest)));
+    ASSERT_EQ(block.size(), 40u + 1024 + 8);
+    const auto* ih = reinterpret_cast<const BITMAPINFOHEADER*>(block.data());
+    EXPECT_EQ((std::array<DWORD, 3>{ih->biCompression, ih->biSizeImage, ih->biClrUsed}),
+              (std::array<DWORD, 3>{BI_RLE8, 8, 256}));
+    EXPECT_EQ(Bytes(block.begin() + 40, block.end()), rest);
+    // Seven bytes after the table are too few.
+    EXPECT_TRUE(Loaded(rle(BitmapFile(4, 2, 8, 0, 0, 0, Bytes(rest.begin(), rest.end() - 1)))).empty());
+}
+
 // A colour count above 256 (a 24-bit bitmap may carry such a table for
 // display) is read as it stands.
 TEST(BitmapFiles, LongColourTable) {
