@@ -41,13 +41,14 @@ void* MakeEmptyDib(int width, int height, int bitCount, bool /*flag*/) {
 
 void* ZoomImage8(void* dib8, int width, int height) {
     ipDibStuff src(dib8, false);
-    if (!src.usable() || src.bitCount() != 8 || src.numColors > 256 || !SizeOk(width, height))
-        return nullptr;
+    if (!src.usable() || src.bitCount() != 8 || !SizeOk(width, height)) return nullptr;
     void* out = MakeEmptyDib(width, height, 8, true);
     if (!out) return nullptr;
     {
         ipDibStuff dst(out, false);
-        std::memcpy(dst.colors, src.colors, sizeof(tagRGBQUAD) * src.numColors);
+        // Pixels name only the first 256 entries of a longer table.
+        const int entries = src.numColors < 256 ? src.numColors : 256;
+        std::memcpy(dst.colors, src.colors, sizeof(tagRGBQUAD) * entries);
         // Sample each output pixel at the source pixel under its centre.
         const int64_t sw = src.width(), sh = src.height();
         std::vector<int> column(static_cast<size_t>(width));

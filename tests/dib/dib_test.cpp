@@ -196,6 +196,27 @@ TEST(DibServices, CopyRestoreZoomAtPixelCentresAndRefusalsAt24Bits) {
     EXPECT_EQ(hv::LiveHandles(), before);
 }
 
+// An 8-bit image whose colour table runs past 256 entries zooms too: its
+// pixels can name only the first 256, which the zoom's table takes.
+TEST(DibServices, ZoomOfALongColourTableKeepsItsFirst256Entries) {
+    HGLOBAL dib = Headed({4, 2, 8, 40, 0, 300, 40 + 1200 + 8, 0});
+    {
+        ipDibStuff v(dib, false);
+        ASSERT_TRUE(v.usable() && v.numColors == 300);
+        for (int i = 0; i < 300; ++i) v.colors[i] = {BYTE(i), BYTE(i / 2), BYTE(255 - i % 256), 0};
+        for (int x = 0; x < 4; ++x) v.rows[0][x] = v.rows[1][x] = BYTE(250 + x);
+    }
+    void* zoomed = ZoomImage8(dib, 2, 1);
+    {
+        ipDibStuff v(dib, false), z(zoomed, false);
+        ASSERT_TRUE(z.isPalette8() && z.width() == 2 && z.height() == 1);
+        EXPECT_EQ(0, std::memcmp(z.colors, v.colors, 256 * sizeof(tagRGBQUAD)));
+        EXPECT_EQ((V{z.rows[0][0], z.rows[0][1]}), (V{251, 253}));
+    }
+    hv::FreeHandle(zoomed);
+    GlobalFree(dib);
+}
+
 TEST(DecreaseBpp24to8, KeepsFewColoursAndAPhotoCloseGivesTheSameBytesEachTimeAndRefusesWhatIsNotA24BitImage) {
     std::mt19937 rng(7);
     for (int n : {1, 2, 7, 255, 256}) {
