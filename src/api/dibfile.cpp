@@ -124,9 +124,11 @@ extern "C" HUEVANE_API int HUEVANE_CALL SaveDIB(void* dib, const char* filename)
     if (rle) {
         image = ih->biSizeImage;
     } else {
-        if (ih->biWidth <= 0 || ih->biHeight <= 0 || ih->biWidth > hv::kMaxSide || ih->biHeight > hv::kMaxSide)
-            return 0;
-        image = hv::RowBytes(ih->biWidth, ih->biBitCount) * static_cast<uint64_t>(ih->biHeight);
+        // A negative width or height would give a negative size.
+        if (ih->biWidth < 0 || ih->biHeight < 0) return 0;
+        const uint64_t row = hv::RowBytes(ih->biWidth, ih->biBitCount);
+        if (row > 0xFFFFFFFFu) return 0;  // keeps the product inside 64 bits
+        image = row * static_cast<uint64_t>(ih->biHeight);
     }
     const uint64_t dibSize = ih->biSize + table + image;
     if (dibSize > held || dibSize + 14 > 0xFFFFFFFFu) return 0;  // never write past the handle

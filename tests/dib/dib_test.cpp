@@ -3,6 +3,7 @@
 // its nearest-entry lookup and the PSNR measure.
 #include "dib/dib.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -128,6 +129,27 @@ TEST(SaveDib, RewritesTheImageSizeWritesTheFileHeaderAndRefusesWhatItCannotWrite
         GlobalFree(h);
     }
     EXPECT_EQ(SaveDIB(nullptr, path.c_str()), 0);
+    std::remove(path.c_str());
+}
+
+// Any width and height that give no negative size are written: a DIB
+// without pixels, and one row wider than the images the library builds.
+TEST(SaveDib, WritesEmptyAndVeryWideImages) {
+    const std::string path = tool::Temp("wide.bmp");
+    const int wide = (1 << 17) + 3;
+    const std::vector<std::array<int, 3>> sizes = {{0, 0, 0}, {5, 0, 0}, {0, 3, 0}, {wide, 1, (wide + 3) / 4 * 4}};
+    for (const auto& [w, h, image] : sizes) {
+        HGLOBAL dib = Headed({w, h, 8, 40, 0, 0, 40 + 1024 + image, 77});
+        EXPECT_EQ(SaveDIB(dib, path.c_str()), 1) << w << " x " << h;
+        const std::string file = tool::Slurp(path);
+        EXPECT_EQ(file.size(), 14u + 40 + 1024 + image) << w << " x " << h;
+        {
+            hv::HandleLock lock(dib);
+            EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(lock.ptr())->biSizeImage, DWORD(image));
+            EXPECT_EQ(file.substr(14), std::string(static_cast<char*>(lock.ptr()), file.size() - 14));
+        }
+        GlobalFree(dib);
+    }
     std::remove(path.c_str());
 }
 
