@@ -10,6 +10,11 @@
 #include <random>
 #include <set>
 
+#if !defined(_WIN32)
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 #include "dib/quantize_map.h"
 #include "dib/quantize_psnr.h"
 #include "platform/core_fixtures.h"
@@ -152,6 +157,33 @@ TEST(SaveDib, WritesEmptyAndVeryWideImages) {
     }
     std::remove(path.c_str());
 }
+
+#if !defined(_WIN32)
+// A write cut short by a full disk (here a file-size limit) is a failure,
+// however many of the bitmap's bytes reached the file.
+TEST(SaveDib, AWriteCutShortIsAFailure) {
+    void* dib = MakeEmptyDib(4, 4, 8, true);  // 40 + 1024 + 16 bytes after the file header
+    const std::string path = tool::Temp("short.bmp");
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &old), 0);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    std::vector<std::pair<int, size_t>> got;
+    for (rlim_t limit : {rlim_t(14), rlim_t(15), rlim_t(1093), rlim_t(1094)}) {
+        rlimit r = before;
+        r.rlim_cur = limit;
+        if (setrlimit(RLIMIT_FSIZE, &r) != 0) break;
+        const int saved = SaveDIB(dib, path.c_str());
+        setrlimit(RLIMIT_FSIZE, &before);
+        got.emplace_back(saved, tool::Slurp(path).size());
+    }
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_EQ(got, (std::vector<std::pair<int, size_t>>{{0, 14}, {0, 15}, {0, 1093}, {1, 1094}}));
+    std::remove(path.c_str());
+    hv::FreeHandle(dib);
+}
+#endif
 
 TEST(DibView, ReportsLayoutAndHistogramAndRefusesHeadersThatDoNotFit) {
     void* dib = Make8({"11299", "31298"});
