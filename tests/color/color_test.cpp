@@ -36,10 +36,11 @@ TEST(HueDistances, ItemsFoldOn255PocketsOn256HslDist2TruncatesAndPocketsJoinWith
         EXPECT_EQ((V{a.HueDist(&b), p.HueDistance(&q)}), (V{item, pocket})) << hue;
     }
     // dh 10 across the wrap, ds 10, dl 20 give 98 + 1 + 4; one lightness step
-    // alone is 0.01, one hue step 0.98, two 3.92.
+    // alone is 0.01, one hue step 0.98, two 3.92; ds 2 and dl 36 give
+    // 0.04 + 12.96, which is 13.
     p.aveHSL = MakeHsl(250, 100, 100, 0);
-    for (auto [h, s, l, want] :
-         {std::tuple{4, 110, 80, 103}, {250, 100, 101, 0}, {251, 100, 100, 0}, {252, 100, 100, 3}}) {
+    for (auto [h, s, l, want] : {std::tuple{4, 110, 80, 103}, {250, 100, 101, 0}, {251, 100, 100, 0},
+                                 {252, 100, 100, 3}, {250, 102, 136, 13}}) {
         q.aveHSL = MakeHsl(h, s, l, 0);
         EXPECT_EQ(p.HSLDist2(&q), want) << h;
     }
