@@ -3,6 +3,7 @@
 // Group file (path + ".grp"), every field a signed 32-bit little-endian
 // integer: tag 16 (not checked on reading), G, then G records of n followed
 // by n sample indices. Nothing after the last record.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -36,8 +37,14 @@ public:
         p_ += 4;
         return true;
     }
-    // Number of whole values left.
-    int64_t Left() const { return (end_ - p_) / 4; }
+    // A count of records of at least one value each: one of zero or less
+    // is none. False when it cannot be read or its records cannot all be in
+    // what is left.
+    bool Count(int32_t& n) {
+        if (!Next(n)) return false;
+        n = std::max(n, 0);
+        return n <= (end_ - p_) / 4;
+    }
 
 private:
     const unsigned char* p_;
@@ -110,16 +117,14 @@ int csColorSystem::LoadGroup() {
     // The whole file is parsed before anything changes: a file cut short
     // leaves the groups as they were.
     LE32Reader in(bytes.data(), bytes.data() + bytes.size());
+    // A group count of zero or less gives no groups, an entry count of zero
+    // or less an empty group followed by the next record.
     int32_t tag = 0, count = 0;
-    if (!in.Next(tag) || !in.Next(count)) return -1;
-    if (count < 0) count = 0;               // a count of zero or less: no groups
-    if (count > in.Left()) return -1;       // each record needs its n
+    if (!in.Next(tag) || !in.Count(count)) return -1;  // each record needs its n
     std::vector<std::vector<int>> loaded(static_cast<size_t>(count));
     for (std::vector<int>& g : loaded) {
         int32_t n = 0;
-        if (!in.Next(n)) return -1;
-        if (n < 0) n = 0;                   // an empty group; the next record follows
-        if (n > in.Left()) return -1;
+        if (!in.Count(n)) return -1;
         g.resize(static_cast<size_t>(n));
         for (int& s : g) in.Next(s);  // n values are known to be there
     }

@@ -7,6 +7,7 @@
 // member that is no item of this theme's palette cannot be expressed and is
 // left out. Older versions differ in the name width and the palette section;
 // the reader accepts them all.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -91,6 +92,14 @@ public:
         if (!U32(u)) return false;
         v = static_cast<int>(u);
         return true;
+    }
+    // A count of records of `each` bytes: one of zero or less is none.
+    // False when it cannot be read or its records cannot all be in what is
+    // left.
+    bool Count(int& n, uint64_t each) {
+        if (!I32(n)) return false;
+        n = std::max(n, 0);
+        return uint64_t(n) * each <= left();
     }
     bool F32(float& v) {
         uint32_t u;
@@ -227,7 +236,7 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
 
     int n = kFixedPaletteSize;
     if (version >= kCountedVersion) {
-        if (!r.I32(n) || n < 0 || uint64_t(n) * kItemBytes > r.left()) return -1;
+        if (!r.I32(n) || n < 0) return -1;
     } else if (version <= kBlockedVersion) {
         // 256 blocks of 256 items: only the last one is the palette.
         if (!r.Skip(uint64_t(kFixedPaletteSize - 1) * kFixedPaletteSize * kItemBytes)) return -1;
@@ -240,10 +249,10 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
         for (int i = 0; i < n; ++i) r.Item(items[i]);  // bounded by the check above
     }
 
+    // A pocket count of zero or less ends the theme; a member count of zero
+    // or less gives an empty pocket, followed by the next record.
     int m;
-    if (!r.I32(m)) return -1;
-    if (m < 0) m = 0;  // a count of zero or less ends the theme: no pockets
-    if (m > kMaxPockets || uint64_t(m) * kPocketBytes > r.left()) return -1;
+    if (!r.Count(m, kPocketBytes) || m > kMaxPockets) return -1;
     std::vector<std::unique_ptr<ccColorPocket>> loaded;
     loaded.reserve(static_cast<size_t>(m));
     for (int j = 0; j < m; ++j) {
@@ -252,10 +261,8 @@ int ccColorPocketArray::LoadFromBuf(char* buf) {
         // The flags are stored twice; the second copy is the one kept.
         if (!r.I32(p->flags) || !r.Text(p->name, kPocketNameBytes) || !r.I32(p->flags) ||
             !r.Quad(p->aveRGB) || !r.U32(p->aveHSL) || !r.I32(p->pixelNum) || !r.F32(p->percentage) ||
-            !r.I32(k))
+            !r.Count(k, 4))
             return -1;
-        if (k < 0) k = 0;  // a count of zero or less: no members, the next record follows
-        if (uint64_t(k) * 4 > r.left()) return -1;
         for (int i = 0; i < k; ++i) {
             int at = -1;
             if (!r.I32(at) || at < 0 || at >= n) return -1;
