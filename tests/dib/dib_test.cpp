@@ -138,16 +138,22 @@ TEST(SaveDib, RewritesTheImageSizeWritesTheFileHeaderAndRefusesWhatItCannotWrite
 }
 
 // Any width and height that give no negative size are written: a DIB
-// without pixels, and one row wider than the images the library builds.
+// without pixels, and one row wider than the images the library builds;
+// 1 and 4 bits without a colour count carry their full tables.
 TEST(SaveDib, WritesEmptyAndVeryWideImages) {
     const std::string path = tool::Temp("wide.bmp");
     const int wide = (1 << 17) + 3;
-    const std::vector<std::array<int, 3>> sizes = {{0, 0, 0}, {5, 0, 0}, {0, 3, 0}, {wide, 1, (wide + 3) / 4 * 4}};
-    for (const auto& [w, h, image] : sizes) {
-        HGLOBAL dib = Headed({w, h, 8, 40, 0, 0, 40 + 1024 + image, 77});
+    const std::vector<std::array<int, 5>> sizes = {{0, 0, 8, 1024, 0},
+                                                   {5, 0, 8, 1024, 0},
+                                                   {0, 3, 8, 1024, 0},
+                                                   {wide, 1, 8, 1024, (wide + 3) / 4 * 4},
+                                                   {3, 2, 4, 64, 8},
+                                                   {40, 2, 1, 8, 16}};
+    for (const auto& [w, h, bits, table, image] : sizes) {
+        HGLOBAL dib = Headed({w, h, bits, 40, 0, 0, 40 + table + image, 77});
         EXPECT_EQ(SaveDIB(dib, path.c_str()), 1) << w << " x " << h;
         const std::string file = tool::Slurp(path);
-        EXPECT_EQ(file.size(), 14u + 40 + 1024 + image) << w << " x " << h;
+        EXPECT_EQ(file.size(), 14u + 40 + table + image) << w << " x " << h;
         {
             hv::HandleLock lock(dib);
             EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(lock.ptr())->biSizeImage, DWORD(image));
@@ -160,7 +166,8 @@ TEST(SaveDib, WritesEmptyAndVeryWideImages) {
 
 #if !defined(_WIN32)
 // A write cut short by a full disk (here a file-size limit) is a failure,
-// however many of the bitmap's bytes reached the file.
+// however many of the bitmap's bytes reached the file, its file header
+// included.
 TEST(SaveDib, AWriteCutShortIsAFailure) {
     void* dib = MakeEmptyDib(4, 4, 8, true);  // 40 + 1024 + 16 bytes after the file header
     const std::string path = tool::Temp("short.bmp");
@@ -170,7 +177,7 @@ TEST(SaveDib, AWriteCutShortIsAFailure) {
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
     std::vector<std::pair<int, size_t>> got;
-    for (rlim_t limit : {rlim_t(14), rlim_t(15), rlim_t(1093), rlim_t(1094)}) {
+    for (rlim_t limit : {rlim_t(13), rlim_t(14), rlim_t(15), rlim_t(1093), rlim_t(1094)}) {
         rlimit r = before;
         r.rlim_cur = limit;
         if (setrlimit(RLIMIT_FSIZE, &r) != 0) break;
@@ -179,7 +186,7 @@ TEST(SaveDib, AWriteCutShortIsAFailure) {
         got.emplace_back(saved, tool::Slurp(path).size());
     }
     sigaction(SIGXFSZ, &old, nullptr);
-    EXPECT_EQ(got, (std::vector<std::pair<int, size_t>>{{0, 14}, {0, 15}, {0, 1093}, {1, 1094}}));
+    EXPECT_EQ(got, (std::vector<std::pair<int, size_t>>{{0, 13}, {0, 14}, {0, 15}, {0, 1093}, {1, 1094}}));
     std::remove(path.c_str());
     hv::FreeHandle(dib);
 }
