@@ -382,11 +382,13 @@ TEST(RegionFill, EvenOddOverAllRegionsClippedToThePicture) {
     ASSERT_TRUE(fill.Build(bad, 1));
     void* dibs[] = {MakeEmptyDib(8, 4, 24, true), MakeEmptyDib(6, 4, 24, true), MakeEmptyDib(8, 5, 24, true),
                     MakeEmptyDib(8, 4, 8, true), MakeEmptyDib(8, 4, 24, true)};
-    ipDibStuff dst(dibs[0], false), narrow(dibs[1], false), low(dibs[2], false), paletted(dibs[3], false),
-        same(dibs[4], false);
-    EXPECT_EQ((std::vector<bool>{fill.Restore(dst, narrow), fill.Restore(dst, low), fill.Restore(dst, paletted),
-                                 fill.Restore(dst, same)}),
-              (std::vector<bool>{false, false, false, true}));
+    {
+        ipDibStuff dst(dibs[0], false), narrow(dibs[1], false), low(dibs[2], false), paletted(dibs[3], false),
+            same(dibs[4], false);
+        EXPECT_EQ((std::vector<bool>{fill.Restore(dst, narrow), fill.Restore(dst, low),
+                                     fill.Restore(dst, paletted), fill.Restore(dst, same)}),
+                  (std::vector<bool>{false, false, false, true}));
+    }
     for (void* d : dibs) hv::FreeHandle(d);
 }
 
